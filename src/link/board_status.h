@@ -1,0 +1,29 @@
+#pragma once
+// The two states of the main window's message line and Pager menu that the
+// link shows: board known (black line, menu enabled) and board gone (red line,
+// menu disabled).
+#include "link/board_status_view.h"
+
+#include <QColor>
+#include <QString>
+
+namespace px316t {
+
+inline const QString BoardConnectText = QStringLiteral("  The Programmed Board Connect !");
+inline const QString BoardDisconnectText = QStringLiteral("  The Programmed Board Disconnect !");
+inline const QColor BoardConnectColor = QColor(0, 0, 0);
+inline const QColor BoardDisconnectColor = QColor(255, 0, 0);
+
+inline void showBoardConnected(BoardStatusView& view)
+{
+    view.setMessageLine(BoardConnectText, BoardConnectColor);
+    view.setPagerMenuEnabled(true);
+}
+
+inline void showBoardDisconnected(BoardStatusView& view)
+{
+    view.setMessageLine(BoardDisconnectText, BoardDisconnectColor);
+    view.setPagerMenuEnabled(false);
+}
+
+} // namespace px316t
