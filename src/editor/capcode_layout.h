@@ -1,0 +1,27 @@
+#pragma once
+// Arithmetic of the capcode list layout (all lengths in twips).
+#include "table/pager_table.h"
+
+namespace px316t {
+
+struct CapcodeScrollRange {
+    int maximum;
+    int smallStep;
+    int largeStep;
+};
+
+// visibleRows rows of `pitch` in a viewport of `viewportHeight`:
+// maximum = truncate(rows * pitch - viewportHeight) - 10, steps = (16 * pitch -
+// viewportHeight) / 20 and / 10, rounded half to even. The maximum never goes
+// below 0 and the steps never below 1 (a window scaled very small or very tall).
+CapcodeScrollRange capcodeScrollRange(int visibleRows, int pitch, double viewportHeight);
+
+// Top of a control on the n-th visible row (n from 1), given its top on row 1.
+int capcodeRowTop(int visibleOrdinal, int pitch, int rowOneTop);
+
+// Applies the layout's rule to byte 0x3D: 8 rows (all long): bit 7 = 1, bit 4 = 0;
+// 16 rows (all short): bit 7 = 0, bit 4 = 0; a mix: bit 4 = 1, bit 7 unchanged.
+// Returns whether "Manual Write Enable" may be changed (false for a mix).
+bool applyCapcodeLayoutBits(PagerTable& table, int visibleRows);
+
+} // namespace px316t
