@@ -118,8 +118,12 @@ const BandPreset kBandPresets[5] = {
 
 Bytes tagged(std::initializer_list<std::uint8_t> tail)
 {
-    Bytes bytes(MakerTag.begin(), MakerTag.end());
-    bytes.insert(bytes.end(), tail);
+    Bytes bytes;
+    bytes.reserve(MakerTag.size() + tail.size());
+    for (const char c : MakerTag)
+        bytes.push_back(static_cast<std::uint8_t>(c));
+    for (const std::uint8_t b : tail)
+        bytes.push_back(b);
     return bytes;
 }
 

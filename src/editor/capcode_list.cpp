@@ -1,0 +1,508 @@
+#include "editor/capcode_list.h"
+
+#include "editor/capcode_codec.h"
+#include "editor/capcode_layout.h"
+#include "editor/field_events.h"
+#include "editor/frame_mask.h"
+#include "editor/numeric_text.h"
+#include "ui/control_list.h"
+#include "ui/dialogs.h"
+#include "ui/twips.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+#include <cmath>
+
+namespace px316t {
+namespace {
+
+// Design rectangles of row 1 (k = 0) inside the moving container, in twips.
+constexpr int kPitch = 384;
+const QRect kLabel1(60, 70, 840, 240);
+const QRect kTxtAddr(960, 40, 1230, 285);
+const QRect kEnable(2280, 55, 600, 255);
+const QRect kLabel2(2940, 70, 480, 240);
+const QRect kType(3420, 25, 1380, 315);
+const QRect kPriority(4890, 55, 660, 255);
+const QRect kAlertLabel(5580, 70, 600, 240);
+const QRect kAlertLength(6180, 25, 960, 315);
+const QRect kLength(7200, 25, 900, 315);
+const QRect kMailAlert(5580, 55, 1560, 255);
+constexpr int kText1Offset = 50;   // the decorative box sits 50 twips above the field
+constexpr int kViewportHeight = 3060;
+constexpr int kListWidth = 8160;
+
+const QString kShortTip = QStringLiteral("Please input Capcode( 7 Dec digits between 1 and 2031615 ).");
+const QString kLongTip = QStringLiteral("Please input Capcode( 10 Dec digits between 1 and 4291000000 ).");
+
+QRect onRow(const QRect& rowOne, int row) { return rowOne.translated(0, row * kPitch); }
+
+// The field tag of a one-bit field, e.g. "&H73,0,1,chk".
+QString bitTag(int byte, int bit, const char* kind)
+{
+    return QStringLiteral("&H%1,%2,1,%3").arg(QString::number(byte, 16).toUpper()).arg(bit).arg(QLatin1String(kind));
+}
+
+int topTwips(const QWidget* w) { return w->property("topTwips").isValid() ? w->property("topTwips").toInt()
+                                                                          : designRect(w).top(); }
+
+void setTopTwips(QWidget* w, int top)
+{
+    w->setProperty("topTwips", top);
+    moveToTopTwips(w, top);
+}
+
+void setHeightTwips(QWidget* w, int height)
+{
+    QRect r = designRect(w);
+    r.moveTop(topTwips(w));
+    r.setHeight(height);
+    w->setGeometry(twipsToPixels(r));
+}
+
+} // namespace
+
+CapcodeList::CapcodeList(EditorContext& context, ControlFactory& factory, QWidget* frame)
+    : QObject(frame), ctx_(context)
+{
+    Picture1 = factory.pictureBox(frame, QStringLiteral("Picture1"), QRect(120, 300, kListWidth, kViewportHeight));
+    Picture1->setFocusPolicy(Qt::NoFocus);
+    Picture2 = factory.pictureBox(Picture1, QStringLiteral("Picture2"), QRect(0, 0, kListWidth, Rows * kPitch));
+    VScroll1 = new QScrollBar(Qt::Vertical);
+    factory.placeWithoutFont(VScroll1, frame, QStringLiteral("VScroll1"), QRect(8300, 300, 255, kViewportHeight));
+    VScroll1->setFocusPolicy(Qt::NoFocus);   // a scroll gives the focus to the list instead
+
+    for (int k = 0; k < Rows; ++k)
+        createRow(factory, k);
+
+    // Row 1 shows a fixed "Personal" and the "Mail Alert" switch in place of its
+    // type selector and alert controls.
+    Label25 = factory.label(Picture2, QStringLiteral("Label25"), QStringLiteral("Personal"), kType);
+    ctx_.arrays.cboCtl[7]->hide();
+    lblAlert[0]->hide();
+    cboMailAlert[0]->hide();
+    chkMailAlert = factory.checkBox(Picture2, QStringLiteral("chkMailAlert"), QStringLiteral("Mail Alert"), kMailAlert);
+    connect(chkMailAlert, &QCheckBox::stateChanged, this, [this] { chkMailAlert_Click(); });
+
+    connect(VScroll1, &QScrollBar::valueChanged, this, [this](int v) { VScroll1_Change(v); });
+    connect(VScroll1, &QScrollBar::actionTriggered, this, [this] { Picture2->setFocus(); });
+}
+
+void CapcodeList::createRow(ControlFactory& factory, int k)
+{
+    const int byteOffset = k / 8;
+    const int bit = k % 8;
+    Label1[k] = factory.label(Picture2, QStringLiteral("Label1"), QStringLiteral("Cap #%1").arg(k + 1, 2, 10, QLatin1Char('0')),
+                              onRow(kLabel1, k));
+    Label1[k]->setToolTip(kShortTip);
+    QRect box = onRow(kTxtAddr, k).adjusted(-30, -kText1Offset, 30, 50);
+    Text1[k] = factory.box(Picture2, QStringLiteral("Text1"), box);
+    txtAddr[k] = factory.textBox(Picture2, QStringLiteral("txtAddr"), 10, onRow(kTxtAddr, k));
+
+    auto* enable = factory.checkBox(Picture2, QStringLiteral("chkCtl"), QStringLiteral("En"), onRow(kEnable, k),
+                                    bitTag(0x73 - byteOffset, bit, "chk"));
+    enable->setToolTip(QStringLiteral("Enable or disable the Capcode( address )"));
+    ctx_.arrays.chkCtl[10 + k] = enable;
+
+    Label2[k] = factory.label(Picture2, QStringLiteral("Label2"), QStringLiteral("Type"), onRow(kLabel2, k));
+    ctx_.arrays.cboCtl[7 + k] = factory.comboBox(Picture2, QStringLiteral("cboCtl"),
+                                                 {QStringLiteral("Personal"), QStringLiteral("Mail drop")},
+                                                 onRow(kType, k), bitTag(0x38 - byteOffset, bit, "cbo"));
+
+    auto* priority = factory.checkBox(Picture2, QStringLiteral("chkCtl"), QStringLiteral("Pri"), onRow(kPriority, k),
+                                      bitTag(0x34 + byteOffset, bit, "chkN"));
+    priority->setToolTip(QStringLiteral("Priority Alert Control"));
+    ctx_.arrays.chkCtl[50 + k] = priority;
+
+    lblAlert[k] = factory.label(Picture2, QStringLiteral("lblAlert"), QStringLiteral("Alert"), onRow(kAlertLabel, k));
+    lblAlert[k]->setToolTip(QStringLiteral("Mail drop alert length."));
+    cboMailAlert[k] = factory.comboBox(Picture2, QStringLiteral("cboMailAlert"),
+                                       {QStringLiteral("Beep"), QStringLiteral("1 sec"), QStringLiteral("16 sec")},
+                                       onRow(kAlertLength, k));
+    connect(cboMailAlert[k], &QComboBox::currentIndexChanged, this, [this, k] { cboMailAlert_Click(k); });
+
+    if (k % 2 == 0) {
+        const int pair = k / 2;
+        cboCapLen[pair] = factory.comboBox(Picture2, QStringLiteral("cboCapLen"),
+                                           {QStringLiteral("Short"), QStringLiteral("Long")}, onRow(kLength, k));
+        cboCapLen[pair]->setCurrentIndex(0);
+        connect(cboCapLen[pair], &QComboBox::currentIndexChanged, this, [this, pair] { cboCapLen_Click(pair); });
+    } else {
+        const int pair = k / 2;
+        cboCapSht[pair] = factory.comboBox(Picture2, QStringLiteral("cboCapSht"), {QStringLiteral("Short")},
+                                           onRow(kLength, k));
+        cboCapSht[pair]->setCurrentIndex(0);
+    }
+
+    fieldEvents_[k] = new FieldEvents(txtAddr[k], {
+        [this, k] { txtAddr_GotFocus(k); },
+        [this, k](QKeyEvent* e) { return txtAddr_KeyPress(k, e); },
+        [this, k](QKeyEvent*) { txtAddr_KeyUp(k); },
+        [this, k] { txtAddr_LostFocus(k); },
+    });
+}
+
+bool CapcodeList::pairIsLong(int pair) const
+{
+    return pair >= 0 && pair < Pairs && cboCapLen[pair]->currentIndex() == 1;
+}
+
+// ---- storing and showing ---------------------------------------------------
+
+void CapcodeList::txt_to_tbl(int k)
+{
+    const auto v = parseNumber(txtAddr[k]->text().toStdString());
+    if (!v)
+        return;
+    const bool pairLong = k % 2 == 0 && pairIsLong(k / 2);
+    switch (storeCapcode(ctx_.table, k, *v, pairLong)) {
+    case CapcodeStoreResult::Short:
+    case CapcodeStoreResult::Long:
+        ctx_.flags.CapcodeInvalid = false;
+        break;
+    case CapcodeStoreResult::ReservedGap:
+        ctx_.flags.CapcodeInvalid = true;
+        break;
+    case CapcodeStoreResult::TooLarge:
+        break;
+    }
+}
+
+void CapcodeList::read_dftaddr()
+{
+    int k = 0;
+    while (k < Rows) {
+        const std::uint32_t w1 = readCapcodeWord(ctx_.table, k);
+        if (hasLongWordFlag(ctx_.table, k)) {
+            // A pair whose words fit no long form has no capcode: it shows as 0.
+            std::uint64_t value = 0;
+            if (k + 1 < Rows)
+                value = decodeLongCapcode(w1, readCapcodeWord(ctx_.table, k + 1)).value_or(0);
+            txtAddr[k]->setText(QString::fromStdString(formatCapcode(value, 10)));
+            k += 2;
+            continue;
+        }
+        const std::int64_t value = static_cast<std::int64_t>(w1) - 32768;
+        const bool showLong = k % 2 == 0 && pairIsLong(k / 2);
+        const int digits = showLong ? 10 : 7;
+        const QString text = value < 0
+            ? QLatin1Char('-') + QString::fromStdString(formatCapcode(static_cast<std::uint64_t>(-value), digits))
+            : QString::fromStdString(formatCapcode(static_cast<std::uint64_t>(value), digits));
+        txtAddr[k]->setText(text);
+        k += showLong ? 2 : 1;
+    }
+}
+
+void CapcodeList::set_frame()
+{
+    const int last = lastCapcode(ctx_.table);
+    const bool unlock = !ctx_.editingAllowed || ctx_.editingAllowed();
+    std::uint16_t mask = 0;
+    for (int k = 0; k < Rows; ++k) {
+        QWidget* row[] = {ctx_.arrays.chkCtl[10 + k], Label1[k], txtAddr[k], Label2[k], ctx_.arrays.cboCtl[7 + k]};
+        if (k <= last) {
+            if (capcodeEnabled(ctx_.table, k)) {
+                if (const auto x = parseNumber(txtAddr[k]->text().toStdString())) {
+                    const int f = frameOfCapcode(*x);
+                    if (f >= 0 && f < 16)
+                        mask |= static_cast<std::uint16_t>(1u << f);
+                }
+            }
+            if (unlock)
+                for (QWidget* w : row)
+                    w->setEnabled(true);
+        } else {
+            setCapcodeEnabled(ctx_.table, k, false);
+            {
+                const QSignalBlocker block(ctx_.arrays.chkCtl[10 + k]);
+                ctx_.arrays.chkCtl[10 + k]->setChecked(false);
+            }
+            for (QWidget* w : row)
+                w->setEnabled(false);
+        }
+    }
+    writeFrameMask(ctx_.table, mask);
+    if (lblFrame)
+        lblFrame->setText(QStringLiteral("%1%2").arg(ctx_.table[0x92], 2, 16, QLatin1Char('0'))
+                              .arg(ctx_.table[0x93], 2, 16, QLatin1Char('0')).toUpper());
+}
+
+// ---- layout ----------------------------------------------------------------
+
+void CapcodeList::ChkCapLen()
+{
+    const int pitch = topTwips(Label1[1]) - topTwips(Label1[0]);
+    int visible = 0;
+    for (int k = 0; k < Rows; ++k) {
+        if (Label1[k]->isHidden())
+            continue;
+        ++visible;
+        Label1[k]->setText(QStringLiteral("cap #%1").arg(visible, 2, 10, QLatin1Char('0')));
+        QWidget* rowControls[] = {Label1[k], txtAddr[k], ctx_.arrays.chkCtl[10 + k], Label2[k],
+                                  ctx_.arrays.cboCtl[7 + k], ctx_.arrays.chkCtl[50 + k], lblAlert[k], cboMailAlert[k]};
+        QWidget* rowOne[] = {Label1[0], txtAddr[0], ctx_.arrays.chkCtl[10], Label2[0],
+                             ctx_.arrays.cboCtl[7], ctx_.arrays.chkCtl[50], lblAlert[0], cboMailAlert[0]};
+        for (int c = 0; c < 8; ++c)
+            setTopTwips(rowControls[c], capcodeRowTop(visible, pitch, topTwips(rowOne[c])));
+        setTopTwips(Text1[k], topTwips(txtAddr[k]) - kText1Offset);
+        QWidget* lengthSelector = k % 2 == 0 ? static_cast<QWidget*>(cboCapLen[k / 2]) : cboCapSht[(k - 1) / 2];
+        setTopTwips(lengthSelector, capcodeRowTop(visible, pitch, topTwips(cboCapLen[0])));
+    }
+
+    const int listHeight = visible * pitch;
+    setHeightTwips(Picture2, listHeight);
+    const auto range = capcodeScrollRange(visible, pitch, designRect(Picture1).height());
+    VScroll1->setSingleStep(range.smallStep);
+    VScroll1->setPageStep(range.largeStep);
+    VScroll1->setRange(0, std::max(0, range.maximum));
+
+    manualWriteSelectable_ = applyCapcodeLayoutBits(ctx_.table, visible);
+    QCheckBox* manualWrite = ctx_.arrays.chkCtl[9];
+    if (manualWrite)
+        manualWrite->setEnabled(manualWriteSelectable_ && (!ctx_.editingAllowed || ctx_.editingAllowed()));
+}
+
+void CapcodeList::VScroll1_Change(int value)
+{
+    Picture2->move(0, twipsToPixels(-value));
+}
+
+QWidget* CapcodeList::secondRowControl(int pair, int which) const
+{
+    const int k = 2 * pair + 1;
+    switch (which) {
+    case 0: return Label1[k];
+    case 1: return txtAddr[k];
+    case 2: return ctx_.arrays.chkCtl[10 + k];
+    case 3: return Label2[k];
+    case 4: return ctx_.arrays.cboCtl[7 + k];
+    case 5: return cboCapSht[pair];
+    // The rest of the hidden row goes with it, so that nothing of it stays behind
+    // on the row that closes up into its place.
+    case 6: return Text1[k];
+    case 7: return ctx_.arrays.chkCtl[50 + k];
+    default: return nullptr;
+    }
+}
+
+void CapcodeList::showSecondRow(int pair, bool show)
+{
+    for (int which = 0; which < 8; ++which)
+        secondRowControl(pair, which)->setVisible(show);
+    const int k = 2 * pair + 1;
+    if (!show) {
+        lblAlert[k]->hide();
+        cboMailAlert[k]->hide();
+    } else {
+        showMailAlertControls(chkMailAlert->isChecked());
+    }
+}
+
+void CapcodeList::setLengthTooltip(int pair, bool longPair)
+{
+    Label1[2 * pair]->setToolTip(longPair ? kLongTip : kShortTip);
+}
+
+bool CapcodeList::read_CapLen()
+{
+    bool changed = false;
+    for (int i = 0; i < Pairs; ++i) {
+        const bool isLong = hasLongWordFlag(ctx_.table, 2 * i);
+        const int index = isLong ? 1 : 0;
+        changed = changed || cboCapLen[i]->currentIndex() != index;
+        {
+            // A refresh shows the pair lengths; it never stores capcodes.
+            const QSignalBlocker block(cboCapLen[i]);
+            cboCapLen[i]->setCurrentIndex(index);
+        }
+        showSecondRow(i, !isLong);
+        setLengthTooltip(i, isLong);
+    }
+    if (changed && ctx_.init_ctl)
+        ctx_.init_ctl();
+    return changed;
+}
+
+void CapcodeList::cboCapLen_Click(int pair)
+{
+    const int first = 2 * pair;
+    if (pairIsLong(pair)) {
+        showSecondRow(pair, false);
+        setLengthTooltip(pair, true);
+    } else {
+        PutBits(ctx_.table, static_cast<std::int16_t>(0xB1 + 8 * pair), 6, 0, 1);
+        PutBits(ctx_.table, static_cast<std::int16_t>(0xB5 + 8 * pair), 6, 0, 1);
+        showSecondRow(pair, true);
+        setLengthTooltip(pair, false);
+        const auto v = parseNumber(txtAddr[first]->text().toStdString());
+        if (v && *v >= static_cast<double>(ShortCapcodeLimit))
+            txtAddr[first]->setText(QStringLiteral("1234567"));
+        txtAddr[first + 1]->setText(QStringLiteral("1234567"));
+        txt_to_tbl(first + 1);
+    }
+    txt_to_tbl(first);
+    typeRule(first);
+    priorityRule(first);
+    cboMailAlert_Click(first);
+    if (ctx_.init_ctl)
+        ctx_.init_ctl();
+}
+
+// ---- rules of the shared handlers ------------------------------------------
+
+void CapcodeList::typeRule(int k)
+{
+    QComboBox* type = ctx_.arrays.cboCtl[7 + k];
+    const int value = type->currentIndex();
+    if (k % 2 == 0 && pairIsLong(k / 2) && value >= 0)
+        PutBits(ctx_.table, static_cast<std::int16_t>(0x38 - k / 8), static_cast<std::uint8_t>((k + 1) % 8),
+                static_cast<std::uint8_t>(value), 1);
+    if (k > 0 && chkMailAlert->isChecked() && !Label1[k]->isHidden()) {
+        const bool mailDrop = value != 0;
+        lblAlert[k]->setVisible(mailDrop);
+        cboMailAlert[k]->setVisible(mailDrop);
+    }
+}
+
+void CapcodeList::enableRule(int k)
+{
+    if (k % 2 == 0 && pairIsLong(k / 2)) {
+        if (refreshing_) {
+            // A refresh only mirrors the enable bit; it never stores the number again.
+            if (capcodeEnabled(ctx_.table, k))
+                setCapcodeEnabled(ctx_.table, k + 1, true);
+        } else {
+            txt_to_tbl(k);
+        }
+    }
+    set_frame();
+}
+
+void CapcodeList::priorityRule(int k)
+{
+    if (k % 2 == 0 && pairIsLong(k / 2)) {
+        const int boxValue = ctx_.arrays.chkCtl[50 + k]->isChecked() ? 1 : 0;
+        PutBits(ctx_.table, static_cast<std::int16_t>(0x34 + k / 8), static_cast<std::uint8_t>((k + 1) % 8),
+                static_cast<std::uint8_t>(1 - boxValue), 1);
+    }
+}
+
+void CapcodeList::cboMailAlert_Click(int k)
+{
+    const int selection = cboMailAlert[k]->currentIndex();
+    if (selection < 0)
+        return;
+    constexpr std::uint8_t lengths[] = {0, 1, 16};
+    ctx_.table[0x373 + k] = lengths[selection];
+    if (k % 2 == 0 && pairIsLong(k / 2))
+        ctx_.table[0x374 + k] = ctx_.table[0x373 + k];
+}
+
+void CapcodeList::read_MailAlert()
+{
+    for (int k = 1; k < Rows; ++k) {
+        switch (ctx_.table[0x373 + k]) {
+        case 0: cboMailAlert[k]->setCurrentIndex(0); break;
+        case 1: cboMailAlert[k]->setCurrentIndex(1); break;
+        case 16: cboMailAlert[k]->setCurrentIndex(2); break;
+        default: break;   // any other length leaves the selection as it is
+        }
+    }
+}
+
+void CapcodeList::showMailAlertControls(bool mailAlertTicked)
+{
+    for (int k = 1; k < Rows; ++k) {
+        const bool show = mailAlertTicked && !Label1[k]->isHidden() && ctx_.arrays.cboCtl[7 + k]->currentIndex() != 0;
+        lblAlert[k]->setVisible(show);
+        cboMailAlert[k]->setVisible(show);
+    }
+}
+
+void CapcodeList::chkMailAlert_Click()
+{
+    const bool ticked = chkMailAlert->isChecked();
+    PutBits(ctx_.table, 0x3B, 6, ticked ? 1 : 0, 1);
+    showMailAlertControls(ticked);
+}
+
+// ---- the capcode fields ----------------------------------------------------
+
+void CapcodeList::txtAddr_GotFocus(int k)
+{
+    txtAddr[k]->clear();
+    checkedText_[k].clear();
+}
+
+bool CapcodeList::txtAddr_KeyPress(int k, QKeyEvent* event)
+{
+    ctx_.flags.EntryRejected = false;
+    if (isEnterKey(event)) {
+        ctx_.picTabBack->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    (void)k;
+    return false;
+}
+
+void CapcodeList::refuseTypedCapcode(int k, const QString& message)
+{
+    ctx_.messages.message(message);
+    read_dftaddr();
+    checkedText_[k] = txtAddr[k]->text();
+    txtAddr[k]->setFocus(Qt::OtherFocusReason);
+}
+
+bool CapcodeList::checkTypedCapcode(int k)
+{
+    const QString text = txtAddr[k]->text();
+    if (text.isEmpty())
+        return true;
+    const auto v = parseNumber(text.toStdString());
+    if (!v) {
+        refuseTypedCapcode(k, QStringLiteral("Please insert a numeric!"));
+        return false;
+    }
+    const std::uint64_t limit = (k % 2 == 0 && pairIsLong(k / 2)) ? LongCapcodeLimit : ShortCapcodeLimit;
+    if (*v > 0 && *v <= static_cast<double>(limit)) {
+        txt_to_tbl(k);
+        checkedText_[k] = text;
+        return true;
+    }
+    refuseTypedCapcode(k, QStringLiteral("Please insert a number between 1 to %1").arg(limit));
+    return false;
+}
+
+void CapcodeList::txtAddr_KeyUp(int k)
+{
+    checkTypedCapcode(k);
+}
+
+void CapcodeList::txtAddr_LostFocus(int k)
+{
+    // Text that reached the field without a key release (pasted with the mouse)
+    // gets the same check before it is committed.
+    const QString text = txtAddr[k]->text();
+    if (!text.isEmpty() && text != checkedText_[k] && !checkTypedCapcode(k))
+        return;
+    if (txtAddr[k]->text().isEmpty())
+        ctx_.flags.CapcodeInvalid = false;
+    if (ctx_.flags.CapcodeInvalid) {
+        ctx_.flags.EntryRejected = true;
+        ctx_.flags.CapcodeInvalid = false;
+        ctx_.messages.message(QStringLiteral("Invalid Capcode!"));
+        txtAddr[k]->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    read_dftaddr();
+    set_frame();
+}
+
+} // namespace px316t

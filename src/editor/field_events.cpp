@@ -1,0 +1,60 @@
+#include "editor/field_events.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QWidget>
+
+namespace px316t {
+namespace {
+bool isOperatorFocusChange(const QFocusEvent* event)
+{
+    return event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
+}
+} // namespace
+
+FieldEvents::FieldEvents(QWidget* field, Handlers handlers)
+    : QObject(field), field_(field), handlers_(std::move(handlers))
+{
+    field->installEventFilter(this);
+}
+
+bool FieldEvents::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != field_)
+        return false;
+    switch (event->type()) {
+    case QEvent::FocusIn:
+        if (isOperatorFocusChange(static_cast<QFocusEvent*>(event)) && !editing_) {
+            editing_ = true;
+            if (handlers_.gotFocus)
+                handlers_.gotFocus();
+        }
+        break;
+    case QEvent::FocusOut:
+        // A field that never received the focus has nothing to commit.
+        if (isOperatorFocusChange(static_cast<QFocusEvent*>(event)) && editing_) {
+            editing_ = false;
+            if (handlers_.lostFocus)
+                handlers_.lostFocus();
+        }
+        break;
+    case QEvent::KeyPress:
+        if (handlers_.keyPress && handlers_.keyPress(static_cast<QKeyEvent*>(event)))
+            return true;
+        break;
+    case QEvent::KeyRelease:
+        if (handlers_.keyUp)
+            handlers_.keyUp(static_cast<QKeyEvent*>(event));
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+bool isEnterKey(const QKeyEvent* event)
+{
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+} // namespace px316t

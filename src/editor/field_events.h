@@ -1,0 +1,43 @@
+#pragma once
+// Focus and key events of one entry field, turned into the four handlers the
+// fields are written with: GotFocus, KeyPress, KeyUp and LostFocus. Focus changes
+// that a message box or a popup causes are not the operator moving between fields
+// and are ignored, so that a LostFocus handler that shows a message does not run
+// again when the message closes.
+#include <QObject>
+
+#include <functional>
+
+class QKeyEvent;
+class QWidget;
+
+namespace px316t {
+
+class FieldEvents : public QObject {
+public:
+    struct Handlers {
+        std::function<void()> gotFocus;
+        // Returns true when the key is consumed.
+        std::function<bool(QKeyEvent*)> keyPress;
+        std::function<void(QKeyEvent*)> keyUp;
+        std::function<void()> lostFocus;
+    };
+
+    FieldEvents(QWidget* field, Handlers handlers);
+
+    // True between a GotFocus and the LostFocus that ends it.
+    bool editing() const { return editing_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* field_;
+    Handlers handlers_;
+    bool editing_ = false;
+};
+
+// Enter or Return, the key that commits a field.
+bool isEnterKey(const QKeyEvent* event);
+
+} // namespace px316t

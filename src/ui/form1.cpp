@@ -1,0 +1,479 @@
+#include "ui/form1.h"
+
+#include "editor/capcode_list.h"
+#include "editor/field_binding.h"
+#include "editor/frequency_panel.h"
+#include "editor/option_controls.h"
+#include "registry/cls_registry_access.h"
+#include "table/builtin_tables.h"
+#include "table/table_file.h"
+#include "ui/frm_about.h"
+#include "ui/qt_dialogs.h"
+#include "ui/tab_background.h"
+#include "ui/twips.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+#include <filesystem>
+
+namespace px316t {
+namespace {
+
+constexpr int kClientWidth = 9510;     // design client size, twips
+constexpr int kClientHeight = 6675;
+const QRect kPageRect(276, 456, 8940, 5796);
+const QString kTableFilter = QStringLiteral("Table files (*.tbl)|*.tbl");
+
+void setColours(QWidget* w, const QColor& text, const QColor& background)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::Window, background);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+std::filesystem::path toPath(const QString& path) { return std::filesystem::path(path.toStdString()); }
+
+} // namespace
+
+Form1::Form1(Form1Services services)
+    : linkKind_(services.linkKind),
+      makeRegistry_(std::move(services.makeRegistry)),
+      endProgram_(std::move(services.endProgram)),
+      appFolder_(services.appFolder)
+{
+    setObjectName(QStringLiteral("Form1"));
+    if (!services.messages)
+        ownMessages_ = std::make_unique<QtMessageBoxes>(this);
+    if (!services.fileDialogs)
+        ownFileDialogs_ = std::make_unique<QtFileDialogs>(this);
+    messages_ = services.messages ? services.messages : ownMessages_.get();
+    fileDialogs_ = services.fileDialogs ? services.fileDialogs : ownFileDialogs_.get();
+
+    context_ = std::make_unique<EditorContext>(EditorContext{
+        PagerTable_, *messages_, flags_, arrays_, nullptr, [this] { init_ctl(); },
+        [this] { return inModifyMode(); }});
+
+    QFont designFont(QStringLiteral("Courier New"), 9);
+    setFont(designFont);
+    setWindowIcon(programIcon());
+    buildMenus();
+    buildWindow();
+    // The window sees every key before its controls do.
+    qApp->installEventFilter(this);
+}
+
+Form1::~Form1()
+{
+    qApp->removeEventFilter(this);
+}
+
+// ---- construction ----------------------------------------------------------
+
+void Form1::buildMenus()
+{
+    ControlFactory factory(controls_, font());
+    auto item = [&](QMenu* menu, const QString& name, const QString& caption, const QKeySequence& shortcut) {
+        QAction* action = menu->addAction(caption);
+        if (!shortcut.isEmpty())
+            action->setShortcut(shortcut);
+        factory.registerWithoutGeometry(action, name);
+        return action;
+    };
+    mnuFile = menuBar()->addMenu(QStringLiteral("File"));
+    factory.registerWithoutGeometry(mnuFile->menuAction(), QStringLiteral("mnuFile"));
+    mnuLBFF = item(mnuFile, QStringLiteral("mnuLBFF"), QStringLiteral("Open"), QKeySequence(QStringLiteral("Ctrl+O")));
+    mnuSBTF = item(mnuFile, QStringLiteral("mnuSBTF"), QStringLiteral("Save"), QKeySequence(QStringLiteral("Ctrl+S")));
+    mnudash = mnuFile->addSeparator();
+    mnudash->setText(QStringLiteral("-"));
+    factory.registerWithoutGeometry(mnudash, QStringLiteral("mnudash"));
+    mnuExit = item(mnuFile, QStringLiteral("mnuExit"), QStringLiteral("Exit"), QKeySequence(QStringLiteral("Ctrl+E")));
+
+    mnuPager = menuBar()->addMenu(QStringLiteral("Pager"));
+    factory.registerWithoutGeometry(mnuPager->menuAction(), QStringLiteral("mnuPager"));
+    mnuEntire = item(mnuPager, QStringLiteral("mnuEntire"), QStringLiteral("Read"), QKeySequence(Qt::Key_F3));
+    mnuEB = item(mnuPager, QStringLiteral("mnuEB"), QStringLiteral("Write"), QKeySequence(Qt::Key_F4));
+    mnuEB1 = item(mnuPager, QStringLiteral("mnuEB1"), QStringLiteral("Verfy"), QKeySequence(Qt::Key_F9));
+
+    mnuHelp = menuBar()->addMenu(QStringLiteral("Help"));
+    factory.registerWithoutGeometry(mnuHelp->menuAction(), QStringLiteral("mnuHelp"));
+    mnuAbout = item(mnuHelp, QStringLiteral("mnuAbout"), QStringLiteral("About"), QKeySequence());
+
+    connect(mnuLBFF, &QAction::triggered, this, [this] { mnuLBFF_Click(); });
+    connect(mnuSBTF, &QAction::triggered, this, [this] { mnuSBTF_Click(); });
+    connect(mnuExit, &QAction::triggered, this, [this] { mnuExit_Click(); });
+    connect(mnuEntire, &QAction::triggered, this, [this] { mnuEntire_Click(); });
+    connect(mnuEB, &QAction::triggered, this, [this] { mnuEB_Click(); });
+    connect(mnuEB1, &QAction::triggered, this, [this] { mnuEB1_Click(); });
+    connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
+}
+
+void Form1::buildWindow()
+{
+    ControlFactory factory(controls_, font());
+    client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(twipsToPixels(QRect(0, 0, kClientWidth, kClientHeight)).size());
+    setCentralWidget(client);
+
+    picTabBack = new TabBackground;
+    factory.placeWithoutFont(picTabBack, client, QStringLiteral("picTabBack"), QRect(-12, 0, 9600, 6735));
+    picTabBack->setProperty(DesignFontProperty, font().pointSizeF());
+    context_->picTabBack = picTabBack;
+
+    // Tabs: a flat label behind each raised button; the front page's button is hidden.
+    QFont tabFont(QStringLiteral("Arial"), 9);
+    tabFont.setBold(true);
+    const QRect tabRects[] = {{288, 192, 1908, 252}, {2208, 192, 1908, 252}, {4128, 192, 1908, 252}};
+    const QString captions[] = {QStringLiteral("Code and Features"), QStringLiteral("Alerts and Status"),
+                                QStringLiteral("Prompts Edit")};
+    QLabel** labels[] = {&Label14, &Label15, &lblPEdit};
+    const QString labelNames[] = {QStringLiteral("Label14"), QStringLiteral("Label15"), QStringLiteral("lblPEdit")};
+    QPushButton** buttons[] = {&EMoptCode, &EMoptStatus, &EMoptPrompts};
+    const QString buttonNames[] = {QStringLiteral("EMoptCode"), QStringLiteral("EMoptStatus"),
+                                   QStringLiteral("EMoptPrompts")};
+    for (int i = 0; i < 3; ++i) {
+        *labels[i] = factory.label(picTabBack, labelNames[i], captions[i], tabRects[i], tabFont);
+        (*labels[i])->setAlignment(Qt::AlignCenter);
+        setColours(*labels[i], palette().color(QPalette::HighlightedText), palette().color(QPalette::Dark));
+    }
+    for (int i = 0; i < 3; ++i) {
+        *buttons[i] = factory.button(picTabBack, buttonNames[i], captions[i], tabRects[i]);
+        (*buttons[i])->setFont(tabFont);
+        (*buttons[i])->setCursor(Qt::PointingHandCursor);
+        (*buttons[i])->setFocusPolicy(Qt::NoFocus);
+    }
+    connect(EMoptCode, &QPushButton::clicked, this, [this] { EMoptCode_Click(); });
+    connect(EMoptStatus, &QPushButton::clicked, this, [this] { EMoptStatus_Click(); });
+    connect(EMoptPrompts, &QPushButton::clicked, this, [this] { EMoptPrompts_Click(); });
+
+    ModifyOpt = factory.optionButton(picTabBack, QStringLiteral("ModifyOpt"), QStringLiteral("Modify Mode"),
+                                     QRect(6192, 240, 1488, 204));
+    WriteOpt = factory.optionButton(picTabBack, QStringLiteral("WriteOpt"), QStringLiteral("Write Mode"),
+                                    QRect(7776, 240, 1428, 204));
+    for (QRadioButton* mode : {ModifyOpt, WriteOpt})
+        mode->setStyleSheet(QStringLiteral("QRadioButton { color: white; background-color: rgb(0, 128, 128); }"));
+    ModifyOpt->setChecked(true);
+    connect(ModifyOpt, &QRadioButton::toggled, this, [this](bool on) { if (on) ModifyOpt_Click(); });
+    connect(WriteOpt, &QRadioButton::toggled, this, [this](bool on) { if (on) WriteOpt_Click(); });
+
+    const QColor pageGrey(224, 224, 224);
+    picSet = factory.pictureBox(picTabBack, QStringLiteral("picSet"), kPageRect);
+    picSet2 = factory.pictureBox(picTabBack, QStringLiteral("picSet2"), kPageRect);
+    picSet5 = factory.pictureBox(picTabBack, QStringLiteral("picSet5"), kPageRect);
+    for (QWidget* page : {picSet, picSet2, picSet5}) {
+        QPalette p = page->palette();
+        p.setColor(QPalette::Window, pageGrey);
+        page->setPalette(p);
+        page->setAutoFillBackground(true);
+    }
+
+    // Page "Code and Features", top to bottom.
+    fraFrequency = factory.frame(picSet, QStringLiteral("fraFrequency"), QStringLiteral("Frequency"),
+                                 QRect(120, 60, 8700, 660));
+    fraCapcode = factory.frame(picSet, QStringLiteral("fraCapcode"), QStringLiteral("Capcode Address"),
+                               QRect(120, 760, 8700, 3480));
+    capcodes_ = new CapcodeList(*context_, factory, fraCapcode);
+    fraAuto = factory.frame(picSet, QStringLiteral("fraAuto"), QStringLiteral("Auto Increase 1 After Write"),
+                            QRect(120, 4280, 8700, 600));
+    optAuto1 = factory.checkBox(fraAuto, QStringLiteral("optAuto1"), QStringLiteral("1st Capcode Auto Increase"),
+                                QRect(240, 270, 3600, 255));
+    optAuto1->setToolTip(QStringLiteral("1st capcode always increments by one after writed."));
+    frequency_ = new FrequencyPanel(*context_, factory, fraFrequency, picSet, QRect(120, 4940, 8700, 800));
+    capcodes_->lblFrame = frequency_->lblFrame;
+
+    // Page "Alerts and Status".
+    factory.setDefaultFont(QFont(QStringLiteral("Tahoma"), 8));
+    options_ = new OptionControls(*context_, factory, picSet2);
+    factory.setDefaultFont(font());
+
+    QFont messageFont(QStringLiteral("Tahoma"));
+    messageFont.setPointSizeF(8.25);
+    lblMsg = factory.label(picTabBack, QStringLiteral("lblMsg"), QStringLiteral("Message:"),
+                           QRect(276, 6300, 8940, 255), messageFont);
+
+    for (int i = 0; i < static_cast<int>(arrays_.chkCtl.size()); ++i)
+        if (QCheckBox* box = arrays_.chkCtl[i])
+            connect(box, &QCheckBox::stateChanged, this, [this, i] { chkCtl_Click(i); });
+    for (int i = 0; i < static_cast<int>(arrays_.cboCtl.size()); ++i)
+        if (QComboBox* combo = arrays_.cboCtl[i])
+            connect(combo, &QComboBox::currentIndexChanged, this, [this, i] { cboCtl_Click(i); });
+
+    showPage(picSet, EMoptCode);
+    adjustSize();
+}
+
+// ---- start-up --------------------------------------------------------------
+
+void Form1::Form_Load()
+{
+    if (loaded_)
+        return;
+    loaded_ = true;
+    if (appFolder_.isEmpty())
+        appFolder_ = QCoreApplication::applicationDirPath();
+    designScaleWidth_ = kClientWidth;
+    designScaleHeight_ = kClientHeight;
+    controls_.appendGeometrySuffixes();
+    flags_.EntryRejected = false;
+    flags_.CapcodeInvalid = false;
+    RegistryAccess = makeRegistry_ ? makeRegistry_() : std::make_unique<clsRegistryAccess>();
+    InitTables();
+    capcodes_->read_CapLen();
+    init_ctl();
+
+    // Centred on the screen at the design client size.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void Form1::InitTables()
+{
+    PagerTable_ = makeDefaultPagerTable();
+    if (linkKind_ == LinkKind::USB) {
+        setWindowTitle(QStringLiteral("Quorvalent USB PX316T V5.02"));
+        lblMsg->setVisible(true);
+    } else {
+        setWindowTitle(QStringLiteral("Quorvalent PX316T V5.02"));
+        lblMsg->setVisible(false);
+    }
+    frequency_->selectBand(Band::Top);
+}
+
+// ---- refresh and modes -----------------------------------------------------
+
+int Form1::init_ctl()
+{
+    capcodes_->setRefreshing(true);
+    capcodes_->ChkCapLen();
+    capcodes_->read_dftaddr();
+    for (QObject* control : controls_.all())
+        showBoundField(PagerTable_, control);
+    options_->showSequentialLockout();
+    options_->showLogoFont();
+    options_->showLanguage();
+    options_->showContrast();
+    options_->showPersonalAlert();
+    {
+        const bool mailAlert = GetBits(PagerTable_, 0x3B, 6, 1) == 1;
+        capcodes_->chkMailAlert->setChecked(mailAlert);
+        capcodes_->showMailAlertControls(mailAlert);
+    }
+    frequency_->read_BaseFreq();
+    frequency_->read_freq();
+    capcodes_->set_frame();
+    capcodes_->read_MailAlert();
+    capcodes_->setRefreshing(false);
+    return 0;
+}
+
+bool Form1::inModifyMode() const { return ModifyOpt && ModifyOpt->isChecked(); }
+
+void Form1::setModeLocked(bool locked)
+{
+    static const QStringList prefixes = {QStringLiteral("opt"), QStringLiteral("Tex"), QStringLiteral("txt"),
+                                         QStringLiteral("cbo"), QStringLiteral("chk")};
+    for (QObject* control : controls_.all()) {
+        auto* widget = qobject_cast<QWidget*>(control);
+        if (!widget)
+            continue;
+        const QString name = widget->objectName();
+        for (const QString& prefix : prefixes) {
+            if (name.startsWith(prefix)) {
+                widget->setEnabled(!locked);
+                break;
+            }
+        }
+    }
+}
+
+void Form1::ModifyOpt_Click()
+{
+    if (ModifyOpt->isChecked())
+        setModeLocked(false);
+    options_->Slider1->show();
+    capcodes_->set_frame();
+    // The capcode layout decides whether manual write can be changed.
+    arrays_.chkCtl[9]->setEnabled(capcodes_->manualWriteSelectable());
+}
+
+void Form1::WriteOpt_Click()
+{
+    if (WriteOpt->isChecked())
+        setModeLocked(true);
+    options_->Slider1->hide();
+}
+
+// ---- shared handlers of the control arrays ---------------------------------
+
+void Form1::chkCtl_Click(int index)
+{
+    writeBoundCheckBox(PagerTable_, arrays_.chkCtl[index]);
+    if (index >= 10 && index <= 25)
+        capcodes_->enableRule(index - 10);
+    else if (index >= 50 && index <= 65)
+        capcodes_->priorityRule(index - 50);
+}
+
+void Form1::cboCtl_Click(int index)
+{
+    writeBoundComboBox(PagerTable_, arrays_.cboCtl[index]);
+    if (index >= 7 && index <= 22)
+        capcodes_->typeRule(index - 7);
+    else if (index == 0)
+        options_->applyDisplayModeRule();
+}
+
+// ---- key preview and ending ------------------------------------------------
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier && WriteOpt->isChecked()) {
+                mnuEB_Click();
+                return true;   // no control receives the space
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    endProgram();
+}
+
+void Form1::mnuExit_Click() { endProgram(); }
+
+void Form1::endProgram()
+{
+    // Ends at once: no question, nothing saved.
+    if (endProgram_)
+        endProgram_();
+    else
+        QCoreApplication::exit(0);
+}
+
+void Form1::mnuAbout_Click()
+{
+    frmAbout about(linkKind_, this);
+    about.exec();
+}
+
+// ---- pages -----------------------------------------------------------------
+
+void Form1::showPage(QWidget* page, QPushButton* tab)
+{
+    for (QPushButton* button : {EMoptCode, EMoptStatus, EMoptPrompts})
+        button->setVisible(button != tab);
+    picTabBack->raise();
+    page->raise();
+    page->setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::EMoptCode_Click() { showPage(picSet, EMoptCode); }
+void Form1::EMoptStatus_Click() { showPage(picSet2, EMoptStatus); }
+void Form1::EMoptPrompts_Click() { showPage(picSet5, EMoptPrompts); }
+
+// ---- message line and Pager menu --------------------------------------------
+
+void Form1::setMessageLine(const QString& text, const QColor& color)
+{
+    QPalette p = lblMsg->palette();
+    p.setColor(QPalette::WindowText, color);
+    lblMsg->setPalette(p);
+    lblMsg->setText(text);
+}
+
+void Form1::setPagerMenuEnabled(bool enabled) { mnuPager->menuAction()->setEnabled(enabled); }
+
+// ---- table files -----------------------------------------------------------
+
+void Form1::mnuLBFF_Click()
+{
+    // A field being edited is committed first, so that a refused entry cannot
+    // come back after the load.
+    picTabBack->setFocus(Qt::OtherFocusReason);
+    if (flags_.EntryRejected) {
+        flags_.EntryRejected = false;
+        return;
+    }
+    const auto chosen = fileDialogs_->openFile(appFolder_, kTableFilter);
+    if (!chosen)
+        return;
+    std::error_code ec;
+    if (!std::filesystem::exists(toPath(*chosen), ec)) {
+        messages_->message(QStringLiteral("This file is not exit!"));
+        return;
+    }
+    auto loaded = readTableFile(toPath(*chosen));
+    if (const auto* error = std::get_if<TableFileError>(&loaded)) {
+        messages_->message(QString::fromStdString(describeTableFileError(*error)), MessageBoxes::Icon::Warning);
+        return;
+    }
+    applyTableFileBytes(PagerTable_, std::get<std::vector<std::uint8_t>>(loaded));
+    frequency_->selectBandFromImage();
+    init_ctl();
+    capcodes_->read_CapLen();
+}
+
+void Form1::mnuSBTF_Click()
+{
+    // Save what the screen shows: the field being edited is committed first, and a
+    // refused entry saves nothing.
+    picTabBack->setFocus(Qt::OtherFocusReason);
+    if (flags_.EntryRejected) {
+        flags_.EntryRejected = false;
+        return;
+    }
+    const auto chosen = fileDialogs_->saveFile(appFolder_, kTableFilter);
+    if (!chosen)
+        return;
+    std::error_code ec;
+    if (std::filesystem::exists(toPath(*chosen), ec)
+        && !messages_->askYesNo(QStringLiteral("This file is arealy exist ! \r\nAre you sure overwrite this file?")))
+        return;
+    const TableFileError error = writeTableFile(toPath(*chosen), PagerTable_);
+    if (error != TableFileError::None)
+        messages_->message(QString::fromStdString(describeTableFileError(error)), MessageBoxes::Icon::Warning);
+}
+
+// ---- Pager commands ----------------------------------------------------------
+
+bool Form1::startPagerCommand(int command)
+{
+    picTabBack->setFocus(Qt::OtherFocusReason);
+    PagerCommand = command;
+    QCoreApplication::processEvents();
+    if (flags_.EntryRejected) {
+        flags_.EntryRejected = false;
+        return false;
+    }
+    if (onPagerCommand)
+        onPagerCommand(command);
+    return true;
+}
+
+void Form1::mnuEntire_Click() { startPagerCommand(0); }
+void Form1::mnuEB_Click() { startPagerCommand(1); }
+void Form1::mnuEB1_Click() { startPagerCommand(2); }
+
+} // namespace px316t

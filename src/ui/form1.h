@@ -1,0 +1,160 @@
+#pragma once
+// The main window: owner of the pager image and of the shared objects, the
+// composition root of the editor units, and the start-up sequence.
+#include "editor/editor_context.h"
+#include "link/board_status_view.h"
+#include "link/link_kind.h"
+#include "table/pager_table.h"
+#include "ui/control_list.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QCheckBox;
+class QGroupBox;
+
+namespace px316t {
+
+class CapcodeList;
+class FileDialogs;
+class FrequencyPanel;
+class MessageBoxes;
+class OptionControls;
+class clsRegistryAccess;
+
+// What the window is built with: the program passes the real services, tests
+// pass recorders and temporary stores.
+struct Form1Services {
+    LinkKind linkKind = BuildLinkKind;
+    MessageBoxes* messages = nullptr;     // nullptr: Qt message boxes
+    FileDialogs* fileDialogs = nullptr;   // nullptr: Qt file dialogs
+    std::function<std::unique_ptr<clsRegistryAccess>()> makeRegistry;   // empty: platform default
+    std::function<void()> endProgram;     // empty: quit the application
+    QString appFolder;                    // empty: the program's folder
+};
+
+class Form1 : public QMainWindow, public BoardStatusView {
+public:
+    explicit Form1(Form1Services services = {});
+    ~Form1() override;
+
+    // The start-up sequence; runs once, after construction.
+    void Form_Load();
+
+    // The full refresh of every control from the pager image.
+    int init_ctl();
+    void ModifyOpt_Click();
+    void WriteOpt_Click();
+    void chkCtl_Click(int index);
+    void cboCtl_Click(int index);
+
+    void mnuLBFF_Click();
+    void mnuSBTF_Click();
+    void mnuEntire_Click();
+    void mnuEB_Click();
+    void mnuEB1_Click();
+    void mnuAbout_Click();
+    void mnuExit_Click();
+    void EMoptCode_Click();
+    void EMoptStatus_Click();
+    void EMoptPrompts_Click();
+
+    // BoardStatusView
+    void setMessageLine(const QString& text, const QColor& color) override;
+    void setPagerMenuEnabled(bool enabled) override;
+
+    PagerTable& table() { return PagerTable_; }
+    EntryFlags& flags() { return flags_; }
+    const ControlList& controls() const { return controls_; }
+    ControlArrays& arrays() { return arrays_; }
+    CapcodeList& capcodes() { return *capcodes_; }
+    FrequencyPanel& frequency() { return *frequency_; }
+    OptionControls& options() { return *options_; }
+    clsRegistryAccess* registry() { return RegistryAccess.get(); }
+    LinkKind linkKind() const { return linkKind_; }
+    MessageBoxes& messages() { return *messages_; }
+    bool inModifyMode() const;
+    const QString& AppFolder() const { return appFolder_; }
+    int DesignScaleWidth() const { return designScaleWidth_; }
+    int DesignScaleHeight() const { return designScaleHeight_; }
+    // How often a Pager command got past its checks and opened the programming
+    // window (Read, Write, Verify).
+    std::function<void(int command)> onPagerCommand;
+
+    QWidget* client = nullptr;
+    QWidget* picTabBack = nullptr;
+    QPushButton* EMoptCode = nullptr;
+    QPushButton* EMoptStatus = nullptr;
+    QPushButton* EMoptPrompts = nullptr;
+    QLabel* Label14 = nullptr;
+    QLabel* Label15 = nullptr;
+    QLabel* lblPEdit = nullptr;
+    QRadioButton* ModifyOpt = nullptr;
+    QRadioButton* WriteOpt = nullptr;
+    QWidget* picSet = nullptr;
+    QWidget* picSet2 = nullptr;
+    QWidget* picSet5 = nullptr;
+    QGroupBox* fraFrequency = nullptr;
+    QGroupBox* fraCapcode = nullptr;
+    QGroupBox* fraAuto = nullptr;
+    QCheckBox* optAuto1 = nullptr;
+    QLabel* lblMsg = nullptr;
+    QMenu* mnuFile = nullptr;
+    QMenu* mnuPager = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuLBFF = nullptr;
+    QAction* mnuSBTF = nullptr;
+    QAction* mnudash = nullptr;
+    QAction* mnuExit = nullptr;
+    QAction* mnuEntire = nullptr;
+    QAction* mnuEB = nullptr;
+    QAction* mnuEB1 = nullptr;
+    QAction* mnuAbout = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildWindow();
+    void InitTables();
+    void setModeLocked(bool locked);
+    void showPage(QWidget* page, QPushButton* tab);
+    // The first steps of every Pager command: commit the field being edited and
+    // drop the command once after a refused entry. True when the command may run.
+    bool startPagerCommand(int command);
+    void endProgram();
+
+    LinkKind linkKind_;
+    std::unique_ptr<MessageBoxes> ownMessages_;
+    std::unique_ptr<FileDialogs> ownFileDialogs_;
+    MessageBoxes* messages_;
+    FileDialogs* fileDialogs_;
+    std::function<std::unique_ptr<clsRegistryAccess>()> makeRegistry_;
+    std::function<void()> endProgram_;
+
+    PagerTable PagerTable_{};
+    EntryFlags flags_;
+    ControlArrays arrays_;
+    ControlList controls_;
+    std::unique_ptr<EditorContext> context_;
+    CapcodeList* capcodes_ = nullptr;
+    FrequencyPanel* frequency_ = nullptr;
+    OptionControls* options_ = nullptr;
+    std::unique_ptr<clsRegistryAccess> RegistryAccess;
+    QString appFolder_;
+    int designScaleWidth_ = 0;
+    int designScaleHeight_ = 0;
+    int PagerCommand = 0;
+    bool loaded_ = false;
+};
+
+} // namespace px316t

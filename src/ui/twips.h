@@ -1,0 +1,15 @@
+#pragma once
+// Design geometry is kept in twips (1440 per inch), as the window was laid out;
+// this is the one place that turns twips into pixels of the screen in use.
+#include <QRect>
+
+namespace px316t {
+
+// Pixels per inch of the primary screen (96 when no screen is known).
+double screenDpi();
+
+int twipsToPixels(double twips);
+double pixelsToTwips(int pixels);
+QRect twipsToPixels(const QRect& twipsRect);
+
+} // namespace px316t
