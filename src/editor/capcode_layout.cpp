@@ -1,0 +1,48 @@
+#include "editor/capcode_layout.h"
+
+#include "editor/numeric_text.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace px316t {
+
+CapcodeScrollRange capcodeScrollRange(int visibleRows, int pitch, double viewportHeight)
+{
+    const double content = double(visibleRows) * pitch;
+    const double spare = 16.0 * pitch - viewportHeight;
+    CapcodeScrollRange range{};
+    range.maximum = static_cast<int>(std::trunc(content - viewportHeight)) - 10;
+    range.smallStep = static_cast<int>(roundHalfEven(spare / 20.0));
+    range.largeStep = static_cast<int>(roundHalfEven(spare / 10.0));
+    // A window scaled so small that the rows fit the viewport would give a
+    // negative maximum (the list would scroll downwards out of place), and a
+    // viewport taller than sixteen rows negative steps.
+    range.maximum = std::max(range.maximum, 0);
+    range.smallStep = std::max(range.smallStep, 1);
+    range.largeStep = std::max(range.largeStep, 1);
+    return range;
+}
+
+int capcodeRowTop(int visibleOrdinal, int pitch, int rowOneTop)
+{
+    return (visibleOrdinal - 1) * pitch + rowOneTop;
+}
+
+bool applyCapcodeLayoutBits(PagerTable& table, int visibleRows)
+{
+    if (visibleRows == 8) {
+        PutBits(table, 0x3D, 7, 1, 1);
+        PutBits(table, 0x3D, 4, 0, 1);
+        return true;
+    }
+    if (visibleRows == 16) {
+        PutBits(table, 0x3D, 7, 0, 1);
+        PutBits(table, 0x3D, 4, 0, 1);
+        return true;
+    }
+    PutBits(table, 0x3D, 4, 1, 1);
+    return false;
+}
+
+} // namespace px316t
