@@ -10,8 +10,8 @@ namespace {
 
 Bytes tagged(std::initializer_list<std::uint8_t> tail)
 {
-    Bytes b(MakerTag.begin(), MakerTag.end());
-    b.insert(b.end(), tail);
+    Bytes b(MakerTag.size() + tail.size());
+    std::copy(tail.begin(), tail.end(), std::copy(MakerTag.begin(), MakerTag.end(), b.begin()));
     return b;
 }
 
