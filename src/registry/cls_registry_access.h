@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -31,6 +32,7 @@ inline constexpr std::uint32_t HKEY_DYN_DATA_HANDLE = 0x80000006u;
 inline constexpr std::size_t kRegBufferChars = 255;
 
 class RegistryBackend;  // the store below the class (registry_backend.h)
+enum class RegAccess;
 
 // Root handle and key path below it, as SplitRegPath parses a path text.
 struct RegPath {
@@ -105,6 +107,17 @@ public:
     std::int32_t ImportFromReg(const std::string& sRegFile);
 
 private:
+    long openPath(const std::string& sPath, RegAccess access, bool create, std::uint32_t& key);
+    long killKeyImpl(const std::string& sPath, std::uint32_t& key);
+    long killValueImpl(const std::string& sPath, const std::string& sName, std::uint32_t& key);
+    std::int32_t writeValue(const std::string& sPath, const std::string& sName, std::uint32_t type,
+                            const std::string& data);
+    bool readValue(const std::string& sPath, const std::string& sName, std::uint32_t& type, std::string& data);
+    std::optional<std::string> readString(const std::string& sPath, const std::string& sName);
+    // EnumValues that also tells whether entries were left out for not fitting the buffers.
+    std::int32_t enumValuesImpl(const std::string& sPath, std::vector<std::string>& sName,
+                                std::vector<RegVariant>& sValue, std::int32_t OnlyType, bool& skipped);
+
     std::shared_ptr<RegistryBackend> m_backend;
     bool m_createKeyIfDoesntExists = true;
     std::uint32_t m_hRoot = 0;  // root of the last path parsed

@@ -18,6 +18,10 @@ struct SerialPortMapOptions {
     std::filesystem::path configHome;
     // false: list only the comN links of the link folder, never the machine's own ports.
     bool includeSystemPorts = true;
+    // Where the machine's ports are looked for; tests point these at a folder of their own.
+    std::filesystem::path sysClassTty = "/sys/class/tty";
+    std::filesystem::path devFolder = "/dev";
+    std::filesystem::path serialById = "/dev/serial/by-id";
 };
 
 // The machine's serial ports numbered as COM ports.

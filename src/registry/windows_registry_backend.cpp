@@ -1,0 +1,171 @@
+// The Windows registry through its ANSI functions. Only a Windows build compiles this file.
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "registry/cls_registry_access.h"
+#include "registry/registry_backend.h"
+
+namespace px316t {
+
+namespace {
+
+REGSAM samFor(RegAccess access) {
+    switch (access) {
+        case RegAccess::Read:
+            return KEY_READ;
+        case RegAccess::Write:
+            return KEY_WRITE;
+        case RegAccess::Full:
+            break;
+    }
+    return KEY_ALL_ACCESS;
+}
+
+// Deletes every subkey below an opened key; RegDeleteKeyA itself refuses keys with subkeys.
+LONG deleteSubkeys(HKEY key) {
+    for (;;) {
+        char name[256];
+        DWORD length = sizeof name;
+        LONG rc = RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+        if (rc != ERROR_SUCCESS) return rc;
+        HKEY child = nullptr;
+        rc = RegOpenKeyExA(key, name, 0, KEY_ALL_ACCESS, &child);
+        if (rc != ERROR_SUCCESS) return rc;
+        rc = deleteSubkeys(child);
+        RegCloseKey(child);
+        if (rc != ERROR_SUCCESS) return rc;
+        rc = RegDeleteKeyA(key, name);
+        if (rc != ERROR_SUCCESS) return rc;
+    }
+}
+
+class WindowsRegistryBackend final : public RegistryBackend {
+public:
+    ~WindowsRegistryBackend() override {
+        for (auto& [id, key] : m_open) RegCloseKey(key);
+    }
+
+    long openKey(std::uint32_t root, const std::string& subPath, RegAccess access, bool create,
+                 std::uint32_t& key) override {
+        key = 0;
+        HKEY rootKey = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(root)));
+        HKEY opened = nullptr;
+        const LONG rc = create ? RegCreateKeyA(rootKey, subPath.c_str(), &opened)
+                               : RegOpenKeyExA(rootKey, subPath.c_str(), 0, samFor(access), &opened);
+        if (rc != ERROR_SUCCESS) return rc;
+        std::lock_guard lock(m_mutex);
+        do {
+            ++m_next;
+        } while (m_next == 0 || m_open.count(m_next));
+        m_open.emplace(m_next, opened);
+        key = m_next;
+        return ERROR_SUCCESS;
+    }
+
+    long closeKey(std::uint32_t key) override {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_open.find(key);
+        if (it == m_open.end()) return ERROR_INVALID_HANDLE;
+        const LONG rc = RegCloseKey(it->second);
+        m_open.erase(it);
+        return rc;
+    }
+
+    long deleteKey(std::uint32_t key) override {
+        HKEY h = handle(key);
+        if (!h) return ERROR_INVALID_HANDLE;
+        const LONG rc = deleteSubkeys(h);
+        if (rc != ERROR_SUCCESS) return rc;
+        return RegDeleteKeyA(h, "");
+    }
+
+    long enumKey(std::uint32_t key, std::uint32_t index, std::string& name) override {
+        HKEY h = handle(key);
+        if (!h) return ERROR_INVALID_HANDLE;
+        char buffer[256];
+        DWORD length = sizeof buffer;
+        const LONG rc = RegEnumKeyExA(h, index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_SUCCESS) name.assign(buffer, length);
+        return rc;
+    }
+
+    long enumValue(std::uint32_t key, std::uint32_t index, std::string& name, std::uint32_t& type,
+                   std::string& data) override {
+        HKEY h = handle(key);
+        if (!h) return ERROR_INVALID_HANDLE;
+        DWORD maxName = 0;
+        DWORD maxData = 0;
+        LONG rc = RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
+                                   &maxData, nullptr, nullptr);
+        if (rc != ERROR_SUCCESS) return rc;
+        std::vector<char> nameBuffer(maxName + 1);
+        std::vector<BYTE> dataBuffer(maxData + 1);
+        DWORD nameLength = static_cast<DWORD>(nameBuffer.size());
+        DWORD dataLength = static_cast<DWORD>(dataBuffer.size());
+        DWORD valueType = 0;
+        rc = RegEnumValueA(h, index, nameBuffer.data(), &nameLength, nullptr, &valueType, dataBuffer.data(),
+                           &dataLength);
+        if (rc != ERROR_SUCCESS) return rc;
+        name.assign(nameBuffer.data(), nameLength);
+        type = valueType;
+        data.assign(reinterpret_cast<const char*>(dataBuffer.data()), dataLength);
+        return ERROR_SUCCESS;
+    }
+
+    long queryValue(std::uint32_t key, const std::string& name, std::uint32_t& type, std::string& data) override {
+        HKEY h = handle(key);
+        if (!h) return ERROR_INVALID_HANDLE;
+        DWORD valueType = 0;
+        DWORD size = 0;
+        LONG rc = RegQueryValueExA(h, name.c_str(), nullptr, &valueType, nullptr, &size);
+        if (rc != ERROR_SUCCESS) return rc;
+        std::vector<BYTE> buffer(size + 1);
+        size = static_cast<DWORD>(buffer.size());
+        rc = RegQueryValueExA(h, name.c_str(), nullptr, &valueType, buffer.data(), &size);
+        if (rc != ERROR_SUCCESS) return rc;
+        type = valueType;
+        data.assign(reinterpret_cast<const char*>(buffer.data()), size);
+        return ERROR_SUCCESS;
+    }
+
+    long setValue(std::uint32_t key, const std::string& name, std::uint32_t type, const std::string& data) override {
+        HKEY h = handle(key);
+        if (!h) return ERROR_INVALID_HANDLE;
+        return RegSetValueExA(h, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                              static_cast<DWORD>(data.size()));
+    }
+
+    long deleteValue(std::uint32_t key, const std::string& name) override {
+        HKEY h = handle(key);
+        if (!h) return ERROR_INVALID_HANDLE;
+        return RegDeleteValueA(h, name.c_str());
+    }
+
+private:
+    HKEY handle(std::uint32_t key) {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_open.find(key);
+        return it == m_open.end() ? nullptr : it->second;
+    }
+
+    std::mutex m_mutex;
+    std::map<std::uint32_t, HKEY> m_open;
+    std::uint32_t m_next = 0;
+};
+
+}  // namespace
+
+std::shared_ptr<RegistryBackend> makeWindowsRegistryBackend() { return std::make_shared<WindowsRegistryBackend>(); }
+
+std::shared_ptr<RegistryBackend> makeDefaultRegistryBackend() { return makeWindowsRegistryBackend(); }
+
+}  // namespace px316t
+
+#endif  // _WIN32
