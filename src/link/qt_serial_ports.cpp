@@ -24,9 +24,10 @@ std::string comName(int port) { return "COM" + std::to_string(port); }
 
 std::string permissionDeniedText(int port, const std::string& device)
 {
+    // Joining the device's group helps only when that group may read and write it.
     std::string group;
     struct stat info {};
-    if (::stat(device.c_str(), &info) == 0) {
+    if (::stat(device.c_str(), &info) == 0 && (info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)) {
         if (const struct group* owner = ::getgrgid(info.st_gid))
             group = owner->gr_name;
     }

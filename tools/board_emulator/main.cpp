@@ -89,11 +89,12 @@ bool linkTaken(const fs::path& link)
     return fs::is_symlink(fs::symlink_status(link, ec)) || fs::exists(fs::symlink_status(link, ec));
 }
 
+// The lowest number without a comN entry. Only the folder is consulted: listing
+// the machine's ports would register them there as a side effect.
 int firstFreeCom(const fs::path& folder)
 {
-    SerialPortMap map;
     for (int n = 1; n <= 255; ++n) {
-        if (!linkTaken(folder / ("com" + std::to_string(n))) && !map.deviceFor(n))
+        if (!linkTaken(folder / ("com" + std::to_string(n))))
             return n;
     }
     return 0;
