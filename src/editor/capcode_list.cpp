@@ -185,7 +185,7 @@ void CapcodeList::read_dftaddr()
             std::uint64_t value = 0;
             if (k + 1 < Rows)
                 value = decodeLongCapcode(w1, readCapcodeWord(ctx_.table, k + 1)).value_or(0);
-            txtAddr[k]->setText(QString::fromStdString(formatCapcode(value, 10)));
+            setFieldText(txtAddr[k], QString::fromStdString(formatCapcode(value, 10)));
             k += 2;
             continue;
         }
@@ -195,7 +195,7 @@ void CapcodeList::read_dftaddr()
         const QString text = value < 0
             ? QLatin1Char('-') + QString::fromStdString(formatCapcode(static_cast<std::uint64_t>(-value), digits))
             : QString::fromStdString(formatCapcode(static_cast<std::uint64_t>(value), digits));
-        txtAddr[k]->setText(text);
+        setFieldText(txtAddr[k], text);
         k += showLong ? 2 : 1;
     }
 }

@@ -2,6 +2,10 @@
 
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QValidator>
+
+#include <algorithm>
 #include <QWidget>
 
 namespace px316t {
@@ -50,6 +54,42 @@ bool FieldEvents::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     return false;
+}
+
+namespace {
+class LengthLimit final : public QValidator {
+public:
+    LengthLimit(int maxLength, QObject* parent) : QValidator(parent), maxLength_(maxLength) {}
+    void suspend(bool suspended) { suspended_ = suspended; }
+    // Text beyond the limit is cut off, as a paste into a limited box is.
+    State validate(QString& input, int& position) const override
+    {
+        if (!suspended_ && input.size() > maxLength_) {
+            input.truncate(maxLength_);
+            position = std::min<int>(position, maxLength_);
+        }
+        return Acceptable;
+    }
+
+private:
+    int maxLength_;
+    bool suspended_ = false;
+};
+} // namespace
+
+void limitTypedLength(QLineEdit* field, int maxLength)
+{
+    field->setValidator(new LengthLimit(maxLength, field));
+}
+
+void setFieldText(QLineEdit* field, const QString& text)
+{
+    auto* limit = dynamic_cast<LengthLimit*>(const_cast<QValidator*>(field->validator()));
+    if (limit)
+        limit->suspend(true);
+    field->setText(text);
+    if (limit)
+        limit->suspend(false);
 }
 
 bool isEnterKey(const QKeyEvent* event)

@@ -9,6 +9,7 @@
 #include <functional>
 
 class QKeyEvent;
+class QLineEdit;
 class QWidget;
 
 namespace px316t {
@@ -39,5 +40,11 @@ private:
 
 // Enter or Return, the key that commits a field.
 bool isEnterKey(const QKeyEvent* event);
+
+// Limits what the operator can type or paste into a field to `maxLength`
+// characters, while the program may still show a longer stored value in it.
+void limitTypedLength(QLineEdit* field, int maxLength);
+// Shows a value from the image in a field, whatever its length.
+void setFieldText(QLineEdit* field, const QString& text);
 
 } // namespace px316t

@@ -77,7 +77,7 @@ void FrequencyPanel::read_BaseFreq()
 void FrequencyPanel::read_freq()
 {
     txtFreq->clear();
-    txtFreq->setText(QString::number(readBigEndian32(ctx_.table, 0xF4)));
+    setFieldText(txtFreq, QString::number(readBigEndian32(ctx_.table, 0xF4)));
     checkedText_ = txtFreq->text();
     read_pll();
 }

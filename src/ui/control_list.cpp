@@ -1,5 +1,6 @@
 #include "ui/control_list.h"
 
+#include "editor/field_events.h"
 #include "ui/twips.h"
 
 #include <QCheckBox>
@@ -105,7 +106,7 @@ QLineEdit* ControlFactory::textBox(QWidget* parent, const QString& name, int max
 {
     auto* edit = new QLineEdit;
     if (maxLength > 0)
-        edit->setMaxLength(maxLength);
+        limitTypedLength(edit, maxLength);
     return place(edit, parent, name, twips, std::nullopt);
 }
 

@@ -56,7 +56,7 @@ public:
         return next();
     }
 
-    std::deque<std::optional<QString>> paths;   // scripted answers; Cancel when empty
+    std::deque<QString> paths;   // scripted answers; an empty path, or none left, is Cancel
     QString lastFolder;
     QString lastFilter;
 
@@ -65,8 +65,10 @@ private:
     {
         if (paths.empty())
             return std::nullopt;
-        auto p = paths.front();
+        const QString p = paths.front();
         paths.pop_front();
+        if (p.isEmpty())
+            return std::nullopt;
         return p;
     }
 };

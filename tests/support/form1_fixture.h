@@ -1,0 +1,75 @@
+#pragma once
+// A started main window on the offscreen platform with recording dialogs, a
+// temporary registry that lists no serial port, and helpers that drive fields as
+// the operator does: give the focus, type, leave.
+#include "registry/cls_registry_access.h"
+#include "registry/registry_backend.h"
+#include "support/recording_dialogs.h"
+#include "ui/form1.h"
+#include "ui/twips.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+namespace px316t::testing {
+
+class Form1Fixture : public ::testing::Test {
+protected:
+    void SetUp() override { start(LinkKind::USB); }
+
+    void start(LinkKind kind)
+    {
+        form.reset();
+        Form1Services services;
+        services.linkKind = kind;
+        services.messages = &messages;
+        services.fileDialogs = &files;
+        services.appFolder = dir.path();
+        services.endProgram = [this] { ++programEnds; };
+        services.makeRegistry = [this] {
+            PortableRegistryOptions options;
+            options.storeFile = (dir.path() + QStringLiteral("/registry.sqlite")).toStdString();
+            options.ports.configHome = dir.path().toStdString();
+            options.ports.includeSystemPorts = false;
+            return std::make_unique<clsRegistryAccess>(makePortableRegistryBackend(options));
+        };
+        form = std::make_unique<Form1>(services);
+        form->Form_Load();
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        messages.clear();
+    }
+
+    // Focus into the field, type the text key by key, and leave it for the background.
+    void typeInto(QLineEdit* field, const QString& text)
+    {
+        field->setFocus(Qt::MouseFocusReason);
+        QTest::keyClicks(field, text);
+    }
+    void leaveField() { form->picTabBack->setFocus(Qt::MouseFocusReason); }
+    void enter(QLineEdit* field, const QString& text)
+    {
+        typeInto(field, text);
+        leaveField();
+    }
+
+    PagerTable& table() { return form->table(); }
+
+    QTemporaryDir dir;
+    RecordingMessageBoxes messages;
+    ScriptedFileDialogs files;
+    int programEnds = 0;
+    std::unique_ptr<Form1> form;
+};
+
+} // namespace px316t::testing

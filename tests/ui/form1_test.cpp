@@ -1,0 +1,184 @@
+// The main window after start-up: title, message line, default image, tags,
+// menus, the About box, pages and the Space key.
+#include "support/form1_fixture.h"
+
+#include "editor/capcode_list.h"
+#include "editor/frequency_panel.h"
+#include "table/builtin_tables.h"
+#include "ui/frm_about.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+using namespace px316t;
+using px316t::testing::Form1Fixture;
+
+
+TEST_F(Form1Fixture, UsbBuildTitleAndMessageLine)
+{
+    EXPECT_EQ(form->windowTitle(), "Quorvalent USB PX316T V5.02");
+    EXPECT_FALSE(form->lblMsg->isHidden());
+    EXPECT_EQ(form->lblMsg->text(), "Message:");
+}
+
+TEST_F(Form1Fixture, ParallelPortBuildTitleHidesTheMessageLine)
+{
+    start(LinkKind::LPT);
+    EXPECT_EQ(form->windowTitle(), "Quorvalent PX316T V5.02");
+    EXPECT_TRUE(form->lblMsg->isHidden());
+}
+
+TEST_F(Form1Fixture, DefaultImageIsTheBuiltInBlocksWithTheTopBandPreset)
+{
+    const PagerTable& t = table();
+    const auto& preset = bandPreset(BandPresetId::E);
+    for (int i = 0; i < 256; ++i) {
+        std::uint8_t expected = DefaultConfigBlock()[i];
+        if (i < 16)
+            expected = preset.synthesizer[i];
+        else if (i >= 0xF0 && i < 0xF8)
+            expected = preset.frequencies[i - 0xF0];
+        ASSERT_EQ(t[i], expected) << "byte " << i;
+    }
+    EXPECT_EQ(t[0x0D], 0x04);
+    const auto& english = PromptSet(PromptLanguage::English);
+    for (int i = 0; i < PromptBlockSize; ++i)
+        ASSERT_EQ(t[0x100 + i], english[i]);
+    for (int i = 0; i < TrailerBlockSize; ++i)
+        ASSERT_EQ(t[0x344 + i], DefaultTrailerBlock()[i]);
+    EXPECT_EQ(form->frequency().cboDft->currentText(), "928-932MHz");
+    EXPECT_FALSE(form->flags().EntryRejected);
+    EXPECT_FALSE(form->flags().CapcodeInvalid);
+}
+
+TEST_F(Form1Fixture, GeometrySuffixOnEveryTag)
+{
+    // A bound check box with a font: field tag, then left, top, width, height, font size.
+    QCheckBox* enable = form->arrays().chkCtl[10];
+    EXPECT_EQ(controlTag(enable), "&H73,0,1,chk,#2280#55#600#255#9#");
+    // A control with a fractional font size keeps the fraction.
+    EXPECT_EQ(controlTag(form->lblMsg), ",#276#6300#8940#255#8.25#");
+    // A scroll bar has a position but no font.
+    EXPECT_EQ(controlTag(form->capcodes().VScroll1), ",#8300#300#255#3060#");
+    // Menu items have no position at all.
+    EXPECT_EQ(controlTag(form->mnuLBFF), ",#");
+    EXPECT_EQ(controlTag(form->mnudash), ",#");
+    for (QObject* c : form->controls().all())
+        EXPECT_TRUE(controlTag(c).contains(",#")) << c->objectName().toStdString();
+}
+
+TEST_F(Form1Fixture, MenusWithCaptionsAndShortcuts)
+{
+    const auto menus = form->menuBar()->actions();
+    ASSERT_EQ(menus.size(), 3);
+    EXPECT_EQ(menus[0]->text(), "File");
+    EXPECT_EQ(menus[1]->text(), "Pager");
+    EXPECT_EQ(menus[2]->text(), "Help");
+
+    const auto file = form->mnuFile->actions();
+    ASSERT_EQ(file.size(), 4);
+    EXPECT_EQ(file[0]->text(), "Open");
+    EXPECT_EQ(file[0]->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(file[1]->text(), "Save");
+    EXPECT_EQ(file[1]->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_TRUE(file[2]->isSeparator());
+    EXPECT_EQ(file[3]->text(), "Exit");
+    EXPECT_EQ(file[3]->shortcut(), QKeySequence("Ctrl+E"));
+
+    const auto pager = form->mnuPager->actions();
+    ASSERT_EQ(pager.size(), 3);
+    EXPECT_EQ(pager[0]->text(), "Read");
+    EXPECT_EQ(pager[0]->shortcut(), QKeySequence(Qt::Key_F3));
+    EXPECT_EQ(pager[1]->text(), "Write");
+    EXPECT_EQ(pager[1]->shortcut(), QKeySequence(Qt::Key_F4));
+    EXPECT_EQ(pager[2]->text(), "Verfy");
+    EXPECT_EQ(pager[2]->shortcut(), QKeySequence(Qt::Key_F9));
+
+    const auto help = form->mnuHelp->actions();
+    ASSERT_EQ(help.size(), 1);
+    EXPECT_EQ(help[0]->text(), "About");
+    EXPECT_TRUE(help[0]->shortcut().isEmpty());
+}
+
+TEST(AboutBox, TitleByLinkKindAndFixedTexts)
+{
+    EXPECT_EQ(aboutTitle(LinkKind::USB), "PX316T(USB) Pager Programmer");
+    EXPECT_EQ(aboutTitle(LinkKind::LPT), "PX316T Pager Programmer");
+    frmAbout about(LinkKind::USB);
+    EXPECT_EQ(about.windowTitle(), "About ");
+    EXPECT_EQ(about.lblTitle->text(), "PX316T(USB) Pager Programmer");
+    EXPECT_EQ(about.lblVersion->text(), "Version 5.02(2010.02.25)");
+    EXPECT_TRUE(about.cmdOK->isDefault());
+}
+
+TEST(AboutBox, EnterAndEscBothClose)
+{
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        frmAbout about(LinkKind::USB);
+        about.show();
+        QApplication::setActiveWindow(&about);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+        QTest::keyClick(&about, key);
+        EXPECT_FALSE(about.isVisible()) << key;
+    }
+}
+
+TEST_F(Form1Fixture, StartsOnTheFirstPageInModifyMode)
+{
+    EXPECT_TRUE(form->EMoptCode->isHidden());
+    EXPECT_FALSE(form->EMoptStatus->isHidden());
+    EXPECT_TRUE(form->ModifyOpt->isChecked());
+    EXPECT_EQ(form->picSet->geometry(), form->picSet2->geometry());
+    EXPECT_EQ(designRect(form->picSet), QRect(276, 456, 8940, 5796));
+    EXPECT_EQ(form->DesignScaleWidth(), 9510);
+    EXPECT_EQ(form->DesignScaleHeight(), 6675);
+    EXPECT_EQ(form->centralWidget()->size(), twipsToPixels(QRect(0, 0, 9510, 6675)).size());
+}
+
+TEST_F(Form1Fixture, TabButtonsSwitchPages)
+{
+    form->EMoptStatus->click();
+    EXPECT_TRUE(form->EMoptStatus->isHidden());
+    EXPECT_FALSE(form->EMoptCode->isHidden());
+    EXPECT_FALSE(form->EMoptPrompts->isHidden());
+    // The page in front is the last child of the background.
+    const auto children = form->picTabBack->children();
+    EXPECT_GT(children.indexOf(form->picSet2), children.indexOf(form->picSet));
+    EXPECT_GT(children.indexOf(form->picSet2), children.indexOf(form->picSet5));
+}
+
+TEST_F(Form1Fixture, SpaceInWriteModeRunsTheWriteCommand)
+{
+    std::vector<int> commands;
+    form->onPagerCommand = [&](int command) { commands.push_back(command); };
+    QLineEdit* field = form->frequency().txtFreq;
+
+    // Modify mode: the space goes to the focused field.
+    typeInto(field, "93");
+    QTest::keyClick(field, Qt::Key_Space);
+    EXPECT_TRUE(commands.empty());
+    EXPECT_EQ(field->text(), "93 ");
+    form->picTabBack->setFocus(Qt::MouseFocusReason);
+    messages.clear();
+
+    form->WriteOpt->setChecked(true);
+    QTest::keyClick(form->picTabBack, Qt::Key_Space);
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands[0], 1);
+}
+
+TEST_F(Form1Fixture, ExitAndClosingEndTheProgramAtOnce)
+{
+    form->mnuExit->trigger();
+    EXPECT_EQ(programEnds, 1);
+    form->close();
+    EXPECT_EQ(programEnds, 2);
+    EXPECT_TRUE(messages.questions.isEmpty());
+}

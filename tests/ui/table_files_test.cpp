@@ -1,0 +1,171 @@
+// File > Open and File > Save through the file-dialog seam.
+#include "support/form1_fixture.h"
+
+#include "editor/capcode_list.h"
+#include "editor/frequency_panel.h"
+#include "table/builtin_tables.h"
+
+#include <QComboBox>
+#include <QFile>
+
+using namespace px316t;
+using px316t::testing::Form1Fixture;
+
+namespace {
+
+class TableFiles : public Form1Fixture {
+protected:
+    QString path(const QString& name) { return dir.path() + QLatin1Char('/') + name; }
+    void writeFile(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray readFile(const QString& name)
+    {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void open(const QString& name)
+    {
+        files.paths.push_back(path(name));
+        form->mnuLBFF_Click();
+    }
+    void save(const QString& name)
+    {
+        files.paths.push_back(path(name));
+        form->mnuSBTF_Click();
+    }
+    QByteArray imageBytes() { return QByteArray(reinterpret_cast<const char*>(table().data()), PagerTableSize); }
+};
+
+} // namespace
+
+TEST_F(TableFiles, SaveThenLoadGivesTheSameImage)
+{
+    enter(form->capcodes().txtAddr[3], "765432");
+    save("a.tbl");
+    EXPECT_EQ(files.lastFolder, dir.path());
+    EXPECT_EQ(files.lastFilter, "Table files (*.tbl)|*.tbl");
+    const QByteArray saved = readFile("a.tbl");
+    ASSERT_EQ(saved.size(), 912);
+    EXPECT_EQ(saved, imageBytes());
+
+    table() = makeDefaultPagerTable();
+    form->init_ctl();
+    open("a.tbl");
+    EXPECT_EQ(imageBytes(), saved);
+    EXPECT_EQ(form->capcodes().txtAddr[3]->text(), "0765432");
+}
+
+TEST_F(TableFiles, ShortFileReplacesOnlyItsBytesAndLongFileItsFirst912)
+{
+    const auto before = table();
+    // The first 100 bytes of the image with the bytes no setting interprets marked.
+    QByteArray shortFile = imageBytes().left(100);
+    for (int i = 0x40; i < 0x64; ++i)
+        shortFile[i] = '\x5A';
+    writeFile("short.tbl", shortFile);
+    open("short.tbl");
+    for (int i = 0; i < PagerTableSize; ++i) {
+        const std::uint8_t expected = i >= 0x40 && i < 0x64 ? 0x5A : before[i];
+        ASSERT_EQ(table()[i], expected) << i;
+    }
+
+    QByteArray big(1000, '\0');
+    for (int i = 0; i < 1000; ++i)
+        big[i] = static_cast<char>(i * 7);
+    writeFile("big.tbl", big);
+    open("big.tbl");
+    EXPECT_EQ(table()[911], static_cast<std::uint8_t>(911 * 7));
+    EXPECT_EQ(table()[0], 0);
+}
+
+TEST_F(TableFiles, BandFollowsTheImageWithoutAPreset)
+{
+    struct Case { std::uint8_t f1; int band; };
+    for (const Case c : {Case{0x14, 0}, Case{0x44, 1}, Case{0x2F, 1}, Case{0x8D, 2}}) {
+        QByteArray bytes = imageBytes();
+        for (int i = 0; i < 16; ++i)
+            bytes[i] = static_cast<char>(0x30 + i);   // no preset looks like this
+        bytes[0xF1] = static_cast<char>(c.f1);
+        writeFile("band.tbl", bytes);
+        open("band.tbl");
+        EXPECT_EQ(form->frequency().cboDft->currentIndex(), c.band) << int(c.f1);
+        EXPECT_EQ(table()[0], 0x30) << "no preset was applied";
+        EXPECT_EQ(table()[0xF1], c.f1);
+        EXPECT_FALSE(form->frequency().PresetSuppressed());
+    }
+}
+
+TEST_F(TableFiles, LoadRefreshesCapcodeLengths)
+{
+    PagerTable image = makeDefaultPagerTable();
+    // Pair 2 long: 3000000000.
+    image[0xB1 + 16] = 0x40 | 0x1F; image[0xB2 + 16] = 0x83; image[0xB3 + 16] = 0xEF;
+    writeFile("long.tbl", QByteArray(reinterpret_cast<const char*>(image.data()), 912));
+    open("long.tbl");
+    EXPECT_EQ(form->capcodes().cboCapLen[2]->currentIndex(), 1);
+    EXPECT_TRUE(form->capcodes().txtAddr[5]->isHidden());
+}
+
+TEST_F(TableFiles, MissingFileAndCancel)
+{
+    const auto before = table();
+    open("nothing-here.tbl");
+    EXPECT_EQ(messages.texts(), QStringList{"This file is not exit!"});
+    form->mnuLBFF_Click();   // no scripted path: the operator cancels
+    form->mnuSBTF_Click();
+    EXPECT_EQ(table(), before);
+    EXPECT_EQ(messages.messages.size(), 1u);
+}
+
+TEST_F(TableFiles, NoAtTheOverwriteQuestionLeavesTheFile)
+{
+    writeFile("keep.tbl", "old contents");
+    messages.answers.push_back(false);
+    save("keep.tbl");
+    ASSERT_EQ(messages.questions.size(), 1);
+    EXPECT_EQ(messages.questions[0], "This file is arealy exist ! \r\nAre you sure overwrite this file?");
+    EXPECT_EQ(readFile("keep.tbl"), "old contents");
+
+    messages.answers.push_back(true);
+    save("keep.tbl");
+    EXPECT_EQ(readFile("keep.tbl"), imageBytes());
+}
+
+TEST_F(TableFiles, FailingSaveKeepsTheOldFileAndSaysSo)
+{
+    writeFile("blocker", "a file, not a folder");
+    save("blocker/inside.tbl");
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].icon, MessageBoxes::Icon::Warning);
+    EXPECT_EQ(readFile("blocker"), "a file, not a folder");
+
+    QDir(dir.path()).mkdir("folder.tbl");
+    messages.clear();
+    messages.answers.push_back(true);
+    save("folder.tbl");
+    EXPECT_EQ(messages.messages.size(), 1u) << "a folder of that name is reported";
+    EXPECT_TRUE(QFileInfo(path("folder.tbl")).isDir());
+}
+
+TEST_F(TableFiles, SaveCommitsTheFieldBeingTyped)
+{
+    typeInto(form->capcodes().txtAddr[6], "4321");
+    save("typed.tbl");
+    const QByteArray saved = readFile("typed.tbl");
+    ASSERT_EQ(saved.size(), 912);
+    EXPECT_EQ(static_cast<std::uint8_t>(saved[0xB3 + 24]), (4321 + 32768) & 0xFF);
+    EXPECT_EQ(form->capcodes().txtAddr[6]->text(), "0004321");
+}
+
+TEST_F(TableFiles, RefusedEntrySavesNothing)
+{
+    typeInto(form->frequency().txtFreq, "1000");   // outside the top band
+    save("refused.tbl");
+    EXPECT_FALSE(QFile::exists(path("refused.tbl")));
+    EXPECT_EQ(messages.texts().value(0), "Frequency setting error(9280000 < = Frequency < =9320000 )");
+    EXPECT_FALSE(form->flags().EntryRejected) << "the dropped save consumed the flag";
+}
