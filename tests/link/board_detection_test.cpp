@@ -53,15 +53,6 @@ protected:
     std::unique_ptr<BoardDetection> detection_;
 };
 
-TEST_F(BoardDetectionTest, TimerIsCreatedStoppedWithItsInterval)
-{
-    BoardDetection& d = detection();
-    EXPECT_FALSE(d.Timer1().isActive());
-    EXPECT_EQ(d.Timer1().interval(), 3000);
-    EXPECT_EQ(state.BoardPort, -1);
-    EXPECT_EQ(state.SerialPortCount, 0);
-}
-
 TEST_F(BoardDetectionTest, SilentPortIsGivenUpAndTheBoardBehindItFound)
 {
     plugSilentPort(1);

@@ -63,6 +63,12 @@ TEST(BoardFrame, ChecksumCheckIgnoresTagAndRejectsShortOrAlteredFrames)
     EXPECT_TRUE(boardChecksumMatches(reply));
     std::fill_n(reply.begin(), MakerTagSize, 'x');   // tag is not part of the sum
     EXPECT_TRUE(boardChecksumMatches(reply));
+    Bytes wrongHigh = reply;
+    wrongHigh[wrongHigh.size() - 2] ^= 0x01;   // each checksum byte counts on its own
+    EXPECT_FALSE(boardChecksumMatches(wrongHigh));
+    Bytes wrongLow = reply;
+    wrongLow.back() ^= 0x80;
+    EXPECT_FALSE(boardChecksumMatches(wrongLow));
     reply[14] ^= 1;
     EXPECT_FALSE(boardChecksumMatches(reply));
     EXPECT_FALSE(boardChecksumMatches(Bytes(14, 0)));
