@@ -4,6 +4,10 @@
 #include "editor/field_binding.h"
 #include "editor/frequency_panel.h"
 #include "editor/option_controls.h"
+#include "link/board_detection.h"
+#include "link/qt_link_clock.h"
+#include "link/qt_serial_ports.h"
+#include "link/usb_link.h"
 #include "registry/cls_registry_access.h"
 #include "table/builtin_tables.h"
 #include "table/table_file.h"
@@ -25,6 +29,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -54,6 +59,10 @@ Form1::Form1(Form1Services services)
     : linkKind_(services.linkKind),
       makeRegistry_(std::move(services.makeRegistry)),
       endProgram_(std::move(services.endProgram)),
+      makeSerialPorts_(std::move(services.makeSerialPorts)),
+      linkClock_(services.linkClock),
+      findLptBoard_(std::move(services.findLptBoard)),
+      parallelPort_(services.parallelPort),
       appFolder_(services.appFolder)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -193,6 +202,8 @@ void Form1::buildWindow()
     optAuto1 = factory.checkBox(fraAuto, QStringLiteral("optAuto1"), QStringLiteral("1st Capcode Auto Increase"),
                                 QRect(240, 270, 3600, 255));
     optAuto1->setToolTip(QStringLiteral("1st capcode always increments by one after writed."));
+    connect(optAuto1, &QCheckBox::stateChanged, this,
+            [this] { commandState_.AutoIncrease = optAuto1->isChecked(); });
     frequency_ = new FrequencyPanel(*context_, factory, fraFrequency, picSet, QRect(120, 4940, 8700, 800));
     capcodes_->lblFrame = frequency_->lblFrame;
 
@@ -232,13 +243,32 @@ void Form1::Form_Load()
     flags_.EntryRejected = false;
     flags_.CapcodeInvalid = false;
     RegistryAccess = makeRegistry_ ? makeRegistry_() : std::make_unique<clsRegistryAccess>();
+    createLink();
     InitTables();
+    detection_->runStartupProbe();
     capcodes_->read_CapLen();
     init_ctl();
 
     // Centred on the screen at the design client size.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+}
+
+void Form1::createLink()
+{
+    if (!linkClock_) {
+        ownLinkClock_ = std::make_unique<QtLinkClock>();
+        linkClock_ = ownLinkClock_.get();
+    }
+    serialPorts_ = makeSerialPorts_ ? makeSerialPorts_() : std::make_unique<QtSerialPorts>();
+    usbLink_ = std::make_unique<UsbLink>(*serialPorts_, linkState_, *RegistryAccess, *this, *messages_, *linkClock_);
+    detection_ = std::make_unique<BoardDetection>(linkKind_, *serialPorts_, linkState_, *RegistryAccess, *this,
+                                                  *messages_, *linkClock_, findLptBoard_);
+    // The polling timer is a control of the window without position.
+    QTimer& timer = detection_->Timer1();
+    timer.setObjectName(QStringLiteral("Timer1"));
+    setControlTag(&timer, QStringLiteral(",#"));
+    controls_.add(&timer);
 }
 
 void Form1::InitTables()
@@ -430,6 +460,11 @@ void Form1::mnuLBFF_Click()
         return;
     }
     applyTableFileBytes(PagerTable_, std::get<std::vector<std::uint8_t>>(loaded));
+    refreshFromImage();
+}
+
+void Form1::refreshFromImage()
+{
     frequency_->selectBandFromImage();
     init_ctl();
     capcodes_->read_CapLen();
@@ -458,22 +493,27 @@ void Form1::mnuSBTF_Click()
 
 // ---- Pager commands ----------------------------------------------------------
 
-bool Form1::startPagerCommand(int command)
+void Form1::runPagerCommand(int command)
 {
+    // Commit the field being edited; a refused entry drops the command once.
     picTabBack->setFocus(Qt::OtherFocusReason);
-    PagerCommand = command;
+    commandState_.PagerCommand = command;
     QCoreApplication::processEvents();
     if (flags_.EntryRejected) {
         flags_.EntryRejected = false;
-        return false;
+        return;
     }
-    if (onPagerCommand)
-        onPagerCommand(command);
-    return true;
+    Form2 window(ProgrammingContext{linkKind_, PagerTable_, commandState_, *messages_, *capcodes_,
+                                    usbLink_.get(), parallelPort_, [this] { return inModifyMode(); },
+                                    [this] { refreshFromImage(); }},
+                 this);
+    if (onProgrammingWindow)
+        onProgrammingWindow(window);
+    window.exec();
 }
 
-void Form1::mnuEntire_Click() { startPagerCommand(0); }
-void Form1::mnuEB_Click() { startPagerCommand(1); }
-void Form1::mnuEB1_Click() { startPagerCommand(2); }
+void Form1::mnuEntire_Click() { runPagerCommand(PagerRead); }
+void Form1::mnuEB_Click() { runPagerCommand(PagerWrite); }
+void Form1::mnuEB1_Click() { runPagerCommand(PagerVerify); }
 
 } // namespace px316t

@@ -3,7 +3,9 @@
 // composition root of the editor units, and the start-up sequence.
 #include "editor/editor_context.h"
 #include "link/board_status_view.h"
+#include "link/form2.h"
 #include "link/link_kind.h"
+#include "link/link_state.h"
 #include "table/pager_table.h"
 #include "ui/control_list.h"
 
@@ -22,8 +24,13 @@ class QGroupBox;
 
 namespace px316t {
 
+class BoardDetection;
 class CapcodeList;
 class FileDialogs;
+class LinkClock;
+class ParallelPortLink;
+class SerialPorts;
+class UsbLink;
 class FrequencyPanel;
 class MessageBoxes;
 class OptionControls;
@@ -38,6 +45,12 @@ struct Form1Services {
     std::function<std::unique_ptr<clsRegistryAccess>()> makeRegistry;   // empty: platform default
     std::function<void()> endProgram;     // empty: quit the application
     QString appFolder;                    // empty: the program's folder
+    // The serial ports of the USB board; empty: the machine's ports by COM number.
+    std::function<std::unique_ptr<SerialPorts>()> makeSerialPorts;
+    LinkClock* linkClock = nullptr;       // nullptr: the real clock, letting window events run
+    // The parallel-port board of an "LPT" build: its probe and its operations.
+    std::function<bool()> findLptBoard;
+    ParallelPortLink* parallelPort = nullptr;
 };
 
 class Form1 : public QMainWindow, public BoardStatusView {
@@ -84,9 +97,14 @@ public:
     const QString& AppFolder() const { return appFolder_; }
     int DesignScaleWidth() const { return designScaleWidth_; }
     int DesignScaleHeight() const { return designScaleHeight_; }
-    // How often a Pager command got past its checks and opened the programming
-    // window (Read, Write, Verify).
-    std::function<void(int command)> onPagerCommand;
+    LinkState& linkState() { return linkState_; }
+    PagerCommandState& commandState() { return commandState_; }
+    BoardDetection* detection() { return detection_.get(); }
+    UsbLink* usbLink() { return usbLink_.get(); }
+    // Called with the programming window right before it is shown modally.
+    std::function<void(Form2&)> onProgrammingWindow;
+    // Band from the image, full refresh, capcode lengths: after a load or a read.
+    void refreshFromImage();
 
     QWidget* client = nullptr;
     QWidget* picTabBack = nullptr;
@@ -130,7 +148,8 @@ private:
     void showPage(QWidget* page, QPushButton* tab);
     // The first steps of every Pager command: commit the field being edited and
     // drop the command once after a refused entry. True when the command may run.
-    bool startPagerCommand(int command);
+    void runPagerCommand(int command);
+    void createLink();
     void endProgram();
 
     LinkKind linkKind_;
@@ -140,6 +159,16 @@ private:
     FileDialogs* fileDialogs_;
     std::function<std::unique_ptr<clsRegistryAccess>()> makeRegistry_;
     std::function<void()> endProgram_;
+    std::function<std::unique_ptr<SerialPorts>()> makeSerialPorts_;
+    LinkClock* linkClock_ = nullptr;
+    std::unique_ptr<LinkClock> ownLinkClock_;
+    std::function<bool()> findLptBoard_;
+    ParallelPortLink* parallelPort_ = nullptr;
+    std::unique_ptr<SerialPorts> serialPorts_;
+    std::unique_ptr<UsbLink> usbLink_;
+    std::unique_ptr<BoardDetection> detection_;
+    LinkState linkState_;
+    PagerCommandState commandState_;
 
     PagerTable PagerTable_{};
     EntryFlags flags_;
@@ -153,7 +182,6 @@ private:
     QString appFolder_;
     int designScaleWidth_ = 0;
     int designScaleHeight_ = 0;
-    int PagerCommand = 0;
     bool loaded_ = false;
 };
 

@@ -2,6 +2,7 @@
 // A started main window on the offscreen platform with recording dialogs, a
 // temporary registry that lists no serial port, and helpers that drive fields as
 // the operator does: give the focus, type, leave.
+#include "link/qt_serial_ports.h"
 #include "registry/cls_registry_access.h"
 #include "registry/registry_backend.h"
 #include "support/recording_dialogs.h"
@@ -42,6 +43,13 @@ protected:
             options.ports.includeSystemPorts = false;
             return std::make_unique<clsRegistryAccess>(makePortableRegistryBackend(options));
         };
+        services.makeSerialPorts = [this]() -> std::unique_ptr<SerialPorts> {
+            SerialPortMapOptions options;
+            options.configHome = dir.path().toStdString();
+            options.includeSystemPorts = false;
+            return std::make_unique<QtSerialPorts>(options);
+        };
+        customize(services);
         form = std::make_unique<Form1>(services);
         form->Form_Load();
         form->show();
@@ -64,6 +72,8 @@ protected:
     }
 
     PagerTable& table() { return form->table(); }
+    // Lets a fixture replace services before the window is built.
+    virtual void customize(Form1Services&) {}
 
     QTemporaryDir dir;
     RecordingMessageBoxes messages;

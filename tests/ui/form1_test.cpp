@@ -157,7 +157,7 @@ TEST_F(Form1Fixture, TabButtonsSwitchPages)
 TEST_F(Form1Fixture, SpaceInWriteModeRunsTheWriteCommand)
 {
     std::vector<int> commands;
-    form->onPagerCommand = [&](int command) { commands.push_back(command); };
+    form->onProgrammingWindow = [&](Form2&) { commands.push_back(form->commandState().PagerCommand); };
     QLineEdit* field = form->frequency().txtFreq;
 
     // Modify mode: the space goes to the focused field.
@@ -171,7 +171,7 @@ TEST_F(Form1Fixture, SpaceInWriteModeRunsTheWriteCommand)
     form->WriteOpt->setChecked(true);
     QTest::keyClick(form->picTabBack, Qt::Key_Space);
     ASSERT_EQ(commands.size(), 1u);
-    EXPECT_EQ(commands[0], 1);
+    EXPECT_EQ(commands[0], PagerWrite);
 }
 
 TEST_F(Form1Fixture, ExitAndClosingEndTheProgramAtOnce)

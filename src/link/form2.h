@@ -1,0 +1,96 @@
+#pragma once
+// The programming window "Pager Program": runs Read, Write and Verify against
+// the pager through the build's board, shows their progress, and in the
+// production mode "1st Capcode Auto Increase" stays open so that one pager after
+// another is written, the first capcode going up by one after every verified
+// write.
+#include "link/link_kind.h"
+#include "link/progress_view.h"
+#include "table/pager_table.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace px316t {
+
+class CapcodeList;
+class MessageBoxes;
+class ParallelPortLink;
+class UsbLink;
+
+enum PagerCommandCode : int { PagerRead = 0, PagerWrite = 1, PagerVerify = 2 };
+
+// Command state kept for the life of the program.
+struct PagerCommandState {
+    int PagerCommand = PagerRead;
+    bool AutoIncrease = false;
+    bool TransferFailed = false;
+};
+
+// What the window works on, handed over by the main window.
+struct ProgrammingContext {
+    LinkKind linkKind;
+    PagerTable& table;
+    PagerCommandState& state;
+    MessageBoxes& messages;
+    CapcodeList& capcodes;
+    UsbLink* usb = nullptr;                 // the USB link (USB builds)
+    ParallelPortLink* lpt = nullptr;        // the parallel-port link (LPT builds)
+    std::function<bool()> inModifyMode;
+    // Band from the image, full refresh, capcode lengths: run after a read.
+    std::function<void()> refreshAfterRead;
+};
+
+class Form2 : public QDialog, public ProgressView {
+public:
+    explicit Form2(ProgrammingContext context, QWidget* parent = nullptr);
+
+    // ProgressView
+    void setProgressMaximum(int maximum) override;
+    void setProgressPosition(int position) override;
+    void setProgressColor(const QColor& color) override;
+    void setStatusText(const QString& text) override;
+
+    void Form_Activate();
+    void cmdWrite_Click();
+    void cmdExit_Click();
+
+    void tbl_writeall(const PagerTable& table, int first, int last);
+    void tbl_readall(int first, int last);
+    void tbl_verify(const PagerTable& table, int first, int last);
+    void usb_writeall(const PagerTable& table, int first, int last);
+    void usb_readall(int first, int last);
+    void usb_verify(const PagerTable& table, int first, int last);
+    void set_capcode(int index);
+
+    bool busy() const { return busy_; }
+
+    QLabel* lblAuto1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QProgressBar* PB1 = nullptr;
+    QPushButton* cmdWrite = nullptr;
+    QPushButton* cmdExit = nullptr;
+
+public slots:
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void startProgress(int maximum, int position, const QColor& color, const QString& status);
+    void busStopAfterLpt();
+    bool noParallelLink();
+
+    ProgrammingContext ctx_;
+    bool activated_ = false;
+    bool busy_ = false;   // a transfer runs: the window cannot be closed
+};
+
+} // namespace px316t
