@@ -1,0 +1,304 @@
+// The programming window driven from the main window's Pager menu against the
+// in-process board: Read, Write, Verify and the production auto-increase.
+#include "support/form1_fixture.h"
+#include "support/link_fake_board.h"
+#include "support/link_memory_registry.h"
+
+#include "editor/capcode_codec.h"
+#include "editor/capcode_list.h"
+#include "editor/frequency_panel.h"
+#include "link/board_detection.h"
+#include "link/form2.h"
+#include "table/builtin_tables.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <random>
+
+using namespace px316t;
+using px316t::testing::FakeBoardPorts;
+using px316t::testing::FakeClock;
+using px316t::testing::Form1Fixture;
+using px316t::testing::MemorySerialCommBackend;
+
+namespace {
+
+constexpr int kBoardCom = 3;
+
+class ProgrammingWindow : public Form1Fixture {
+protected:
+    void customize(Form1Services& services) override
+    {
+        registryBackend->setPorts({kBoardCom});
+        services.makeRegistry = [this] { return std::make_unique<clsRegistryAccess>(registryBackend); };
+        services.makeSerialPorts = [this]() -> std::unique_ptr<SerialPorts> {
+            auto ports = std::make_unique<FakeBoardPorts>(clock);
+            board = &ports->addBoard(kBoardCom);
+            fake = ports.get();
+            return ports;
+        };
+        services.linkClock = &clock;
+    }
+
+    BoardResponder::Memory& boardMemory() { return board->memory(); }
+    QLineEdit* field(int k) { return form->capcodes().txtAddr[k]; }
+    void writeMode() { form->WriteOpt->setChecked(true); }
+    void autoIncrease(bool on) { form->optAuto1->setChecked(on); }
+    bool boardHoldsTable()
+    {
+        return std::equal(table().begin(), table().end(), boardMemory().begin());
+    }
+    std::uint32_t boardWord(int slot)
+    {
+        const auto& m = boardMemory();
+        return (m[0xB1 + 4 * slot] & 0x1Fu) << 16 | m[0xB2 + 4 * slot] << 8 | m[0xB3 + 4 * slot];
+    }
+
+    // Runs a Pager command; `inWindow` runs inside the modal window once it is up
+    // (after its activation), and must leave it closed.
+    void runCommand(void (Form1::*command)(), std::function<void(Form2&)> inWindow = {})
+    {
+        windowsShown = 0;
+        form->onProgrammingWindow = [this, inWindow](Form2& w) {
+            ++windowsShown;
+            if (!inWindow)
+                return;
+            QTimer::singleShot(0, &w, [&w, inWindow] {
+                const bool up = QTest::qWaitFor([&w] { return w.cmdExit->isVisible() || !w.isVisible(); }, 2000);
+                EXPECT_TRUE(up);
+                inWindow(w);
+                if (w.isVisible())
+                    w.cmdExit->click();
+            });
+        };
+        (form.get()->*command)();
+    }
+    void pressWrite(Form2& w) { w.cmdWrite->click(); }
+
+    std::shared_ptr<MemorySerialCommBackend> registryBackend = std::make_shared<MemorySerialCommBackend>();
+    FakeClock clock;
+    FakeBoardPorts* fake = nullptr;
+    BoardResponder* board = nullptr;
+    int windowsShown = 0;
+};
+
+} // namespace
+
+TEST_F(ProgrammingWindow, BoardFoundAtStartUp)
+{
+    EXPECT_EQ(form->linkState().BoardPort, kBoardCom);
+    EXPECT_EQ(form->linkState().SerialPortCount, 1);
+    EXPECT_TRUE(form->detection()->Timer1().isActive());
+}
+
+TEST_F(ProgrammingWindow, WriteInModifyModeIsRefusedVerifyIsNot)
+{
+    boardMemory().fill(0xFF);
+    runCommand(&Form1::mnuEB_Click);
+    EXPECT_EQ(windowsShown, 1);
+    ASSERT_EQ(messages.texts(), QStringList{"Modify Mode can not write! Please check!"});
+    EXPECT_EQ(messages.messages[0].icon, MessageBoxes::Icon::Warning);
+    EXPECT_EQ(boardMemory()[0], 0xFF) << "nothing written";
+
+    std::copy(table().begin(), table().end(), boardMemory().begin());
+    messages.clear();
+    runCommand(&Form1::mnuEB1_Click);
+    EXPECT_EQ(messages.texts(), QStringList{"Verify Success!"});
+}
+
+TEST_F(ProgrammingWindow, WriteWithoutAutoIncreaseWritesVerifiesAndCloses)
+{
+    writeMode();
+    runCommand(&Form1::mnuEB_Click);
+    EXPECT_TRUE(boardHoldsTable());
+    EXPECT_EQ(messages.texts(), QStringList{"Verify Success!"});
+    EXPECT_FALSE(form->commandState().TransferFailed);
+}
+
+TEST_F(ProgrammingWindow, FailingBlockWithoutAutoIncrease)
+{
+    writeMode();
+    board->faults().badAck = true;
+    runCommand(&Form1::mnuEB_Click);
+    EXPECT_EQ(messages.texts(), QStringList{"Write error!"}) << "no verification after a failed write";
+    EXPECT_TRUE(form->commandState().TransferFailed);
+    EXPECT_EQ(field(0)->text(), "1234567");
+}
+
+TEST_F(ProgrammingWindow, AutoIncreaseRaisesTheFirstCapcodeAfterAVerifiedWrite)
+{
+    writeMode();
+    autoIncrease(true);
+    QString captionDuringFirstPress;
+    runCommand(&Form1::mnuEB_Click, [&](Form2& w) {
+        EXPECT_TRUE(w.cmdWrite->isVisible());
+        EXPECT_TRUE(w.lblAuto1->isVisible());
+        pressWrite(w);
+        captionDuringFirstPress = w.lblAuto1->text();
+        EXPECT_TRUE(w.cmdWrite->isEnabled());
+        EXPECT_EQ(w.PB1->value(), 0);
+        EXPECT_TRUE(w.Label1->text().isEmpty());
+    });
+    EXPECT_EQ(boardWord(0), 1234567u + 32768u) << "the pager got the capcode shown when Write was pressed";
+    EXPECT_EQ(captionDuringFirstPress, " 1st capcode : 1234567");
+    EXPECT_EQ(field(0)->text(), "1234568");
+    EXPECT_EQ(readCapcodeWord(table(), 0), 1234568u + 32768u);
+    EXPECT_EQ(messages.texts(), QStringList{"Verify Success!"});
+}
+
+TEST_F(ProgrammingWindow, IncreaseKeepsTheSevenDigitForm)
+{
+    enter(field(0), "1234");
+    writeMode();
+    autoIncrease(true);
+    runCommand(&Form1::mnuEB_Click, [&](Form2& w) { pressWrite(w); });
+    EXPECT_EQ(field(0)->text(), "0001235");
+}
+
+TEST_F(ProgrammingWindow, LongCapcodeIncreases)
+{
+    form->capcodes().cboCapLen[0]->setCurrentIndex(1);
+    enter(field(0), "3000000000");
+    writeMode();
+    autoIncrease(true);
+    runCommand(&Form1::mnuEB_Click, [&](Form2& w) { pressWrite(w); });
+    EXPECT_EQ(field(0)->text(), "3000000001");
+    EXPECT_EQ(decodeLongCapcode(readCapcodeWord(table(), 0), readCapcodeWord(table(), 1)), 3000000001u);
+    EXPECT_EQ(messages.texts(), QStringList{"Verify Success!"});
+}
+
+TEST_F(ProgrammingWindow, CapcodeAtTheLimitIsNotIncreased)
+{
+    storeCapcodeWord(table(), 0, 2031615 + 32768, false);   // only an image can hold it
+    form->init_ctl();
+    ASSERT_EQ(field(0)->text(), "2031615");
+    writeMode();
+    autoIncrease(true);
+    runCommand(&Form1::mnuEB_Click, [&](Form2& w) { pressWrite(w); });
+    ASSERT_EQ(messages.texts(), (QStringList{"Verify Success!", "Capcode 1 > 2031615 so can not be increase!"}));
+    EXPECT_EQ(messages.messages[1].icon, MessageBoxes::Icon::Warning);
+    EXPECT_EQ(field(0)->text(), "2031615");
+}
+
+TEST_F(ProgrammingWindow, IncreaseIntoTheReservedGapIsRefusedToo)
+{
+    enter(field(0), "2031614");
+    writeMode();
+    autoIncrease(true);
+    runCommand(&Form1::mnuEB_Click, [&](Form2& w) { pressWrite(w); pressWrite(w); });
+    EXPECT_EQ(messages.texts().count("Capcode 1 > 2031615 so can not be increase!"), 2);
+    EXPECT_EQ(field(0)->text(), "2031614");
+    EXPECT_FALSE(form->flags().CapcodeInvalid);
+}
+
+TEST_F(ProgrammingWindow, FrameMaskFollowsTheIncrease)
+{
+    enter(field(0), "1234575");
+    ASSERT_EQ(form->frequency().lblFrame->text(), "0100");
+    writeMode();
+    autoIncrease(true);
+    runCommand(&Form1::mnuEB_Click, [&](Form2& w) { pressWrite(w); });
+    EXPECT_EQ(field(0)->text(), "1234576");
+    EXPECT_EQ(form->frequency().lblFrame->text(), "0200");
+    EXPECT_EQ(table()[0x92], 0x02);
+    EXPECT_EQ(table()[0xAE], 0x02) << "and its copies";
+}
+
+TEST_F(ProgrammingWindow, FailingVerificationLeavesTheCapcode)
+{
+    writeMode();
+    autoIncrease(true);
+    runCommand(&Form1::mnuEB_Click, [&](Form2& w) {
+        clock.onEvents = [&] {
+            if (w.Label1->text() == "Verifying Now.....")
+                board->memory()[0x200] ^= 0xFF;   // the pager does not keep what it was sent
+        };
+        pressWrite(w);
+        clock.onEvents = {};
+    });
+    EXPECT_EQ(messages.texts(), QStringList{"Verify Error!"});
+    EXPECT_EQ(field(0)->text(), "1234567");
+    EXPECT_EQ(readCapcodeWord(table(), 0), 1234567u + 32768u);
+}
+
+TEST_F(ProgrammingWindow, ReadReplacesTheImageAndFollowsItsBand)
+{
+    PagerTable image = makeDefaultPagerTable();
+    for (int i = 0; i < 16; ++i)
+        image[i] = static_cast<std::uint8_t>(0x40 + i);   // no preset looks like this
+    image[0xF1] = 0x4A;
+    storeCapcodeWord(image, 2, 765 + 32768, false);
+    std::copy(image.begin(), image.end(), boardMemory().begin());
+    runCommand(&Form1::mnuEntire_Click);
+    EXPECT_EQ(messages.texts(), QStringList{"Read success!"});
+    EXPECT_EQ(form->frequency().cboDft->currentText(), "400-499MHz");
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(table()[i], 0x40 + i) << "no preset loaded";
+    EXPECT_EQ(table()[0xF1], 0x4A);
+    EXPECT_EQ(field(2)->text(), "0000765");
+}
+
+TEST_F(ProgrammingWindow, FailedReadLeavesTheImage)
+{
+    const auto before = table();
+    board->faults().badChecksum = true;
+    runCommand(&Form1::mnuEntire_Click);
+    EXPECT_EQ(messages.texts(), QStringList{"Read error!"});
+    EXPECT_EQ(table(), before);
+}
+
+TEST_F(ProgrammingWindow, CommandAfterARefusedEntryIsDroppedOnce)
+{
+    typeInto(form->frequency().txtFreq, "1000");
+    runCommand(&Form1::mnuEB1_Click);
+    EXPECT_EQ(windowsShown, 0);
+    EXPECT_EQ(messages.texts(), QStringList{"Frequency setting error(9280000 < = Frequency < =9320000 )"});
+    EXPECT_FALSE(form->flags().EntryRejected);
+    std::copy(table().begin(), table().end(), boardMemory().begin());
+    runCommand(&Form1::mnuEB1_Click);
+    EXPECT_EQ(windowsShown, 1);
+}
+
+TEST_F(ProgrammingWindow, FiftyProductionWritesWithFaultsGiveConsecutiveCapcodes)
+{
+    writeMode();
+    autoIncrease(true);
+    std::mt19937 random(316);
+    std::vector<std::uint32_t> written;
+    int failures = 0;
+    runCommand(&Form1::mnuEB_Click, [&](Form2& w) {
+        while (written.size() < 50) {
+            const std::uint32_t shown = field(0)->text().toUInt();
+            // Sometimes the board stops answering at a random frame of this cycle
+            // (8 write frames, then 8 verify reads), as a pager pulled out would.
+            const bool inject = random() % 3 == 0;
+            const std::size_t failAt = fake->log(kBoardCom).writes.size() + random() % 16;
+            clock.onEvents = [&] {
+                if (inject && fake->log(kBoardCom).writes.size() > failAt)
+                    board->faults().silent = true;
+            };
+            messages.clear();
+            pressWrite(w);
+            clock.onEvents = {};
+            board->faults().silent = false;
+            const bool verified = messages.texts().contains("Verify Success!");
+            if (verified) {
+                ASSERT_EQ(boardWord(0), shown + 32768u) << "the pager holds the capcode that was shown";
+                written.push_back(shown);
+                ASSERT_EQ(field(0)->text().toUInt(), shown + 1);
+            } else {
+                ++failures;
+                ASSERT_EQ(field(0)->text().toUInt(), shown) << "a failed cycle keeps the capcode";
+            }
+        }
+    });
+    ASSERT_EQ(written.size(), 50u);
+    for (std::size_t i = 1; i < written.size(); ++i)
+        EXPECT_EQ(written[i], written[i - 1] + 1) << "none skipped, none repeated";
+    EXPECT_GT(failures, 0) << "the run injected faults";
+}
