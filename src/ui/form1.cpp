@@ -31,6 +31,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <cmath>
 #include <filesystem>
 
 namespace px316t {
@@ -237,15 +238,17 @@ void Form1::Form_Load()
     loaded_ = true;
     if (appFolder_.isEmpty())
         appFolder_ = QCoreApplication::applicationDirPath();
-    designScaleWidth_ = kClientWidth;
-    designScaleHeight_ = kClientHeight;
+    designScaleWidth_ = static_cast<int>(std::lround(pixelsToTwips(client->width())));
+    designScaleHeight_ = static_cast<int>(std::lround(pixelsToTwips(client->height())));
     controls_.appendGeometrySuffixes();
     flags_.EntryRejected = false;
     flags_.CapcodeInvalid = false;
     RegistryAccess = makeRegistry_ ? makeRegistry_() : std::make_unique<clsRegistryAccess>();
     createLink();
     InitTables();
-    detection_->runStartupProbe();
+    // A port the user may not open is said in words a technician can act on.
+    if (!detection_->runStartupProbe() && !detection_->permissionProblems().isEmpty())
+        messages_->message(detection_->permissionProblems(), MessageBoxes::Icon::Warning);
     capcodes_->read_CapLen();
     init_ctl();
 

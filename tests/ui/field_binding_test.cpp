@@ -3,6 +3,7 @@
 
 #include "editor/capcode_list.h"
 #include "editor/option_controls.h"
+#include "table/field_tag.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,6 +21,14 @@ protected:
     OptionControls& options() { return form->options(); }
 };
 } // namespace
+
+TEST_F(Binding, SixtyEightControlsAreBound)
+{
+    int bound = 0;
+    for (QObject* c : form->controls().all())
+        bound += parseFieldTag(controlTag(c).toStdString()).has_value() ? 1 : 0;
+    EXPECT_EQ(bound, 68);
+}
 
 TEST_F(Binding, DefaultImageShowsItsOptions)
 {

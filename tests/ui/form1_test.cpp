@@ -74,6 +74,14 @@ TEST_F(Form1Fixture, GeometrySuffixOnEveryTag)
         EXPECT_TRUE(controlTag(c).contains(",#")) << c->objectName().toStdString();
 }
 
+TEST(GeometrySuffix, EveryPartOnlyWhereTheControlHasIt)
+{
+    EXPECT_EQ(geometrySuffix(QRect(0, 0, 100, 50), 8.25), ",#0#0#100#50#8.25#");
+    EXPECT_EQ(geometrySuffix(QRect(132, 120, 1836, 204), 9.0), ",#132#120#1836#204#9#");
+    EXPECT_EQ(geometrySuffix(QRect(10, 20, 30, 40), std::nullopt), ",#10#20#30#40#");
+    EXPECT_EQ(geometrySuffix(std::nullopt, std::nullopt), ",#");
+}
+
 TEST_F(Form1Fixture, MenusWithCaptionsAndShortcuts)
 {
     const auto menus = form->menuBar()->actions();
