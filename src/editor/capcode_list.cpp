@@ -207,8 +207,11 @@ void CapcodeList::set_frame()
     std::uint16_t mask = 0;
     for (int k = 0; k < Rows; ++k) {
         QWidget* row[] = {ctx_.arrays.chkCtl[10 + k], Label1[k], txtAddr[k], Label2[k], ctx_.arrays.cboCtl[7 + k]};
+        // The hidden second slot of a long pair has no number of its own: it
+        // adds no frame.
+        const bool hiddenSecondSlot = k % 2 == 1 && pairIsLong(k / 2);
         if (k <= last) {
-            if (capcodeEnabled(ctx_.table, k)) {
+            if (capcodeEnabled(ctx_.table, k) && !hiddenSecondSlot) {
                 if (const auto x = parseNumber(txtAddr[k]->text().toStdString())) {
                     const int f = frameOfCapcode(*x);
                     if (f >= 0 && f < 16)
@@ -312,6 +315,14 @@ void CapcodeList::setLengthTooltip(int pair, bool longPair)
 
 bool CapcodeList::read_CapLen()
 {
+    const bool changed = showPairLengths();
+    if (changed && ctx_.init_ctl)
+        ctx_.init_ctl();
+    return changed;
+}
+
+bool CapcodeList::showPairLengths()
+{
     bool changed = false;
     for (int i = 0; i < Pairs; ++i) {
         const bool isLong = hasLongWordFlag(ctx_.table, 2 * i);
@@ -325,8 +336,6 @@ bool CapcodeList::read_CapLen()
         showSecondRow(i, !isLong);
         setLengthTooltip(i, isLong);
     }
-    if (changed && ctx_.init_ctl)
-        ctx_.init_ctl();
     return changed;
 }
 
@@ -441,15 +450,9 @@ void CapcodeList::txtAddr_GotFocus(int k)
     checkedText_[k].clear();
 }
 
-bool CapcodeList::txtAddr_KeyPress(int k, QKeyEvent* event)
+bool CapcodeList::txtAddr_KeyPress(int, QKeyEvent* event)
 {
-    ctx_.flags.EntryRejected = false;
-    if (isEnterKey(event)) {
-        ctx_.picTabBack->setFocus(Qt::OtherFocusReason);
-        return true;
-    }
-    (void)k;
-    return false;
+    return entryKeyPress(ctx_, event);
 }
 
 void CapcodeList::refuseTypedCapcode(int k, const QString& message)
@@ -471,7 +474,8 @@ bool CapcodeList::checkTypedCapcode(int k)
         return false;
     }
     const std::uint64_t limit = (k % 2 == 0 && pairIsLong(k / 2)) ? LongCapcodeLimit : ShortCapcodeLimit;
-    if (*v > 0 && *v <= static_cast<double>(limit)) {
+    // A fraction that rounds to 0 would store capcode 0: it is refused like 0.
+    if (*v > 0 && roundHalfEven(*v) >= 1 && *v <= static_cast<double>(limit)) {
         txt_to_tbl(k);
         checkedText_[k] = text;
         return true;
@@ -490,8 +494,10 @@ void CapcodeList::txtAddr_LostFocus(int k)
     // Text that reached the field without a key release (pasted with the mouse)
     // gets the same check before it is committed.
     const QString text = txtAddr[k]->text();
-    if (!text.isEmpty() && text != checkedText_[k] && !checkTypedCapcode(k))
+    if (!text.isEmpty() && text != checkedText_[k] && !checkTypedCapcode(k)) {
+        ctx_.flags.EntryRejected = true;
         return;
+    }
     if (txtAddr[k]->text().isEmpty())
         ctx_.flags.CapcodeInvalid = false;
     if (ctx_.flags.CapcodeInvalid) {

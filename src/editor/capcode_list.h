@@ -41,6 +41,10 @@ public:
     void ChkCapLen();
     // Follows the long-word flags of the image; true when a length selector changed.
     bool read_CapLen();
+    // The display part of read_CapLen: selectors, second rows and tool tips follow
+    // the long-word flags; nothing is stored and no refresh runs. True when a
+    // selector changed.
+    bool showPairLengths();
     void read_MailAlert();
     // Shows or hides the alert controls of rows 2..16 for "Mail Alert".
     void showMailAlertControls(bool mailAlertTicked);

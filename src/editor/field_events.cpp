@@ -1,5 +1,7 @@
 #include "editor/field_events.h"
 
+#include "editor/editor_context.h"
+
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -90,6 +92,20 @@ void setFieldText(QLineEdit* field, const QString& text)
     field->setText(text);
     if (limit)
         limit->suspend(false);
+}
+
+bool entryKeyPress(EditorContext& context, const QKeyEvent* event)
+{
+    // Only keys that type something count; Tab, arrows and modifiers do not.
+    const bool typesACharacter = !event->text().isEmpty() && event->key() != Qt::Key_Tab
+                                 && event->key() != Qt::Key_Backtab;
+    if (typesACharacter)
+        context.flags.EntryRejected = false;
+    if (isEnterKey(event)) {
+        context.picTabBack->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    return false;
 }
 
 bool isEnterKey(const QKeyEvent* event)

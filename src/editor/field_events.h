@@ -41,6 +41,12 @@ private:
 // Enter or Return, the key that commits a field.
 bool isEnterKey(const QKeyEvent* event);
 
+struct EditorContext;
+// The key press of the capcode and frequency fields: a typed character clears
+// EntryRejected; Enter is swallowed and gives the focus to the page background,
+// which commits the field. True when the key is consumed.
+bool entryKeyPress(EditorContext& context, const QKeyEvent* event);
+
 // Limits what the operator can type or paste into a field to `maxLength`
 // characters, while the program may still show a longer stored value in it.
 void limitTypedLength(QLineEdit* field, int maxLength);

@@ -71,7 +71,7 @@ std::optional<Band> FrequencyPanel::selectedBand() const
 
 void FrequencyPanel::read_BaseFreq()
 {
-    baseFreqHz_ = static_cast<std::int64_t>(readBigEndian32(ctx_.table, 0xF0)) * 100;
+    baseFreqHz_ = baseFrequencyHz(ctx_.table);
 }
 
 void FrequencyPanel::read_freq()
@@ -124,15 +124,7 @@ void FrequencyPanel::txtFreq_GotFocus()
     checkedText_.clear();
 }
 
-bool FrequencyPanel::txtFreq_KeyPress(QKeyEvent* event)
-{
-    ctx_.flags.EntryRejected = false;
-    if (isEnterKey(event)) {
-        ctx_.picTabBack->setFocus(Qt::OtherFocusReason);
-        return true;
-    }
-    return false;
-}
+bool FrequencyPanel::txtFreq_KeyPress(QKeyEvent* event) { return entryKeyPress(ctx_, event); }
 
 bool FrequencyPanel::checkTypedFrequency()
 {
@@ -159,8 +151,10 @@ void FrequencyPanel::refuse(const QString& message)
 void FrequencyPanel::txtFreq_LostFocus()
 {
     // Text that arrived without a key release (pasted with the mouse) is checked first.
-    if (txtFreq->text() != checkedText_ && !checkTypedFrequency())
+    if (txtFreq->text() != checkedText_ && !checkTypedFrequency()) {
+        ctx_.flags.EntryRejected = true;
         return;
+    }
     const QString text = txtFreq->text();
     if (text.isEmpty()) {
         ctx_.flags.EntryRejected = false;
@@ -172,12 +166,9 @@ void FrequencyPanel::txtFreq_LostFocus()
         return;   // cannot happen: the check above refused it
     const auto band = selectedBand();
     const double f = roundHalfEven(*value);
-    if (band) {
-        const BandLimits limits = bandLimits(*band);
-        if (f < static_cast<double>(limits.low) || f > static_cast<double>(limits.high)) {
-            refuse(QString::fromStdString(bandErrorMessage(*band)));
-            return;
-        }
+    if (band && !frequencyInBand(*band, *value)) {
+        refuse(QString::fromStdString(bandErrorMessage(*band)));
+        return;
     }
     const RasterResult raster = checkRaster(band, *value, baseFreqHz_, channelSpacingKHz_);
     if (raster.verdict == RasterVerdict::Refuse) {

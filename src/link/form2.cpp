@@ -312,7 +312,8 @@ void Form2::set_capcode(int index)
     const bool intoGap = v + 1 >= ShortCapcodeLimit && v + 1 < FirstLongCapcode;
     const bool atLimit = v >= limit || intoGap;
     if (!numeric || atLimit) {
-        ctx_.messages.message(QStringLiteral("Capcode 1 > %1 so can not be increase!").arg(limit),
+        const std::uint64_t shownLimit = intoGap ? ShortCapcodeLimit : limit;
+        ctx_.messages.message(QStringLiteral("Capcode 1 > %1 so can not be increase!").arg(shownLimit),
                               MessageBoxes::Icon::Warning);
         return;
     }

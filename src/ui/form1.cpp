@@ -442,24 +442,18 @@ void Form1::setPagerMenuEnabled(bool enabled) { mnuPager->menuAction()->setEnabl
 
 void Form1::mnuLBFF_Click()
 {
-    // A field being edited is committed first, so that a refused entry cannot
-    // come back after the load.
+    // A field being edited is committed first, so that its entry cannot land in
+    // the image after the load.
     picTabBack->setFocus(Qt::OtherFocusReason);
-    if (flags_.EntryRejected) {
-        flags_.EntryRejected = false;
-        return;
-    }
     const auto chosen = fileDialogs_->openFile(appFolder_, kTableFilter);
     if (!chosen)
         return;
-    std::error_code ec;
-    if (!std::filesystem::exists(toPath(*chosen), ec)) {
-        messages_->message(QStringLiteral("This file is not exit!"));
-        return;
-    }
-    auto loaded = readTableFile(toPath(*chosen));
+    std::error_code reason;
+    auto loaded = readTableFile(toPath(*chosen), reason);
     if (const auto* error = std::get_if<TableFileError>(&loaded)) {
-        messages_->message(QString::fromStdString(describeTableFileError(*error)), MessageBoxes::Icon::Warning);
+        const QString text = QString::fromStdString(describeTableFileError(*error, reason ? reason.message() : ""));
+        messages_->message(text, *error == TableFileError::NotFound ? MessageBoxes::Icon::None
+                                                                     : MessageBoxes::Icon::Warning);
         return;
     }
     applyTableFileBytes(PagerTable_, std::get<std::vector<std::uint8_t>>(loaded));
@@ -469,6 +463,10 @@ void Form1::mnuLBFF_Click()
 void Form1::refreshFromImage()
 {
     frequency_->selectBandFromImage();
+    // The pair lengths follow the new image before the refresh runs the pair
+    // rules; with the lengths of the old image the rules of a long pair would
+    // copy settings between capcodes of the new one.
+    capcodes_->showPairLengths();
     init_ctl();
     capcodes_->read_CapLen();
 }
@@ -489,9 +487,11 @@ void Form1::mnuSBTF_Click()
     if (std::filesystem::exists(toPath(*chosen), ec)
         && !messages_->askYesNo(QStringLiteral("This file is arealy exist ! \r\nAre you sure overwrite this file?")))
         return;
-    const TableFileError error = writeTableFile(toPath(*chosen), PagerTable_);
+    std::error_code reason;
+    const TableFileError error = writeTableFile(toPath(*chosen), PagerTable_, reason);
     if (error != TableFileError::None)
-        messages_->message(QString::fromStdString(describeTableFileError(error)), MessageBoxes::Icon::Warning);
+        messages_->message(QString::fromStdString(describeTableFileError(error, reason ? reason.message() : "")),
+                           MessageBoxes::Icon::Warning);
 }
 
 // ---- Pager commands ----------------------------------------------------------

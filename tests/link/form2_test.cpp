@@ -264,6 +264,18 @@ TEST_F(ProgrammingWindow, CommandAfterARefusedEntryIsDroppedOnce)
     EXPECT_EQ(windowsShown, 1);
 }
 
+TEST_F(ProgrammingWindow, MovingOnWithTabKeepsTheRefusalArmed)
+{
+    typeInto(field(0), "2031615");
+    leaveField();
+    ASSERT_EQ(messages.texts(), QStringList{"Invalid Capcode!"});
+    QTest::keyClick(field(0), Qt::Key_Tab);   // moves on without typing anything
+    runCommand(&Form1::mnuEB1_Click);
+    EXPECT_EQ(windowsShown, 0) << "the command after the refusal is dropped";
+    runCommand(&Form1::mnuEB1_Click);
+    EXPECT_EQ(windowsShown, 1);
+}
+
 TEST_F(ProgrammingWindow, FiftyProductionWritesWithFaultsGiveConsecutiveCapcodes)
 {
     writeMode();

@@ -157,6 +157,25 @@ TEST_F(CapcodeRows, EveryRefusedTextLeavesTheImageAndShowsIt)
     EXPECT_EQ(field(6)->text(), "0001234567");
 }
 
+TEST_F(CapcodeRows, PastedFractionRoundingToZeroIsRefused)
+{
+    const auto word = readCapcodeWord(table(), 2);
+    field(2)->setFocus(Qt::MouseFocusReason);
+    field(2)->insert("0.4");
+    leaveField();
+    EXPECT_EQ(messages.texts(), QStringList{"Please insert a number between 1 to 2031615"});
+    EXPECT_TRUE(form->flags().EntryRejected) << "a refusal on leaving drops the next command";
+    EXPECT_EQ(readCapcodeWord(table(), 2), word);
+}
+
+TEST_F(CapcodeRows, HiddenSecondSlotOfALongPairAddsNoFrame)
+{
+    setLong(0);
+    enter(field(0), "3000000000");   // frame 0
+    ASSERT_TRUE(GetBits(table(), 0x73, 1, 1)) << "the second slot is enabled with the first";
+    EXPECT_EQ(form->frequency().lblFrame->text(), "0001");
+}
+
 TEST_F(CapcodeRows, PastedTextIsCheckedWhenTheFieldIsLeft)
 {
     const auto word = readCapcodeWord(table(), 1);

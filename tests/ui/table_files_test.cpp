@@ -110,6 +110,23 @@ TEST_F(TableFiles, LoadRefreshesCapcodeLengths)
     EXPECT_TRUE(form->capcodes().txtAddr[5]->isHidden());
 }
 
+TEST_F(TableFiles, LoadingKeepsEveryByteWhateverTheScreenShowedBefore)
+{
+    // The screen shows pair 1 as Long; the file holds it short, with capcodes 1
+    // and 2 differing in type, priority and alert length.
+    form->capcodes().cboCapLen[0]->setCurrentIndex(1);
+    PagerTable image = makeDefaultPagerTable();
+    PutBits(image, 0x34, 0, 0, 1);        // capcode 1: priority alert, capcode 2: none
+    PutBits(image, 0x38, 0, 1, 1);        // capcode 1: Mail drop, capcode 2: Personal
+    PutBits(image, 0x38, 1, 0, 1);
+    image[0x0D] = 0x04;                   // as the top band preset has it
+    writeFile("layout.tbl", QByteArray(reinterpret_cast<const char*>(image.data()), 912));
+    open("layout.tbl");
+    for (int i = 0; i < PagerTableSize; ++i)
+        ASSERT_EQ(table()[i], image[i]) << "byte " << i;
+    EXPECT_EQ(form->capcodes().cboCapLen[0]->currentIndex(), 0);
+}
+
 TEST_F(TableFiles, MissingFileAndCancel)
 {
     const auto before = table();
