@@ -26,16 +26,13 @@ public:
 
     FieldEvents(QWidget* field, Handlers handlers);
 
-    // True between a GotFocus and the LostFocus that ends it.
-    bool editing() const { return editing_; }
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* field_;
     Handlers handlers_;
-    bool editing_ = false;
+    bool editing_ = false;   // between a GotFocus and the LostFocus that ends it
 };
 
 // Enter or Return, the key that commits a field.

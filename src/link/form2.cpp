@@ -262,7 +262,8 @@ void Form2::tbl_verify(const PagerTable& table, int first, int last)
 
 void Form2::usb_writeall(const PagerTable& table, int first, int last)
 {
-    startProgress(last - 16, first, palette().color(QPalette::Highlight), QStringLiteral("Writing Now......."));
+    // The write sets up the bar (maximum last - 16, highlight colour) and the
+    // status "Writing Now......." itself, and lets the window repaint.
     ctx_.state.TransferFailed = !ctx_.usb->UsbWriteRange(table, first, last, UsbBlockSize, this);
 }
 

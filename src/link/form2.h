@@ -68,8 +68,6 @@ public:
     void usb_verify(const PagerTable& table, int first, int last);
     void set_capcode(int index);
 
-    bool busy() const { return busy_; }
-
     QLabel* lblAuto1 = nullptr;
     QLabel* Label1 = nullptr;
     QProgressBar* PB1 = nullptr;
