@@ -16,7 +16,7 @@
 namespace px316t {
 namespace {
 
-constexpr int kFirstRow = 270;
+constexpr int kFirstRow = 300;
 constexpr int kRowPitch = 330;
 constexpr int kCaptionLeft = 180;
 constexpr int kComboLeft = 2460;
