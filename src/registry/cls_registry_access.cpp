@@ -83,6 +83,8 @@ std::string rootLongName(std::uint32_t root) {
 std::optional<std::string> decodeString(std::uint32_t type, const std::string& data) {
     if (type != REG_TYPE_SZ) return std::nullopt;
     std::string text = data;
+    // The text comes back exactly as written: trimming the read buffer would also
+    // take leading and trailing spaces that belong to the data.
     // The stored form ends in a zero; a value written without one keeps all its characters.
     if (!text.empty() && text.back() == '\0') text.pop_back();
     if (text.size() > kRegBufferChars) return std::nullopt;
@@ -263,7 +265,9 @@ std::string clsRegistryAccess::ReadBinary(const std::string& sPath, const std::s
     std::uint32_t type = 0;
     std::string data;
     if (!readValue(sPath, sName, type, data)) return sDefault;
-    return decodeBinary(type, data).value_or(sDefault);
+    // The value's size is asked first and a buffer of that size read, so any
+    // length and any type reads back as its bytes; only EnumValues has fixed buffers.
+    return trimSpaces(BinToStr(data));
 }
 
 long clsRegistryAccess::killValueImpl(const std::string& sPath, const std::string& sName, std::uint32_t& key) {

@@ -94,6 +94,7 @@ TEST_F(ProgrammingWindow, BoardFoundAtStartUp)
     EXPECT_EQ(form->linkState().BoardPort, kBoardCom);
     EXPECT_EQ(form->linkState().SerialPortCount, 1);
     EXPECT_TRUE(form->detection()->Timer1().isActive());
+    EXPECT_EQ(form->detection()->Timer1().interval(), 3000);
 }
 
 TEST_F(ProgrammingWindow, WriteInModifyModeIsRefusedVerifyIsNot)

@@ -32,8 +32,6 @@ protected:
         state.BoardPort = BoardCom;
         state.SerialPortCount = 2;
         std::iota(table.begin(), table.end(), 7);
-        // What the main window shows at the moment each message appears.
-        boxesSnapshot = [this] { return status.text; };
     }
 
     BoardResponder& plugBoard(BoardFaults faults = {})
@@ -73,7 +71,6 @@ protected:
     testing::RecordingProgressView progress;
     LinkState state;
     PagerTable table{};
-    std::function<QString()> boxesSnapshot;
     UsbLink link{ports, state, registry.registry, status, boxes, clock};
 };
 
@@ -365,4 +362,36 @@ TEST_F(UsbLinkTest, WaitsLetEventsRunAndPollWithoutSpinning)
 }
 
 } // namespace
+} // namespace px316t
+
+namespace px316t {
+
+// The waits measured in the link's own milliseconds, at their exact edges.
+TEST_F(UsbLinkTest, ReadFramePausesThreeHundredMilliseconds)
+{
+    plugBoard();
+    ASSERT_TRUE(link.UsbReadRange(0, 15, 16));
+    EXPECT_EQ(clock.now, 300) << "an instant reply costs only the pause";
+}
+
+TEST_F(UsbLinkTest, ReplyWaitEndsAfterTwoThousandMilliseconds)
+{
+    // Each transfer on a board of its own, so that a late reply of one cannot
+    // reach the next.
+    auto transfer = [this](int delayMs, bool write) {
+        FakeClock edgeClock;
+        FakeBoardPorts edgePorts{edgeClock};
+        edgePorts.addBoard(BoardCom, {.replyDelayMs = delayMs});
+        testing::RecordingMessageBoxes edgeBoxes;
+        LinkState edgeState{BoardCom, 2, false};
+        UsbLink edgeLink{edgePorts, edgeState, registry.registry, status, edgeBoxes, edgeClock};
+        return write ? edgeLink.UsbWriteRange(table, 0, 15, 16) : edgeLink.UsbReadRange(0, 15, 16);
+    };
+    EXPECT_TRUE(transfer(2000, true));
+    EXPECT_FALSE(transfer(2001, true));
+    // A read's reply wait starts after its 300 ms pause.
+    EXPECT_TRUE(transfer(2300, false));
+    EXPECT_FALSE(transfer(2301, false));
+}
+
 } // namespace px316t

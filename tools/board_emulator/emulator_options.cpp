@@ -64,7 +64,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
             if (!number(1, 300, options.faults.cutBytes))
                 return std::nullopt;
         } else if (arg == "--unplug-after") {
-            if (!number(0, 1000000, options.faults.unplugAfterFrames))
+            if (!number(1, 1000000, options.faults.unplugAfterFrames))
                 return std::nullopt;
         } else {
             error = "unknown option \"" + arg + "\" (see --help)";
