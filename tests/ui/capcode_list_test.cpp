@@ -352,3 +352,18 @@ TEST_F(CapcodeRows, UndecodableLongPairShowsZeroWithoutCrashing)
     EXPECT_EQ(field(0)->text(), "0000000000");
     EXPECT_EQ(readCapcodeWord(table(), 0), 0x00F000u) << "a refresh never rewrites a capcode";
 }
+
+TEST_F(CapcodeRows, MouseClicksOnTheRowsAndTheModeButtons)
+{
+    QTest::mouseClick(enableBox(2), Qt::LeftButton);
+    EXPECT_TRUE(GetBits(table(), 0x73, 2, 1));
+    QTest::mouseClick(priorityBox(2), Qt::LeftButton);
+    EXPECT_EQ(GetBits(table(), 0x34, 2, 1), 0);
+    QTest::mouseClick(form->WriteOpt, Qt::LeftButton);
+    EXPECT_TRUE(form->WriteOpt->isChecked());
+    EXPECT_FALSE(enableBox(2)->isEnabled());
+    QTest::mouseClick(enableBox(2), Qt::LeftButton);   // locked: nothing changes
+    EXPECT_TRUE(GetBits(table(), 0x73, 2, 1));
+    QTest::mouseClick(form->ModifyOpt, Qt::LeftButton);
+    EXPECT_TRUE(enableBox(2)->isEnabled());
+}
