@@ -292,7 +292,7 @@ bool clsRegistryAccess::ValueExists(const std::string& sPath, const std::string&
 
 std::int32_t clsRegistryAccess::enumValuesImpl(const std::string& sPath, std::vector<std::string>& sName,
                                                std::vector<RegVariant>& sValue, std::int32_t OnlyType,
-                                               bool& skipped) {
+                                               bool& skipped, bool trimNames) {
     skipped = false;
     std::uint32_t key = 0;
     if (openPath(sPath, RegAccess::Read, false, key) != REG_ERROR_SUCCESS) return -1;
@@ -323,7 +323,7 @@ std::int32_t clsRegistryAccess::enumValuesImpl(const std::string& sPath, std::ve
         } else if (type == REG_TYPE_SZ) {
             value = decodeString(type, data).value_or(std::string());
         }
-        sName.push_back(trimSpaces(name));
+        sName.push_back(trimNames ? trimSpaces(name) : name);
         sValue.push_back(std::move(value));
     }
     return static_cast<std::int32_t>(sName.size());

@@ -115,8 +115,10 @@ private:
     bool readValue(const std::string& sPath, const std::string& sName, std::uint32_t& type, std::string& data);
     std::optional<std::string> readString(const std::string& sPath, const std::string& sName);
     // EnumValues that also tells whether entries were left out for not fitting the buffers.
+    // The export keeps names as stored (`trimNames` false), spaces at their edges included.
     std::int32_t enumValuesImpl(const std::string& sPath, std::vector<std::string>& sName,
-                                std::vector<RegVariant>& sValue, std::int32_t OnlyType, bool& skipped);
+                                std::vector<RegVariant>& sValue, std::int32_t OnlyType, bool& skipped,
+                                bool trimNames = true);
 
     std::shared_ptr<RegistryBackend> m_backend;
     bool m_createKeyIfDoesntExists = true;

@@ -1,5 +1,6 @@
 // REGEDIT4 script export and import of clsRegistryAccess.
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -88,7 +89,7 @@ bool clsRegistryAccess::ExportKey(const std::string& sPath, const std::string& s
     std::vector<std::string> names;
     std::vector<RegVariant> values;
     bool skipped = false;
-    if (enumValuesImpl(sPath, names, values, REG_TYPE_SZ, skipped) < 0) return false;
+    if (enumValuesImpl(sPath, names, values, REG_TYPE_SZ, skipped, false) < 0) return false;
     ok = ok && !skipped;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (names[i].empty()) continue;  // the default value, written above
@@ -96,13 +97,13 @@ bool clsRegistryAccess::ExportKey(const std::string& sPath, const std::string& s
         ok = ok && !hasLineBreak(names[i]) && !hasLineBreak(text);
         section += "\"" + names[i] + "\"=\"" + text + "\"" + kCrLf;
     }
-    if (enumValuesImpl(sPath, names, values, REG_TYPE_BINARY, skipped) < 0) return false;
+    if (enumValuesImpl(sPath, names, values, REG_TYPE_BINARY, skipped, false) < 0) return false;
     ok = ok && !skipped;
     for (std::size_t i = 0; i < names.size(); ++i) {
         ok = ok && !hasLineBreak(names[i]);
         section += "\"" + names[i] + "\"=hex:" + hexList(std::get<std::string>(values[i])) + kCrLf;
     }
-    if (enumValuesImpl(sPath, names, values, REG_TYPE_DWORD, skipped) < 0) return false;
+    if (enumValuesImpl(sPath, names, values, REG_TYPE_DWORD, skipped, false) < 0) return false;
     ok = ok && !skipped;
     for (std::size_t i = 0; i < names.size(); ++i) {
         ok = ok && !hasLineBreak(names[i]);
@@ -156,20 +157,22 @@ std::int32_t clsRegistryAccess::ImportFromReg(const std::string& sRegFile) {
     for (char& c : firstLine) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (firstLine != "REGEDIT4") return 0;
 
-    // A file that stops inside its last line was cut off: that line's value may be a
-    // shortened one, so it is not applied and the import does not count as complete.
+    // A last line without CR LF is a line like any other (editors often leave the line
+    // end off), unless it stops inside a quoted name or data: then the file was cut off
+    // in the middle of a line, and the shortened value is not applied.
     std::size_t lineCount = lines.size();
     bool cutOff = false;
-    if (lineCount > 1 && !lines.back().empty()) {
+    if (lineCount > 1 && std::count(lines.back().begin(), lines.back().end(), '"') % 2 != 0) {
         --lineCount;
         cutOff = true;
     }
 
     std::optional<std::string> key;  // the section whose values follow; none after a deletion
     for (std::size_t i = 1; i < lineCount; ++i) {
-        std::string line = lines[i];
+        // Spaces around the line go first, then the quotes, so that spaces inside the
+        // quotes of a name or a string stay part of it.
+        std::string line = trimSpaces(lines[i]);
         line.erase(std::remove(line.begin(), line.end(), '"'), line.end());
-        line = trimSpaces(line);
         if (!line.empty() && line.front() == '[') {
             // Without its closing bracket the key name would lose a character.
             if (line.size() < 2 || line.back() != ']') return 0;

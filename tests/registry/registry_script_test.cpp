@@ -116,6 +116,32 @@ TEST_F(RegistryScriptTest, RoundTripKeepsDwordsAndBinaryButNotQuotesOrEquals) {
     EXPECT_EQ(reg.ReadDWORD("HKCU\\Px\\Sub", "Deep", 0), 2u);
 }
 
+TEST_F(RegistryScriptTest, RoundTripKeepsSpacesAtTheEdgesOfNamesAndStrings) {
+    reg.WriteString("HKCU\\Px", "@", "  default  ");
+    reg.WriteString("HKCU\\Px", "Trail", "x  ");
+    reg.WriteString("HKCU\\Px", "Lead", "  x");
+    reg.WriteString("HKCU\\Px", " spaced name ", "v");
+    reg.WriteString("HKCU\\Px", "Empty", "");
+    reg.WriteBinary("HKCU\\Px", "Bin", "00 20 FF");
+    reg.WriteDWORD("HKCU\\Px", "Dw", 0x80000001u);
+    const std::string first = exportFile();
+    ASSERT_EQ(reg.ExportToReg("HKCU\\Px", first, false), 1);
+    ASSERT_NE(reg.KillKey("HKCU\\Px"), 0);
+    ASSERT_EQ(reg.ImportFromReg(first), 1);
+    const std::string second = exportFile();
+    ASSERT_EQ(reg.ExportToReg("HKCU\\Px", second, false), 1);
+    EXPECT_EQ(readFile(second), readFile(first));
+    EXPECT_EQ(reg.ReadString("HKCU\\Px", "Trail", ""), "x  ");
+    EXPECT_EQ(reg.ReadString("HKCU\\Px", " spaced name ", ""), "v");
+}
+
+TEST_F(RegistryScriptTest, LastLineWithoutLineEndIsApplied) {
+    EXPECT_EQ(import("REGEDIT4\r\n\r\n[HKCU\\Px]\r\n\"a\"=\"1\"\r\n\"b\"=\"2\""), 1);
+    EXPECT_EQ(reg.ReadString("HKCU\\Px", "b", ""), "2");
+    EXPECT_EQ(import("REGEDIT4\r\n[HKCU\\Px]\r\n\"d\"=dword:0000001f"), 1);
+    EXPECT_EQ(reg.ReadDWORD("HKCU\\Px", "d", 0), 31u);
+}
+
 TEST_F(RegistryScriptTest, KeysWithoutValuesComeBackFromTheirScript) {
     reg.CreateKey("HKCU\\Px\\Empty\\Leaf");
     const std::string file = exportFile();
@@ -187,12 +213,12 @@ TEST_F(RegistryScriptTest, BadValueDataEndsTheImportWithoutInventedValues) {
         {"dword not hexadecimal", "\"v\"=dword:12xy\r\n"},
         {"dword too large", "\"v\"=dword:100000000\r\n"},
         {"dword without digits", "\"v\"=dword:\r\n"},
-        {"cut off inside the last line", "\"v\"=dword:0000"},
+        {"cut off inside the quotes of the last line", "\"v\"=\"abc"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(reg.KillKey("HKCU\\Px") != 0 || !reg.KeyExists("HKCU\\Px"));
-        const bool cutOff = c.tail.back() != '\n';
+        const bool cutOff = c.tail.back() != '\n';  // nothing can follow a cut
         const std::string later = cutOff ? "" : "\"later\"=\"2\"\r\n";
         EXPECT_EQ(import("REGEDIT4\r\n\r\n[HKCU\\Px]\r\n\"first\"=\"1\"\r\n" + c.tail + later), 0);
         EXPECT_EQ(reg.ReadString("HKCU\\Px", "first", ""), "1");  // changes already made stay
