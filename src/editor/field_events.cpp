@@ -2,26 +2,113 @@
 
 #include "editor/editor_context.h"
 
-#include <QFocusEvent>
+#include <QApplication>
+#include <QHash>
+#include <QPointer>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QValidator>
+#include <QWidget>
 
 #include <algorithm>
-#include <QWidget>
 
 namespace px316t {
 namespace {
-bool isOperatorFocusChange(const QFocusEvent* event)
+
+// The current control of one window; a child of the window, so it lives and dies
+// with it.
+class WindowFocusState final : public QObject {
+public:
+    explicit WindowFocusState(QWidget* window) : QObject(window) {}
+    QPointer<QWidget> current;
+    bool entered = false;   // the current control's GotFocus has run
+};
+
+WindowFocusState& focusStateOf(QWidget* window)
 {
-    return event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
+    for (QObject* child : window->children()) {
+        if (auto* state = dynamic_cast<WindowFocusState*>(child))
+            return *state;
+    }
+    return *new WindowFocusState(window);
 }
+
+// Follows the application's focus and runs the handlers of the fields that are
+// left and entered. One for the whole application.
+class FocusTracker final : public QObject {
+public:
+    static FocusTracker& instance()
+    {
+        if (!tracker_)
+            tracker_ = new FocusTracker(QCoreApplication::instance());
+        return *tracker_;
+    }
+    // The tracker while the application lives, else nullptr.
+    static FocusTracker* existing() { return tracker_.data(); }
+
+    void add(QWidget* field, FieldEvents* events) { fields_.insert(field, events); }
+    void remove(QWidget* field) { fields_.remove(field); }
+
+private:
+    explicit FocusTracker(QObject* parent) : QObject(parent)
+    {
+        connect(qApp, &QApplication::focusChanged, this, &FocusTracker::focusChanged);
+    }
+
+    void focusChanged(QWidget*, QWidget* now)
+    {
+        if (!now)
+            return;   // the application lost the focus: nothing is left or entered
+        WindowFocusState& state = focusStateOf(now->window());
+        if (state.current == now)
+            return;   // back from a message box or another window
+        QPointer<QWidget> previous = state.current;
+        const bool previousEntered = state.entered;
+        state.current = now;
+        state.entered = false;
+        if (previous && previousEntered) {
+            if (FieldEvents* events = fields_.value(previous.data()))
+                events->runLostFocus();
+        }
+        // A LostFocus handler may have moved the focus on (back into its field);
+        // then the control that had it meanwhile is not entered.
+        QPointer<QWidget> target = now;
+        if (!target || state.current != target)
+            return;
+        state.entered = true;
+        if (FieldEvents* events = fields_.value(target.data()))
+            events->runGotFocus();
+    }
+
+    static inline QPointer<FocusTracker> tracker_;
+    QHash<QWidget*, FieldEvents*> fields_;
+};
+
 } // namespace
 
 FieldEvents::FieldEvents(QWidget* field, Handlers handlers)
     : QObject(field), field_(field), handlers_(std::move(handlers))
 {
     field->installEventFilter(this);
+    FocusTracker::instance().add(field, this);
+}
+
+FieldEvents::~FieldEvents()
+{
+    if (FocusTracker* tracker = FocusTracker::existing())
+        tracker->remove(field_);
+}
+
+void FieldEvents::runGotFocus()
+{
+    if (handlers_.gotFocus)
+        handlers_.gotFocus();
+}
+
+void FieldEvents::runLostFocus()
+{
+    if (handlers_.lostFocus)
+        handlers_.lostFocus();
 }
 
 bool FieldEvents::eventFilter(QObject* watched, QEvent* event)
@@ -29,21 +116,6 @@ bool FieldEvents::eventFilter(QObject* watched, QEvent* event)
     if (watched != field_)
         return false;
     switch (event->type()) {
-    case QEvent::FocusIn:
-        if (isOperatorFocusChange(static_cast<QFocusEvent*>(event)) && !editing_) {
-            editing_ = true;
-            if (handlers_.gotFocus)
-                handlers_.gotFocus();
-        }
-        break;
-    case QEvent::FocusOut:
-        // A field that never received the focus has nothing to commit.
-        if (isOperatorFocusChange(static_cast<QFocusEvent*>(event)) && editing_) {
-            editing_ = false;
-            if (handlers_.lostFocus)
-                handlers_.lostFocus();
-        }
-        break;
     case QEvent::KeyPress:
         if (handlers_.keyPress && handlers_.keyPress(static_cast<QKeyEvent*>(event)))
             return true;

@@ -1,9 +1,15 @@
 #pragma once
 // Focus and key events of one entry field, turned into the four handlers the
-// fields are written with: GotFocus, KeyPress, KeyUp and LostFocus. Focus changes
-// that a message box or a popup causes are not the operator moving between fields
-// and are ignored, so that a LostFocus handler that shows a message does not run
-// again when the message closes.
+// fields are written with: GotFocus, KeyPress, KeyUp and LostFocus.
+//
+// GotFocus and LostFocus follow the focus moving between the controls of one
+// window, whatever the reason Qt gives for it: each window keeps its current
+// control; a control that receives the focus while it is not the current one is
+// entered (GotFocus), and the control that was current is left (LostFocus) at
+// that moment. The focus going to a message box, a popup or another window, and
+// coming back to the same control, runs neither, so a LostFocus handler that
+// shows a message does not run again when the message closes, and a click that
+// activates the window inside a field still enters it.
 #include <QObject>
 
 #include <functional>
@@ -25,6 +31,10 @@ public:
     };
 
     FieldEvents(QWidget* field, Handlers handlers);
+    ~FieldEvents() override;
+
+    void runGotFocus();
+    void runLostFocus();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -32,7 +42,6 @@ protected:
 private:
     QWidget* field_;
     Handlers handlers_;
-    bool editing_ = false;   // between a GotFocus and the LostFocus that ends it
 };
 
 // Enter or Return, the key that commits a field.
