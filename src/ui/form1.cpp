@@ -15,6 +15,7 @@
 #include "ui/qt_dialogs.h"
 #include "ui/tab_background.h"
 #include "ui/twips.h"
+#include "ui/wheel_guard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -83,6 +84,8 @@ Form1::Form1(Form1Services services)
     setWindowIcon(programIcon());
     buildMenus();
     buildWindow();
+    auto* wheelGuard = new WheelGuard(this);
+    wheelGuard->scrollAreaWith(capcodes_->Picture1, capcodes_->VScroll1);
     // The window sees every key before its controls do.
     qApp->installEventFilter(this);
 }
