@@ -447,7 +447,8 @@ void Form1::mnuLBFF_Click()
 {
     // A field being edited is committed first, so that its entry cannot land in
     // the image after the load.
-    picTabBack->setFocus(Qt::OtherFocusReason);
+    if (!commitFieldForFileCommand())
+        return;
     const auto chosen = fileDialogs_->openFile(appFolder_, kTableFilter);
     if (!chosen)
         return;
@@ -463,6 +464,21 @@ void Form1::mnuLBFF_Click()
     refreshFromImage();
 }
 
+bool Form1::commitFieldForFileCommand()
+{
+    // Only a refusal by this very commit drops the command: its message is the
+    // operator's report. A refusal reported earlier is left for the Pager commands.
+    const bool earlierRefusal = flags_.EntryRejected;
+    flags_.EntryRejected = false;
+    picTabBack->setFocus(Qt::OtherFocusReason);
+    if (flags_.EntryRejected) {
+        flags_.EntryRejected = false;
+        return false;
+    }
+    flags_.EntryRejected = earlierRefusal;
+    return true;
+}
+
 void Form1::refreshFromImage()
 {
     frequency_->selectBandFromImage();
@@ -476,13 +492,10 @@ void Form1::refreshFromImage()
 
 void Form1::mnuSBTF_Click()
 {
-    // Save what the screen shows: the field being edited is committed first, and a
-    // refused entry saves nothing.
-    picTabBack->setFocus(Qt::OtherFocusReason);
-    if (flags_.EntryRejected) {
-        flags_.EntryRejected = false;
+    // Save what the screen shows: the field being edited is committed first, and an
+    // entry refused by that commit saves nothing.
+    if (!commitFieldForFileCommand())
         return;
-    }
     const auto chosen = fileDialogs_->saveFile(appFolder_, kTableFilter);
     if (!chosen)
         return;

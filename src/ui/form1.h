@@ -149,6 +149,9 @@ private:
     // The first steps of every Pager command: commit the field being edited and
     // drop the command once after a refused entry. True when the command may run.
     void runPagerCommand(int command);
+    // Commits the field being edited before Open or Save; false when that commit
+    // refused the entry and the command is dropped.
+    bool commitFieldForFileCommand();
     void createLink();
     void endProgram();
 

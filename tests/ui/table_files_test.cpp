@@ -186,3 +186,21 @@ TEST_F(TableFiles, RefusedEntrySavesNothing)
     EXPECT_EQ(messages.texts().value(0), "Frequency setting error(9280000 < = Frequency < =9320000 )");
     EXPECT_FALSE(form->flags().EntryRejected) << "the dropped save consumed the flag";
 }
+
+TEST_F(TableFiles, RefusalReportedEarlierDoesNotDropSaveOrOpen)
+{
+    QLineEdit* capcode = form->capcodes().txtAddr[0];
+    typeInto(capcode, "2031615");
+    leaveField();
+    ASSERT_EQ(messages.texts(), QStringList{"Invalid Capcode!"});
+    leaveField();   // the field shows the stored capcode again
+    messages.clear();
+    save("after.tbl");
+    EXPECT_EQ(readFile("after.tbl"), imageBytes());
+    EXPECT_TRUE(messages.texts().isEmpty());
+
+    typeInto(form->frequency().txtFreq, "1000");   // refused by Open's own commit
+    open("after.tbl");
+    EXPECT_EQ(files.paths.size(), 1u) << "no open dialog after the refusal";
+    EXPECT_EQ(messages.texts().size(), 1);
+}
