@@ -119,7 +119,9 @@ CapcodeStoreResult storeCapcode(PagerTable& table, int k, double v, bool pairSho
         return CapcodeStoreResult::TooLarge;
 
     if (v < double(ShortCapcodeLimit)) {
-        const double w = roundHalfEven(v + 32768.0);
+        // Rounded once, before the offset: v + 32768 would lose the part of a
+        // fraction that decides the rounding (0.500000000001 would store 0).
+        const double w = roundHalfEven(v) + 32768.0;
         // A negative number would give a word below 0x8000, which reads back as a
         // negative capcode: nothing of the kind is stored.
         if (w < 32768.0)

@@ -1,6 +1,7 @@
 #include "editor/capcode_list.h"
 
 #include "editor/capcode_codec.h"
+#include "editor/capcode_display.h"
 #include "editor/capcode_layout.h"
 #include "editor/field_events.h"
 #include "editor/frame_mask.h"
@@ -175,28 +176,27 @@ void CapcodeList::txt_to_tbl(int k)
     }
 }
 
+PairLengths CapcodeList::shownPairLengths() const
+{
+    PairLengths lengths{};
+    for (int i = 0; i < Pairs; ++i)
+        lengths[i] = pairIsLong(i);
+    return lengths;
+}
+
 void CapcodeList::read_dftaddr()
 {
-    int k = 0;
-    while (k < Rows) {
-        const std::uint32_t w1 = readCapcodeWord(ctx_.table, k);
-        if (hasLongWordFlag(ctx_.table, k)) {
-            // A pair whose words fit no long form has no capcode: it shows as 0.
-            std::uint64_t value = 0;
-            if (k + 1 < Rows)
-                value = decodeLongCapcode(w1, readCapcodeWord(ctx_.table, k + 1)).value_or(0);
-            setFieldText(txtAddr[k], QString::fromStdString(formatCapcode(value, 10)));
-            k += 2;
+    const auto shown = shownCapcodes(ctx_.table, shownPairLengths());
+    for (int k = 0; k < Rows; ++k) {
+        // A slot the display skips shows nothing, never a number of an earlier image.
+        if (!shown[k]) {
+            setFieldText(txtAddr[k], QString());
             continue;
         }
-        const std::int64_t value = static_cast<std::int64_t>(w1) - 32768;
-        const bool showLong = k % 2 == 0 && pairIsLong(k / 2);
-        const int digits = showLong ? 10 : 7;
-        const QString text = value < 0
-            ? QLatin1Char('-') + QString::fromStdString(formatCapcode(static_cast<std::uint64_t>(-value), digits))
-            : QString::fromStdString(formatCapcode(static_cast<std::uint64_t>(value), digits));
-        setFieldText(txtAddr[k], text);
-        k += showLong ? 2 : 1;
+        const std::int64_t value = shown[k]->value;
+        const QString digits = QString::fromStdString(
+            formatCapcode(static_cast<std::uint64_t>(value < 0 ? -value : value), shown[k]->digits));
+        setFieldText(txtAddr[k], value < 0 ? QLatin1Char('-') + digits : digits);
     }
 }
 
@@ -204,20 +204,9 @@ void CapcodeList::set_frame()
 {
     const int last = lastCapcode(ctx_.table);
     const bool unlock = !ctx_.editingAllowed || ctx_.editingAllowed();
-    std::uint16_t mask = 0;
     for (int k = 0; k < Rows; ++k) {
         QWidget* row[] = {ctx_.arrays.chkCtl[10 + k], Label1[k], txtAddr[k], Label2[k], ctx_.arrays.cboCtl[7 + k]};
-        // The hidden second slot of a long pair has no number of its own: it
-        // adds no frame.
-        const bool hiddenSecondSlot = k % 2 == 1 && pairIsLong(k / 2);
         if (k <= last) {
-            if (capcodeEnabled(ctx_.table, k) && !hiddenSecondSlot) {
-                if (const auto x = parseNumber(txtAddr[k]->text().toStdString())) {
-                    const int f = frameOfCapcode(*x);
-                    if (f >= 0 && f < 16)
-                        mask |= static_cast<std::uint16_t>(1u << f);
-                }
-            }
             if (unlock)
                 for (QWidget* w : row)
                     w->setEnabled(true);
@@ -231,6 +220,9 @@ void CapcodeList::set_frame()
                 w->setEnabled(false);
         }
     }
+    // Frames come from the capcodes the image holds, as the fields show them; a
+    // skipped slot (the hidden second slot of a long pair) adds none.
+    const std::uint16_t mask = frameMaskOf(ctx_.table, shownPairLengths());
     writeFrameMask(ctx_.table, mask);
     if (lblFrame)
         lblFrame->setText(QStringLiteral("%1%2").arg(ctx_.table[0x92], 2, 16, QLatin1Char('0'))

@@ -2,6 +2,7 @@
 // The scrolling list "Capcode Address": sixteen capcode rows in eight pairs, each
 // pair short (two 7-digit capcodes) or long (one 10-digit capcode over both
 // slots). The rows show the pager image and write every accepted change into it.
+#include "editor/capcode_display.h"
 #include "editor/editor_context.h"
 
 #include <QObject>
@@ -55,6 +56,8 @@ public:
     void priorityRule(int k);
 
     bool pairIsLong(int pair) const;
+    // The pair lengths the selectors show.
+    PairLengths shownPairLengths() const;
     // Whether "Manual Write Enable" may be changed under the current layout.
     bool manualWriteSelectable() const { return manualWriteSelectable_; }
     // True while the list's own refresh sets controls (their rules must not rewrite capcodes).

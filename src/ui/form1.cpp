@@ -1,5 +1,7 @@
 #include "ui/form1.h"
 
+#include "editor/refresh_rules.h"
+
 #include "editor/capcode_list.h"
 #include "editor/field_binding.h"
 #include "editor/frequency_panel.h"
@@ -482,12 +484,20 @@ bool Form1::commitFieldForFileCommand()
 void Form1::refreshFromImage()
 {
     frequency_->selectBandFromImage();
+    const PagerTable arrived = PagerTable_;
     // The pair lengths follow the new image before the refresh runs the pair
     // rules; with the lengths of the old image the rules of a long pair would
     // copy settings between capcodes of the new one.
     capcodes_->showPairLengths();
     init_ctl();
     capcodes_->read_CapLen();
+    // Which change handlers the refresh ran depends on what the controls showed
+    // before. The image is therefore set back to the bytes that arrived, and the
+    // refresh rules are applied to them as functions of those bytes alone; the
+    // second refresh shows the result and finds every control's value in place.
+    PagerTable_ = arrived;
+    applyRefreshRules(PagerTable_);
+    init_ctl();
 }
 
 void Form1::mnuSBTF_Click()

@@ -75,6 +75,12 @@ TEST(CapcodeEncoding, FractionsAreRoundedHalfToEven)
     EXPECT_EQ(readCapcodeWord(t, 0) - 32768, 124u);
     storeCapcode(t, 0, 2031614.5, false);
     EXPECT_EQ(readCapcodeWord(t, 0) - 32768, 2031614u);
+    // The number the field check rounds is the number stored: a tiny excess over
+    // one half must not be lost to the offset of the short word.
+    storeCapcode(t, 0, 0.500000000001, false);
+    EXPECT_EQ(readCapcodeWord(t, 0) - 32768, 1u);
+    storeCapcode(t, 0, 2.5000000000001, false);
+    EXPECT_EQ(readCapcodeWord(t, 0) - 32768, 3u);
 
     // Fractions of long numbers, including those between two long forms.
     EXPECT_EQ(storeAndDecodeLong(2101249.4), 2101249u);

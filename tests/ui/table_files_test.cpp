@@ -3,10 +3,15 @@
 
 #include "editor/capcode_list.h"
 #include "editor/frequency_panel.h"
+#include "editor/frame_mask.h"
 #include "table/builtin_tables.h"
 
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
+
+#include <map>
+#include <optional>
 
 using namespace px316t;
 using px316t::testing::Form1Fixture;
@@ -125,6 +130,60 @@ TEST_F(TableFiles, LoadingKeepsEveryByteWhateverTheScreenShowedBefore)
     for (int i = 0; i < PagerTableSize; ++i)
         ASSERT_EQ(table()[i], image[i]) << "byte " << i;
     EXPECT_EQ(form->capcodes().cboCapLen[0]->currentIndex(), 0);
+}
+
+TEST_F(TableFiles, ImageAfterALoadDependsOnTheFileAlone)
+{
+    auto variant = [](auto change) {
+        PagerTable image = makeDefaultPagerTable();
+        change(image);
+        return QByteArray(reinterpret_cast<const char*>(image.data()), 912);
+    };
+    const std::map<QString, QByteArray> images = {
+        {"long.tbl", variant([](PagerTable& t) {   // pair 1 long: capcode 2101249
+             t[0xB1] = 0x40, t[0xB2] = 0x00, t[0xB3] = 0x01, t[0xB5] = 0x5F, t[0xB6] = 0xFF, t[0xB7] = 0xFE;
+         })},
+        {"types.tbl", variant([](PagerTable& t) { t[0x38] = 0xFF, t[0x34] = 0x00, t[0x73] = 0xFF; })},
+        {"alerts.tbl", variant([](PagerTable& t) {   // pair 2 long, alert lengths differ, contrast 0
+             t[0xB9] = 0x40, t[0xBA] = 0x00, t[0xBB] = 0x01, t[0xBD] = 0x5F, t[0xBE] = 0xFF, t[0xBF] = 0xFE;
+             t[0x3B] |= 0x40, t[0x38] = 0x04, t[0x375] = 16, t[0x376] = 1, t[0x369] = 0;
+         })},
+        {"contrast.tbl", variant([](PagerTable& t) { t[0x369] = 9, t[0x376] = 16, t[0x34] = 0x05; })},
+    };
+    for (const auto& [name, bytes] : images)
+        writeFile(name, bytes);
+    for (const auto& [name, bytes] : images) {
+        std::optional<QByteArray> first;
+        for (const auto& [before, unused] : images) {
+            open(before);
+            open(name);
+            if (!first)
+                first = imageBytes();
+            EXPECT_EQ(imageBytes(), *first) << name.toStdString() << " after " << before.toStdString();
+        }
+        // What this program saved loads and saves byte for byte.
+        save("saved.tbl");
+        open("types.tbl");
+        open("saved.tbl");
+        EXPECT_EQ(imageBytes(), readFile("saved.tbl")) << name.toStdString();
+    }
+}
+
+TEST_F(TableFiles, FramesComeFromTheImageNotFromAnEarlierFieldText)
+{
+    PagerTable image = makeDefaultPagerTable();
+    image[0xB9] = 0x00, image[0xBA] = 0x80, image[0xBB] = 0x10;   // capcode 3 = 16: frame 1
+    writeFile("sixteen.tbl", QByteArray(reinterpret_cast<const char*>(image.data()), 912));
+    image = makeDefaultPagerTable();
+    image[0xB5] = 0x53;   // a long-word flag on slot 2, which makes the display skip capcode 3
+    image[0x73] = 0x05;   // capcodes 1 and 3 enabled
+    writeFile("oddflag.tbl", QByteArray(reinterpret_cast<const char*>(image.data()), 912));
+    open("sixteen.tbl");
+    open("oddflag.tbl");
+    EXPECT_EQ(readFrameMask(table()), 0x0100);
+    EXPECT_EQ(table()[0x93 + 4 * 7], 0x00);
+    EXPECT_EQ(form->frequency().lblFrame->text(), "0100");
+    EXPECT_EQ(form->capcodes().txtAddr[2]->text(), "") << "a skipped field shows nothing stale";
 }
 
 TEST_F(TableFiles, MissingFileAndCancel)
