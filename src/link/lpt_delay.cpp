@@ -16,6 +16,9 @@ using Clock = std::chrono::steady_clock;
 constexpr std::int64_t MinSleepNs = 10'000;
 // Margin kept between the expected wake-up and the end of the delay.
 constexpr std::int64_t SpinMarginNs = 4'000;
+// Wake-ups later than this are the scheduler giving the core to someone else,
+// which spinning would not prevent; they must not turn every delay into a spin.
+constexpr std::int64_t MaxLatencyNs = 45'000;
 
 inline void cpuRelax()
 {
@@ -50,13 +53,9 @@ void HighResolutionDelay::BitDelay()
         // A late wake-up raises the estimate at once; early ones lower it
         // slowly, so a busy machine does not make every delay overshoot.
         if (latency > wakeLatencyNs_)
-            wakeLatencyNs_ = (wakeLatencyNs_ + latency) / 2;
+            wakeLatencyNs_ = std::min(MaxLatencyNs, (wakeLatencyNs_ + latency) / 2);
         else
             wakeLatencyNs_ = wakeLatencyNs_ - (wakeLatencyNs_ - latency) / 16;
-    } else {
-        // Spinning the whole delay: let the estimate fall back slowly so that
-        // sleeping is tried again once the machine is quieter.
-        wakeLatencyNs_ -= wakeLatencyNs_ / 64;
     }
     while (Clock::now() < end)
         cpuRelax();

@@ -3,9 +3,12 @@
 // every fault of the memory ending in one message with the bus left idle.
 #include "support/lpt_sim_rig.h"
 
+#include "link/lpt_delay.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <numeric>
 
 using namespace px316t;
@@ -289,3 +292,16 @@ TEST(SerialMemorySim, PagesWrapBlocksSelectAndForeignControlBytesGoUnanswered)
 }
 
 } // namespace
+
+TEST(HighResolutionDelay, EveryDelayLastsAtLeastSeventyFiveMicroseconds)
+{
+    HighResolutionDelay delay;
+    using Clock = std::chrono::steady_clock;
+    Clock::duration shortest = Clock::duration::max();
+    for (int i = 0; i < 300; ++i) {
+        const auto start = Clock::now();
+        delay.BitDelay();
+        shortest = std::min(shortest, Clock::now() - start);
+    }
+    EXPECT_GE(shortest, std::chrono::microseconds(75));
+}
