@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace px316t;
@@ -42,12 +43,7 @@ public:
             failed = true;
     }
     void letEventsRun() override {}
-    void WaitMs(int ms) override
-    {
-        const std::int64_t end = steadyNs() + std::int64_t(ms) * 1'000'000;
-        while (steadyNs() < end) {
-        }
-    }
+    void WaitMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
     bool failed = false;
 };
 
