@@ -39,6 +39,10 @@ void VcdTrace::change(std::int64_t ns, bool scl, bool sda)
         out_ << (scl ? '1' : '0') << "c\n";
     if (sda != sda_)
         out_ << (sda ? '1' : '0') << "d\n";
+    // Each STOP ends a transfer: the file then holds it whole, even if the
+    // program is killed later.
+    if (scl && scl_ && sda && !sda_)
+        out_.flush();
     scl_ = scl;
     sda_ = sda;
 }

@@ -144,8 +144,9 @@ TEST(LptProgram, KernelPortsAreMatchedByTheirBaseAddress)
     std::filesystem::permissions(device, std::filesystem::perms::none);
     PpdevPortIo io({{0x378, device}});
     EXPECT_EQ(io.in(0x379), 0xFF);
-    if (::geteuid() != 0)
+    if (::geteuid() != 0) {
         EXPECT_NE(io.problem().find("group lp"), std::string::npos) << io.problem();
+    }
     EXPECT_NE(parportOpenProblem("/dev/parport0", EACCES).find("adduser"), std::string::npos);
     EXPECT_EQ(io.in(0x3BD), 0xFF) << "no device: reads as an empty address";
 }
