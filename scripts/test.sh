@@ -1,20 +1,28 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite
 # headless: once under AddressSanitizer and UndefinedBehaviorSanitizer, then in
-# the normal build, whose CTest summary ends the output.
+# the build for the parallel-port board (build-lpt), then in the normal build,
+# whose CTest summary ends the output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 echo "== sanitizer build (build-asan)"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPX316T_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPX316T_SANITIZE=ON "${launcher[@]}" >/dev/null
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan -j "$jobs" --output-on-failure
 
+echo "== parallel-port board build (build-lpt)"
+cmake -S . -B build-lpt -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPX316T_LINK_KIND=LPT "${launcher[@]}" >/dev/null
+cmake --build build-lpt -j "$jobs"
+ctest --test-dir build-lpt -j "$jobs" --output-on-failure
+
 echo "== normal build (build)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs" --output-on-failure

@@ -1,0 +1,282 @@
+#include "link/lpt_bus.h"
+
+namespace px316t {
+namespace {
+
+constexpr int PollAttempts = 10;
+constexpr int ProbeWaitMs = 50;
+
+const std::string WriteError = "Write error!";
+const std::string ReadError = "Read error!";
+const std::string VerifyError = "Verify Error!";
+
+} // namespace
+
+LptBus::LptBus(PortIo& port, BusDelay& delay, LptHost& host) : port_(port), delay_(delay), host_(host) {}
+
+void LptBus::put(std::uint8_t value)
+{
+    LptLatch = value;
+    if (LptDataPort != 0)
+        port_.out(LptDataPort, value);
+}
+
+bool LptBus::dataLineLow()
+{
+    if (LptDataPort == 0)
+        return false;
+    return (port_.in(static_cast<std::uint16_t>(LptDataPort + 1)) & LptStatusDataBit) != 0;
+}
+
+void LptBus::SdaHigh() { put(LptLatch & ~LptDataBit); }
+void LptBus::SdaLow() { put(LptLatch | LptDataBit); }
+void LptBus::SclHigh() { put(LptLatch & ~LptClockBit); }
+void LptBus::SclLow() { put(LptLatch | LptClockBit); }
+
+void LptBus::BusStart()
+{
+    put(0xFC);
+    delay_.BitDelay();
+    // Both lines are released here, so the data line must read high; a line
+    // held low means the board is gone or the bus is stuck, and an acknowledge
+    // read afterwards would mean nothing.
+    lineHeldLow_ = dataLineLow();
+    put(0xFE);
+    delay_.BitDelay();
+    put(0xFF);
+    delay_.BitDelay();
+}
+
+void LptBus::BusStop()
+{
+    put(0xFF);
+    delay_.BitDelay();
+    put(0xFE);
+    delay_.BitDelay();
+    put(0xFC);
+    delay_.BitDelay();
+}
+
+bool LptBus::SendByte(std::uint8_t b)
+{
+    for (int bit = 7; bit >= 0; --bit) {
+        if ((b >> bit) & 1)
+            SdaHigh();
+        else
+            SdaLow();
+        delay_.BitDelay();
+        SclHigh();
+        delay_.BitDelay();
+        SclLow();
+        delay_.BitDelay();
+    }
+    SdaHigh();
+    delay_.BitDelay();
+    SclHigh();
+    delay_.BitDelay();
+    const bool acknowledged = dataLineLow();
+    SclLow();
+    delay_.BitDelay();
+    return acknowledged;
+}
+
+std::uint8_t LptBus::ReceiveByte(bool noAcknowledge)
+{
+    SdaHigh();
+    std::uint8_t v = 0;
+    for (int i = 0; i < 8; ++i) {
+        v = static_cast<std::uint8_t>(v << 1);
+        SclHigh();
+        delay_.BitDelay();
+        if (!dataLineLow())
+            v |= 1;
+        SclLow();
+        delay_.BitDelay();
+    }
+    if (noAcknowledge)
+        SdaHigh();
+    else
+        SdaLow();
+    delay_.BitDelay();
+    SclHigh();
+    delay_.BitDelay();
+    SclLow();
+    delay_.BitDelay();
+    return v;
+}
+
+bool LptBus::PollDevice(std::uint8_t control)
+{
+    for (int attempt = 0; attempt < PollAttempts; ++attempt) {
+        BusStart();
+        const bool acknowledged = SendByte(control);
+        if (acknowledged && !lineHeldLow_)
+            return true;
+    }
+    return false;
+}
+
+// ---- board probe -----------------------------------------------------------------
+
+bool LptBus::FindLptBoard()
+{
+    LptLatch = LptIdle;
+    for (std::uint16_t address : LptAddresses) {
+        LptDataPort = address;
+        if (ProbeLptPort(address)) {
+            LptStatusPort = static_cast<std::uint16_t>(address + 1);
+            return true;
+        }
+    }
+    // No address is valid after a failed probe: nothing touches a port until a
+    // later probe finds the board.
+    LptDataPort = 0;
+    LptStatusPort = 0;
+    host_.message("The Board is not responding!", true);
+    return false;
+}
+
+bool LptBus::ProbeLptPort(std::uint16_t address)
+{
+    LptDataPort = address;
+    BusStop();
+    host_.WaitMs(ProbeWaitMs);
+    BusStop();
+    host_.WaitMs(ProbeWaitMs);
+    SclLow();
+    put(port_.in(address) | LptDataBit);
+    host_.WaitMs(ProbeWaitMs);
+    put(port_.in(address) & ~LptDataBit);
+    host_.WaitMs(ProbeWaitMs);
+    const bool present = (port_.in(static_cast<std::uint16_t>(address + 1)) & LptStatusDataBit) == 0;
+    BusStop();
+    return present;
+}
+
+// ---- whole-memory operations --------------------------------------------------------
+
+bool LptBus::rangeUsable(std::size_t size, int first, int last) const
+{
+    return first >= 0 && first <= last && last < SerialMemorySize && static_cast<std::size_t>(last) < size;
+}
+
+bool LptBus::ensurePort()
+{
+    // A Pager command after a failed start-up probe looks for the board again
+    // (it may have been plugged in since); the probe warns when it is still
+    // missing.
+    return LptStatusPort != 0 || FindLptBoard();
+}
+
+bool LptBus::lpt_writeall(std::span<const std::uint8_t> table, int first, int last, LptProgress& progress)
+{
+    progress.setMaximum(last - 16);
+    progress.setPosition(first);
+    progress.setColor(LptProgress::BarColor::Highlight);
+    progress.setStatus("Writing Now.......");
+    host_.letEventsRun();
+    if (!ensurePort())
+        return true;
+    if (!rangeUsable(table.size(), first, last)) {
+        host_.message(WriteError, false);
+        return true;
+    }
+    for (int a = first; a <= last; ++a) {
+        const bool pageStart = a % SerialMemoryPage == 0;
+        if (pageStart || a == first) {
+            BusStop();   // ends the previous page: its write cycle starts
+            const bool polled = PollDevice(writeControlByte(a));
+            if (pageStart)
+                progress.setPosition(a);
+            if (!polled || !SendByte(wordAddressByte(a))) {
+                host_.message(WriteError, false);
+                return true;
+            }
+        }
+        if (!SendByte(table[static_cast<std::size_t>(a)])) {
+            host_.message(WriteError, false);
+            return true;
+        }
+    }
+    BusStop();   // the last page's write cycle starts
+    return false;
+}
+
+bool LptBus::lpt_readall(std::span<std::uint8_t> into, int first, int last, LptProgress& progress)
+{
+    progress.setMaximum(last - 32);
+    progress.setPosition(first);
+    progress.setColor(LptProgress::BarColor::Purple);
+    progress.setStatus("Reading Now.......");
+    host_.letEventsRun();
+    if (!ensurePort())
+        return true;
+    if (!rangeUsable(into.size(), first, last)) {
+        host_.message(ReadError, false);
+        return true;
+    }
+    for (int a = first; a <= last; ++a) {
+        // Every page is addressed anew; the last byte of each page is read
+        // without acknowledge. (The memory is also addressed when the range
+        // ends on the first byte of a page, which the page before left
+        // unacknowledged.)
+        if (a % SerialMemoryPage == 0 || a == first) {
+            const std::uint8_t control = writeControlByte(a);
+            if (!PollDevice(control)) {
+                host_.message(ReadError, false);
+                return true;
+            }
+            SendByte(wordAddressByte(a));
+            BusStart();
+            SendByte(static_cast<std::uint8_t>(control + 1));
+        }
+        const bool pageEnd = (a + 1) % SerialMemoryPage == 0;
+        into[static_cast<std::size_t>(a)] = ReceiveByte(pageEnd || a == last);
+        if (pageEnd && a != last)
+            progress.setPosition(a);
+    }
+    BusStop();
+    host_.message("Read success!", false);
+    return false;
+}
+
+bool LptBus::lpt_verify(std::span<const std::uint8_t> table, int first, int last, LptProgress& progress)
+{
+    progress.setMaximum(last - 16);
+    progress.setPosition(first);
+    progress.setColor(LptProgress::BarColor::Purple);
+    progress.setStatus("Verifying Now.....");
+    host_.letEventsRun();
+    if (!ensurePort())
+        return true;
+    if (!rangeUsable(table.size(), first, last)) {
+        host_.message(ReadError, false);
+        return true;
+    }
+    const std::uint8_t control = writeControlByte(first);
+    if (!PollDevice(control)) {
+        host_.message(ReadError, false);
+        return true;
+    }
+    SendByte(wordAddressByte(first));
+    BusStart();
+    SendByte(static_cast<std::uint8_t>(control + 1));
+    // One sequential read over the whole range: the memory runs on across page
+    // and block boundaries.
+    for (int a = first; a < last; ++a) {
+        if (ReceiveByte(false) != table[static_cast<std::size_t>(a)]) {
+            host_.message(VerifyError, false);
+            ReceiveByte(true);
+            BusStop();
+            return true;
+        }
+        if (a % SerialMemoryPage == 0)
+            progress.setPosition(a);
+    }
+    const bool same = ReceiveByte(true) == table[static_cast<std::size_t>(last)];
+    host_.message(same ? "Verify Success!" : VerifyError, false);
+    BusStop();
+    return !same;
+}
+
+} // namespace px316t

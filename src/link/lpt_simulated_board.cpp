@@ -1,0 +1,80 @@
+#include "link/lpt_simulated_board.h"
+
+#include "table/table_file.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+
+namespace px316t {
+namespace {
+
+std::int64_t steadyNs()
+{
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+LptProgramOptions parseLptOptions(const std::vector<std::string>& args, const char* simulatedEnv,
+                                  const char* vcdEnv)
+{
+    LptProgramOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::optional<std::string>* target = nullptr;
+        if (arg == "--lpt-simulated")
+            target = &options.simulatedMemory;
+        else if (arg == "--lpt-vcd")
+            target = &options.vcdFile;
+        if (!target)
+            continue;
+        if (i + 1 >= args.size() || args[i + 1].empty()) {
+            options.error = arg + " needs a file name";
+            return options;
+        }
+        *target = args[++i];
+    }
+    if (!options.simulatedMemory && simulatedEnv && *simulatedEnv)
+        options.simulatedMemory = simulatedEnv;
+    if (!options.vcdFile && vcdEnv && *vcdEnv)
+        options.vcdFile = vcdEnv;
+    if (options.vcdFile && !options.simulatedMemory)
+        options.error = "--lpt-vcd records the simulated board's lines; it needs --lpt-simulated FILE";
+    return options;
+}
+
+SimulatedBoardSession::SimulatedBoardSession() : memory(steadyNs), board(memory) {}
+
+bool SimulatedBoardSession::start(const std::string& memoryFile, const std::optional<std::string>& vcdFile,
+                                  std::string& error)
+{
+    memoryFile_ = memoryFile;
+    std::error_code reason;
+    const auto loaded = readTableFile(memoryFile, reason);
+    if (const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&loaded)) {
+        std::copy(bytes->begin(), bytes->end(), memory.memory().begin());
+    } else if (std::get<TableFileError>(loaded) != TableFileError::NotFound) {
+        error = memoryFile + ": " + describeTableFileError(std::get<TableFileError>(loaded), reason.message());
+        return false;
+    }
+    memory.onWriteCycle = [this] {
+        PagerTable table {};
+        std::copy_n(memory.memory().begin(), PagerTableSize, table.begin());
+        std::error_code why;
+        const TableFileError result = writeTableFile(memoryFile_, table, why);
+        saveProblem = result == TableFileError::None ? std::string() : describeTableFileError(result, why.message());
+    };
+    if (vcdFile) {
+        if (!trace.open(*vcdFile, memory.scl(), memory.sda())) {
+            error = *vcdFile + ": the trace file cannot be created";
+            return false;
+        }
+        trace.start(memory.now());
+        board.onLines = [this](std::int64_t ns, bool scl, bool sda) { trace.change(ns, scl, sda); };
+    }
+    return true;
+}
+
+} // namespace px316t

@@ -1,0 +1,52 @@
+#pragma once
+// Trying the parallel-port link without hardware: the simulated board with its
+// memory kept in a table file, and the bus lines recorded to a VCD file.
+#include "link/serial_memory_sim.h"
+#include "link/vcd_trace.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace px316t {
+
+struct LptProgramOptions {
+    std::optional<std::string> simulatedMemory;   // table file of the simulated board
+    std::optional<std::string> vcdFile;           // trace of the bus lines
+    std::string error;                            // empty when the options are usable
+};
+
+// Reads "--lpt-simulated FILE" and "--lpt-vcd FILE" from the program's
+// arguments; PX316T_LPT_SIMULATED and PX316T_LPT_VCD in the environment give
+// the same when the option is absent. Other arguments are left alone.
+LptProgramOptions parseLptOptions(const std::vector<std::string>& args, const char* simulatedEnv,
+                                  const char* vcdEnv);
+
+inline constexpr const char* LptOptionsHelp =
+    "  --lpt-simulated FILE  use a simulated parallel-port board whose memory is kept in the\n"
+    "                        table FILE (loaded at start, saved after each write cycle)\n"
+    "                        (environment: PX316T_LPT_SIMULATED=FILE)\n"
+    "  --lpt-vcd FILE        record the simulated bus lines scl and sda into the VCD FILE\n"
+    "                        (environment: PX316T_LPT_VCD=FILE)\n";
+
+// The simulated board on the steady clock, ready to be handed to the link.
+class SimulatedBoardSession {
+public:
+    SimulatedBoardSession();
+    // Loads the memory from `memoryFile` when it exists (its 912 bytes; the rest
+    // of the memory reads FF) and saves it there after each write cycle; opens
+    // the trace when `vcdFile` is given. False with `error` set when a file
+    // cannot be used.
+    bool start(const std::string& memoryFile, const std::optional<std::string>& vcdFile, std::string& error);
+
+    SerialMemorySim memory;
+    SimulatedLptBoard board;
+    VcdTrace trace;
+    // Why the last save of the memory file failed; empty when it worked.
+    std::string saveProblem;
+
+private:
+    std::string memoryFile_;
+};
+
+} // namespace px316t
