@@ -50,21 +50,17 @@ QString bitTag(int byte, int bit, const char* kind)
     return QStringLiteral("&H%1,%2,1,%3").arg(QString::number(byte, 16).toUpper()).arg(bit).arg(QLatin1String(kind));
 }
 
-int topTwips(const QWidget* w) { return w->property("topTwips").isValid() ? w->property("topTwips").toInt()
-                                                                          : designRect(w).top(); }
+// Tops and heights are those the controls stand at now, so that the layout follows
+// the window's scale.
+int topTwips(const QWidget* w) { return currentTwips(w).top(); }
 
-void setTopTwips(QWidget* w, int top)
-{
-    w->setProperty("topTwips", top);
-    moveToTopTwips(w, top);
-}
+void setTopTwips(QWidget* w, int top) { moveToTopTwips(w, top); }
 
 void setHeightTwips(QWidget* w, int height)
 {
-    QRect r = designRect(w);
-    r.moveTop(topTwips(w));
+    QRect r = currentTwips(w);
     r.setHeight(height);
-    w->setGeometry(twipsToPixels(r));
+    setCurrentTwips(w, r);
 }
 
 } // namespace
@@ -261,10 +257,12 @@ void CapcodeList::ChkCapLen()
 
     const int listHeight = visible * pitch;
     setHeightTwips(Picture2, listHeight);
-    const auto range = capcodeScrollRange(visible, pitch, designRect(Picture1).height());
+    const auto range = capcodeScrollRange(visible, pitch, currentTwips(Picture1).height());
     VScroll1->setSingleStep(range.smallStep);
     VScroll1->setPageStep(range.largeStep);
     VScroll1->setRange(0, std::max(0, range.maximum));
+    // The list stands where the scroll bar says, also after the window was scaled.
+    VScroll1_Change(VScroll1->value());
 
     manualWriteSelectable_ = applyCapcodeLayoutBits(ctx_.table, visible);
     QCheckBox* manualWrite = ctx_.arrays.chkCtl[9];
@@ -274,7 +272,9 @@ void CapcodeList::ChkCapLen()
 
 void CapcodeList::VScroll1_Change(int value)
 {
-    Picture2->move(0, twipsToPixels(-value));
+    QRect r = currentTwips(Picture2);
+    r.moveTo(0, -value);
+    setCurrentTwips(Picture2, r);
 }
 
 QWidget* CapcodeList::secondRowControl(int pair, int which) const
