@@ -258,11 +258,16 @@ void CapcodeList::ChkCapLen()
     const int listHeight = visible * pitch;
     setHeightTwips(Picture2, listHeight);
     const auto range = capcodeScrollRange(visible, pitch, currentTwips(Picture1).height());
-    VScroll1->setSingleStep(range.smallStep);
-    VScroll1->setPageStep(range.largeStep);
-    VScroll1->setRange(0, std::max(0, range.maximum));
-    // The list stands where the scroll bar says, also after the window was scaled.
-    VScroll1_Change(VScroll1->value());
+    {
+        // The scroll position is kept at design scale, so that a window made very
+        // small for a while (minimised) scrolls the list back to where it was.
+        const QSignalBlocker quiet(VScroll1);
+        VScroll1->setSingleStep(range.smallStep);
+        VScroll1->setPageStep(range.largeStep);
+        VScroll1->setRange(0, std::max(0, range.maximum));
+        VScroll1->setValue(static_cast<int>(std::lround(scrolledDesignTwips_ * listScale())));
+    }
+    placeList(VScroll1->value());
 
     manualWriteSelectable_ = applyCapcodeLayoutBits(ctx_.table, visible);
     QCheckBox* manualWrite = ctx_.arrays.chkCtl[9];
@@ -272,8 +277,21 @@ void CapcodeList::ChkCapLen()
 
 void CapcodeList::VScroll1_Change(int value)
 {
+    if (listScale() > 0)
+        scrolledDesignTwips_ = value / listScale();
+    placeList(value);
+}
+
+double CapcodeList::listScale() const
+{
+    const int design = designRect(Picture1).height();
+    return design > 0 ? static_cast<double>(currentTwips(Picture1).height()) / design : 0.0;
+}
+
+void CapcodeList::placeList(int scrollValue)
+{
     QRect r = currentTwips(Picture2);
-    r.moveTo(0, -value);
+    r.moveTo(0, -scrollValue);
     setCurrentTwips(Picture2, r);
 }
 
