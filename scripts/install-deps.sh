@@ -10,6 +10,7 @@ packages=(
   libsqlite3-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth
+  imagemagick xdotool   # screenshots when trying the program under a virtual display
 )
 
 missing=()
