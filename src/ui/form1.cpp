@@ -13,7 +13,10 @@
 #include "registry/cls_registry_access.h"
 #include "table/builtin_tables.h"
 #include "table/table_file.h"
+#include "ui/ct_eb_slider.h"
+#include "ui/form_resize.h"
 #include "ui/frm_about.h"
+#include "ui/hand_cursor.h"
 #include "ui/qt_dialogs.h"
 #include "ui/tab_background.h"
 #include "ui/twips.h"
@@ -142,7 +145,8 @@ void Form1::buildWindow()
     ControlFactory factory(controls_, font());
     client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(twipsToPixels(QRect(0, 0, kClientWidth, kClientHeight)).size());
+    const QSize designClient = twipsToPixels(QRect(0, 0, kClientWidth, kClientHeight)).size();
+    client->resize(designClient);
     setCentralWidget(client);
 
     picTabBack = new TabBackground;
@@ -169,7 +173,7 @@ void Form1::buildWindow()
     for (int i = 0; i < 3; ++i) {
         *buttons[i] = factory.button(picTabBack, buttonNames[i], captions[i], tabRects[i]);
         (*buttons[i])->setFont(tabFont);
-        (*buttons[i])->setCursor(Qt::PointingHandCursor);
+        (*buttons[i])->setCursor(handCursor());
         (*buttons[i])->setFocusPolicy(Qt::NoFocus);
     }
     connect(EMoptCode, &QPushButton::clicked, this, [this] { EMoptCode_Click(); });
@@ -231,7 +235,8 @@ void Form1::buildWindow()
             connect(combo, &QComboBox::currentIndexChanged, this, [this, i] { cboCtl_Click(i); });
 
     showPage(picSet, EMoptCode);
-    adjustSize();
+    // Opens at the design client size; from then on the window may take any size.
+    resize(designClient.width(), designClient.height() + menuBar()->sizeHint().height());
 }
 
 // ---- start-up --------------------------------------------------------------
@@ -246,6 +251,9 @@ void Form1::Form_Load()
     designScaleWidth_ = static_cast<int>(std::lround(pixelsToTwips(client->width())));
     designScaleHeight_ = static_cast<int>(std::lround(pixelsToTwips(client->height())));
     controls_.appendGeometrySuffixes();
+    // Every later change of the window's size scales the controls from these tags.
+    new FormResize(client, controls_, QSize(designScaleWidth_, designScaleHeight_),
+                   [this] { capcodes_->ChkCapLen(); });
     flags_.EntryRejected = false;
     flags_.CapcodeInvalid = false;
     RegistryAccess = makeRegistry_ ? makeRegistry_() : std::make_unique<clsRegistryAccess>();
