@@ -1,9 +1,9 @@
 #include "ui/form1.h"
 
-#include "editor/capcode_list.h"
-#include "editor/field_binding.h"
-#include "editor/frequency_panel.h"
-#include "editor/option_controls.h"
+#include "ui/capcode_list.h"
+#include "ui/field_binding.h"
+#include "ui/frequency_panel.h"
+#include "ui/option_controls.h"
 #include "link/board_detection.h"
 #include "link/qt_link_clock.h"
 #include "link/qt_serial_ports.h"

@@ -1,7 +1,7 @@
-#include "link/form2.h"
+#include "ui/form2.h"
 
 #include "editor/capcode_codec.h"
-#include "editor/capcode_list.h"
+#include "ui/capcode_list.h"
 #include "link/parallel_port_link.h"
 #include "link/usb_link.h"
 #include "ui/dialogs.h"
