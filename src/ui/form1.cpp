@@ -428,10 +428,10 @@ void Form1::EMoptPrompts_Click() { showPage(picSet5, EMoptPrompts); }
 
 // ---- message line and Pager menu --------------------------------------------
 
-void Form1::setMessageLine(const QString& text, const QColor& color)
+void Form1::setMessageLine(const QString& text, Rgb color)
 {
     QPalette p = lblMsg->palette();
-    p.setColor(QPalette::WindowText, color);
+    p.setColor(QPalette::WindowText, QColor(color.r, color.g, color.b));
     lblMsg->setPalette(p);
     lblMsg->setText(text);
 }

@@ -80,7 +80,7 @@ public:
     void EMoptPrompts_Click();
 
     // BoardStatusView
-    void setMessageLine(const QString& text, const QColor& color) override;
+    void setMessageLine(const QString& text, Rgb color) override;
     void setPagerMenuEnabled(bool enabled) override;
 
     PagerTable& table() { return PagerTable_; }

@@ -1,17 +1,14 @@
 #include "ui/form2.h"
 
-#include "editor/capcode_codec.h"
 #include "ui/capcode_list.h"
-#include "link/parallel_port_link.h"
-#include "link/usb_link.h"
 #include "ui/dialogs.h"
 #include "ui/twips.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QComboBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -58,7 +55,9 @@ private:
 
 } // namespace
 
-Form2::Form2(ProgrammingContext context, QWidget* parent) : QDialog(parent), ctx_(std::move(context))
+Form2::Form2(ProgrammingContext context, QWidget* parent)
+    : QDialog(parent), ctx_(std::move(context)),
+      sequence_(ctx_.linkKind, ctx_.usb, ctx_.lpt, ctx_.messages, ctx_.state)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Pager Program"));
@@ -99,23 +98,16 @@ void Form2::setProgressPosition(int position)
     PB1->setValue(std::clamp(position, PB1->minimum(), PB1->maximum()));
 }
 
-void Form2::setProgressColor(const QColor& color)
+void Form2::setProgressColor(ProgressColor color)
 {
     QPalette p = PB1->palette();
-    p.setColor(QPalette::Highlight, color);
+    p.setColor(QPalette::Highlight, color == ProgressColor::Purple
+                                        ? kPurple
+                                        : QGuiApplication::palette().color(QPalette::Highlight));
     PB1->setPalette(p);
 }
 
 void Form2::setStatusText(const QString& text) { Label1->setText(text); }
-
-void Form2::startProgress(int maximum, int position, const QColor& color, const QString& status)
-{
-    setProgressMaximum(maximum);
-    setProgressPosition(position);
-    setProgressColor(color);
-    setStatusText(status);
-    QCoreApplication::processEvents();
-}
 
 // ---- window life -------------------------------------------------------------
 
@@ -146,17 +138,19 @@ void Form2::cmdExit_Click() { reject(); }
 
 void Form2::Form_Activate()
 {
-    const int last = PagerTableLast;
     switch (ctx_.state.PagerCommand) {
-    case PagerRead:
-        tbl_readall(0, last);
-        busStopAfterLpt();
+    case PagerRead: {
+        const BusyScope busy(busy_);
+        if (sequence_.read(ctx_.table, *this) && ctx_.refreshAfterRead)
+            ctx_.refreshAfterRead();
         break;
-    case PagerVerify:
-        tbl_verify(ctx_.table, 0, last);
-        busStopAfterLpt();
+    }
+    case PagerVerify: {
+        const BusyScope busy(busy_);
+        sequence_.verify(ctx_.table, *this);
         break;
-    case PagerWrite:
+    }
+    case PagerWrite: {
         if (ctx_.inModifyMode && ctx_.inModifyMode()) {
             ctx_.messages.message(QStringLiteral("Modify Mode can not write! Please check!"),
                                   MessageBoxes::Icon::Warning);
@@ -169,13 +163,10 @@ void Form2::Form_Activate()
             cmdWrite->setFocus();
             return;   // the window stays open: each press of "Write" writes one pager
         }
-        tbl_writeall(ctx_.table, 0, last);
-        busStopAfterLpt();
-        if (!ctx_.state.TransferFailed) {
-            tbl_verify(ctx_.table, 0, last);
-            busStopAfterLpt();
-        }
+        const BusyScope busy(busy_);
+        sequence_.writeAndVerify(ctx_.table, *this);
         break;
+    }
     default:
         break;
     }
@@ -189,140 +180,22 @@ void Form2::cmdWrite_Click()
     cmdWrite->setEnabled(false);
     cmdExit->setEnabled(false);
     lblAuto1->setText(kAutoCaption + ctx_.capcodes.txtAddr[0]->text());
-    const int last = PagerTableLast;
-    tbl_writeall(ctx_.table, 0, last);
-    busStopAfterLpt();
-    if (!ctx_.state.TransferFailed)
-        tbl_verify(ctx_.table, 0, last);
-    busStopAfterLpt();
-    if (!ctx_.state.TransferFailed && ctx_.state.AutoIncrease)
-        set_capcode(0);
+    ProductionOutcome outcome = ProductionOutcome::Failed;
+    {
+        const BusyScope busy(busy_);
+        outcome = sequence_.producePager(ctx_.table, *this, ctx_.capcodes.txtAddr[0]->text(),
+                                         ctx_.capcodes.pairIsLong(0));
+    }
+    if (outcome == ProductionOutcome::Raised) {
+        // The rows follow the raised capcode and the frame mask it falls in.
+        ctx_.capcodes.read_dftaddr();
+        ctx_.capcodes.set_frame();
+    }
     cmdWrite->setEnabled(true);
     cmdExit->setEnabled(true);
     PB1->setValue(0);
     Label1->clear();
     cmdWrite->setFocus();
-}
-
-// ---- dispatch by link --------------------------------------------------------
-
-bool Form2::noParallelLink()
-{
-    if (ctx_.lpt)
-        return false;
-    ctx_.messages.message(QStringLiteral("The parallel-port board is not available in this program."),
-                          MessageBoxes::Icon::Warning);
-    ctx_.state.TransferFailed = true;
-    return true;
-}
-
-void Form2::busStopAfterLpt()
-{
-    if (ctx_.linkKind == LinkKind::LPT && ctx_.lpt)
-        ctx_.lpt->BusStop();
-}
-
-void Form2::tbl_writeall(const PagerTable& table, int first, int last)
-{
-    const BusyScope busy(busy_);
-    if (ctx_.linkKind == LinkKind::LPT) {
-        if (!noParallelLink())
-            ctx_.state.TransferFailed = ctx_.lpt->lpt_writeall(table, first, last, *this);
-        return;
-    }
-    usb_writeall(table, first, last);
-}
-
-void Form2::tbl_readall(int first, int last)
-{
-    const BusyScope busy(busy_);
-    if (ctx_.linkKind == LinkKind::LPT) {
-        if (!noParallelLink()) {
-            ctx_.state.TransferFailed = ctx_.lpt->lpt_readall(ctx_.table, first, last, *this);
-            if (!ctx_.state.TransferFailed && ctx_.refreshAfterRead)
-                ctx_.refreshAfterRead();
-        }
-        return;
-    }
-    usb_readall(first, last);
-}
-
-void Form2::tbl_verify(const PagerTable& table, int first, int last)
-{
-    const BusyScope busy(busy_);
-    if (ctx_.linkKind == LinkKind::LPT) {
-        if (!noParallelLink())
-            ctx_.state.TransferFailed = ctx_.lpt->lpt_verify(table, first, last, *this);
-        return;
-    }
-    usb_verify(table, first, last);
-}
-
-// ---- the USB operations --------------------------------------------------------
-
-void Form2::usb_writeall(const PagerTable& table, int first, int last)
-{
-    // The write sets up the bar (maximum last - 16, highlight colour) and the
-    // status "Writing Now......." itself, and lets the window repaint.
-    ctx_.state.TransferFailed = !ctx_.usb->UsbWriteRange(table, first, last, UsbBlockSize, this);
-}
-
-void Form2::usb_readall(int first, int last)
-{
-    startProgress(last - 32, first, kPurple, QStringLiteral("Reading Now......."));
-    if (!ctx_.usb->UsbReadRange(first, last, UsbBlockSize, this))
-        return;   // the link showed its message; the image is unchanged
-    ctx_.messages.message(QStringLiteral("Read success!"));
-    const auto& buffer = ctx_.usb->ReadBuffer();
-    for (int a = first; a <= last && a < PagerTableSize && a < static_cast<int>(buffer.size()); ++a)
-        ctx_.table[a] = buffer[a];
-    if (ctx_.refreshAfterRead)
-        ctx_.refreshAfterRead();
-}
-
-void Form2::usb_verify(const PagerTable& table, int first, int last)
-{
-    startProgress(last - 16, first, kPurple, QStringLiteral("Verifying Now....."));
-    if (!ctx_.usb->UsbReadRange(first, last, UsbBlockSize, this)) {
-        ctx_.state.TransferFailed = true;
-        return;
-    }
-    const auto& buffer = ctx_.usb->ReadBuffer();
-    for (int a = first; a <= last; ++a) {
-        if (a >= static_cast<int>(buffer.size()) || table[a] != buffer[a]) {
-            ctx_.messages.message(QStringLiteral("Verify Error!"));
-            ctx_.state.TransferFailed = true;
-            return;
-        }
-    }
-    ctx_.messages.message(QStringLiteral("Verify Success!"));
-}
-
-// ---- production increase ---------------------------------------------------------
-
-void Form2::set_capcode(int index)
-{
-    CapcodeList& list = ctx_.capcodes;
-    const bool longPair = list.cboCapLen[0]->currentIndex() == 1;
-    const std::uint64_t limit = longPair ? LongCapcodeLimit : ShortCapcodeLimit;
-    bool numeric = false;
-    const std::uint64_t v = list.txtAddr[index]->text().trimmed().toULongLong(&numeric);
-    // A step into the reserved gap 2031615..2101248 cannot be stored; it is
-    // refused like the limit itself, so that the next pager never gets the same
-    // capcode again.
-    const bool intoGap = v + 1 >= ShortCapcodeLimit && v + 1 < FirstLongCapcode;
-    const bool atLimit = v >= limit || intoGap;
-    if (!numeric || atLimit) {
-        const std::uint64_t shownLimit = intoGap ? ShortCapcodeLimit : limit;
-        ctx_.messages.message(QStringLiteral("Capcode 1 > %1 so can not be increase!").arg(shownLimit),
-                              MessageBoxes::Icon::Warning);
-        return;
-    }
-    list.txtAddr[index]->setText(QString::number(v + 1));
-    list.txt_to_tbl(index);
-    list.read_dftaddr();
-    // The frame mask follows the new capcode before the next pager is written.
-    list.set_frame();
 }
 
 } // namespace px316t
