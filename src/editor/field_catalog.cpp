@@ -292,7 +292,11 @@ FieldCatalog::FieldCatalog()
         const std::string row = "capcode." + std::to_string(k + 1);
         const int slot = 0xB0 + 4 * k;
         entries_.push_back({row,
-                            [k](const EditSession& s) { return shownCapcodeText(s.table, k, s.pairLong[k / 2]); },
+                            [k](const EditSession& s) {
+                                // The second row of a long pair is hidden: its slot holds half the number.
+                                return hiddenSecondSlot(s, k) ? std::string("-")
+                                                              : shownCapcodeText(s.table, k, s.pairLong[k / 2]);
+                            },
                             [k](EditSession& s, const std::string& v) { return setCapcode(s, k, v); },
                             {slot + 1, slot + 2, slot + 3}});
         if (k % 2 == 0) {
@@ -351,7 +355,10 @@ FieldCatalog::FieldCatalog()
         }
     }
     entries_.push_back(checkOption("mail_alert", 0x3B, 6, false));
-    entries_.push_back(shownOnly("frame_mask", {0x92, 0x93}, [](const PagerTable& t) {
+    std::vector<int> frameMaskBytes;
+    for (int j = 0; j < 8; ++j)   // the mask and its copies in the seven other frame records
+        frameMaskBytes.insert(frameMaskBytes.end(), {0x92 + 4 * j, 0x93 + 4 * j});
+    entries_.push_back(shownOnly("frame_mask", frameMaskBytes, [](const PagerTable& t) {
         char buffer[8];
         std::snprintf(buffer, sizeof buffer, "%02X%02X", t[0x92], t[0x93]);
         return std::string(buffer);
