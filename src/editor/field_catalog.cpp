@@ -62,6 +62,14 @@ const std::vector<std::string> OnOff = {"off", "on"};
 
 // ---- capcode rows ----------------------------------------------------------
 
+int visibleCapcodeRows(const std::array<bool, 8>& pairLong)
+{
+    int rows = 0;
+    for (bool isLong : pairLong)
+        rows += isLong ? 1 : 2;
+    return rows;
+}
+
 bool hiddenSecondSlot(const EditSession& s, int k) { return k % 2 == 1 && s.pairLong[k / 2]; }
 
 // What the window does after a capcode row changed: the rows are shown again
@@ -167,10 +175,7 @@ SetResult setPairLength(EditSession& s, int p, const std::string& value)
     setRowBitFollowing(s, priorityBit, first, rowBit(s.table, priorityBit(first), first));
     if (s.pairLong[p])
         s.table[0x374 + first] = s.table[0x373 + first];
-    int visibleRows = 0;
-    for (bool isLong : s.pairLong)
-        visibleRows += isLong ? 1 : 2;
-    applyCapcodeLayoutBits(s.table, visibleRows);
+    applyCapcodeLayoutBits(s.table, visibleCapcodeRows(s.pairLong));
     afterCapcodeChange(s);
     return {};
 }
@@ -407,6 +412,15 @@ FieldCatalog::FieldCatalog()
     // Manual write.
     {
         FieldEntry manual = checkOption("manual_write_enable", 0x3D, 4, true);
+        auto plainShow = manual.show;
+        // The window applies the layout's rule to byte 0x3D when it shows an image.
+        manual.show = [plainShow](const EditSession& s) {
+            PagerTable shown = s.table;
+            EditSession view(shown);
+            view.pairLong = s.pairLong;
+            applyCapcodeLayoutBits(shown, visibleCapcodeRows(s.pairLong));
+            return plainShow(view);
+        };
         auto plainSet = manual.set;
         manual.set = [plainSet](EditSession& s, const std::string& v) -> SetResult {
             // The window locks the box while short and long pairs are mixed.
