@@ -1,6 +1,6 @@
 #include "ui/control_list.h"
 
-#include "editor/field_events.h"
+#include "ui/field_events.h"
 #include "ui/twips.h"
 
 #include <QCheckBox>

@@ -1,11 +1,10 @@
 #include "ui/form1.h"
 
 #include "editor/refresh_rules.h"
-
-#include "editor/capcode_list.h"
-#include "editor/field_binding.h"
-#include "editor/frequency_panel.h"
-#include "editor/option_controls.h"
+#include "ui/capcode_list.h"
+#include "ui/field_binding.h"
+#include "ui/frequency_panel.h"
+#include "ui/option_controls.h"
 #include "link/board_detection.h"
 #include "link/qt_link_clock.h"
 #include "link/qt_serial_ports.h"
@@ -441,10 +440,10 @@ void Form1::EMoptPrompts_Click() { showPage(picSet5, EMoptPrompts); }
 
 // ---- message line and Pager menu --------------------------------------------
 
-void Form1::setMessageLine(const QString& text, const QColor& color)
+void Form1::setMessageLine(const QString& text, Rgb color)
 {
     QPalette p = lblMsg->palette();
-    p.setColor(QPalette::WindowText, color);
+    p.setColor(QPalette::WindowText, QColor(color.r, color.g, color.b));
     lblMsg->setPalette(p);
     lblMsg->setText(text);
 }

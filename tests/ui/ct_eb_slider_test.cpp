@@ -2,7 +2,7 @@
 // saving and loading, its edges, and the contrast slider of the main window.
 #include "support/form1_fixture.h"
 
-#include "editor/option_controls.h"
+#include "ui/option_controls.h"
 #include "ui/ct_eb_slider.h"
 #include "ui/slider_math.h"
 

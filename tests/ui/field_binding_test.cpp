@@ -1,8 +1,8 @@
 // The refresh from the image and the generic write-back of bound controls.
 #include "support/form1_fixture.h"
 
-#include "editor/capcode_list.h"
-#include "editor/option_controls.h"
+#include "ui/capcode_list.h"
+#include "ui/option_controls.h"
 #include "table/field_tag.h"
 
 #include <QCheckBox>

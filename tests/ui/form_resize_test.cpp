@@ -2,8 +2,8 @@
 // and its mouse rule.
 #include "support/form1_fixture.h"
 
-#include "editor/capcode_list.h"
-#include "editor/option_controls.h"
+#include "ui/capcode_list.h"
+#include "ui/option_controls.h"
 #include "ui/ct_eb_slider.h"
 #include "ui/form_resize.h"
 #include "ui/hand_cursor.h"

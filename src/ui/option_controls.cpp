@@ -1,4 +1,4 @@
-#include "editor/option_controls.h"
+#include "ui/option_controls.h"
 
 #include "table/builtin_tables.h"
 #include "table/field_tag.h"

@@ -3,7 +3,7 @@
 // "Manual Write", "Status" and "Prompts" with their bound check boxes and combo
 // boxes, and the controls whose encodings are their own (personal alert length,
 // sequential lockout, prompt language, logo font, screen contrast).
-#include "editor/editor_context.h"
+#include "ui/editor_context.h"
 
 #include <QObject>
 

@@ -3,7 +3,7 @@
 // pair short (two 7-digit capcodes) or long (one 10-digit capcode over both
 // slots). The rows show the pager image and write every accepted change into it.
 #include "editor/capcode_display.h"
-#include "editor/editor_context.h"
+#include "ui/editor_context.h"
 
 #include <QObject>
 

@@ -1,9 +1,9 @@
-#include "editor/capcode_list.h"
+#include "ui/capcode_list.h"
 
 #include "editor/capcode_codec.h"
 #include "editor/capcode_display.h"
 #include "editor/capcode_layout.h"
-#include "editor/field_events.h"
+#include "ui/field_events.h"
 #include "editor/frame_mask.h"
 #include "editor/numeric_text.h"
 #include "ui/control_list.h"
