@@ -1,7 +1,5 @@
 // The program: one main window, started with the platform's registry and dialogs.
-#include "link/lpt_delay.h"
-#include "link/lpt_link.h"
-#include "link/lpt_simulated_board.h"
+#include "link/lpt_board.h"
 #include "link/qt_link_clock.h"
 #include "ui/form1.h"
 #include "ui/qt_dialogs.h"
@@ -14,12 +12,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#if defined(_WIN32)
-#include "link/port_io_windows.h"
-#elif defined(__linux__)
-#include "link/port_io_linux.h"
-#endif
 
 namespace {
 
@@ -36,19 +28,15 @@ bool displayReachable()
 #endif
 }
 
-// The parallel-port board of an "LPT" build: the machine's port, or the
-// simulated board chosen by option or environment.
-struct ParallelPortBoard {
-    std::unique_ptr<px316t::SimulatedBoardSession> simulated;
-    std::unique_ptr<px316t::PortIo> machinePort;
-    px316t::HighResolutionDelay delay;
+// The parallel-port board of an "LPT" build with the window's dialogs and clock.
+struct WindowParallelPort {
     px316t::QtLinkClock clock;
     px316t::QtMessageBoxes messages {nullptr};
-    std::unique_ptr<px316t::LptLink> link;
+    std::unique_ptr<px316t::ParallelPortBoard> board;
 };
 
 // False (after saying why on stderr) when the options cannot be used.
-bool setUpParallelPort(int argc, char** argv, ParallelPortBoard& board)
+bool setUpParallelPort(int argc, char** argv, WindowParallelPort& port)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const px316t::LptProgramOptions options =
@@ -57,29 +45,11 @@ bool setUpParallelPort(int argc, char** argv, ParallelPortBoard& board)
         std::fprintf(stderr, "px316t: %s\nOptions:\n%s", options.error.c_str(), px316t::LptOptionsHelp);
         return false;
     }
-    px316t::PortIo* port = nullptr;
-    if (options.simulatedMemory) {
-        board.simulated = std::make_unique<px316t::SimulatedBoardSession>();
-        std::string error;
-        if (!board.simulated->start(*options.simulatedMemory, options.vcdFile, error)) {
-            std::fprintf(stderr, "px316t: %s\n", error.c_str());
-            return false;
-        }
-        port = &board.simulated->board;
-    } else {
-#if defined(_WIN32)
-        board.machinePort = std::make_unique<px316t::WindowsPortIo>();
-#elif defined(__linux__)
-        board.machinePort = std::make_unique<px316t::PpdevPortIo>();
-#endif
-        port = board.machinePort.get();
-    }
-    if (!port) {
-        std::fprintf(stderr, "px316t: this system offers no parallel-port access; try --lpt-simulated FILE\n");
-        return false;
-    }
-    board.link = std::make_unique<px316t::LptLink>(*port, board.delay, board.messages, board.clock);
-    return true;
+    std::string error;
+    port.board = px316t::openParallelPortBoard(options, port.messages, port.clock, error);
+    if (!port.board)
+        std::fprintf(stderr, "px316t: %s\n", error.c_str());
+    return port.board != nullptr;
 }
 
 } // namespace
@@ -97,15 +67,15 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("PX316T"));
     px316t::Form1Services services;
-    std::unique_ptr<ParallelPortBoard> parallelPort;
+    std::unique_ptr<WindowParallelPort> parallelPort;
     if (px316t::BuildLinkKind == px316t::LinkKind::LPT) {
-        parallelPort = std::make_unique<ParallelPortBoard>();
+        parallelPort = std::make_unique<WindowParallelPort>();
         if (!setUpParallelPort(argc, argv, *parallelPort))
             return 2;
         services.messages = &parallelPort->messages;
         services.linkClock = &parallelPort->clock;
-        services.parallelPort = parallelPort->link.get();
-        services.findLptBoard = [link = parallelPort->link.get()] { return link->FindLptBoard(); };
+        services.parallelPort = parallelPort->board->link.get();
+        services.findLptBoard = [link = parallelPort->board->link.get()] { return link->FindLptBoard(); };
     }
     px316t::Form1 window(std::move(services));
     window.Form_Load();

@@ -7,6 +7,7 @@
 #include "link/board_detection.h"
 #include "link/board_port.h"
 #include "link/link_kind.h"
+#include "link/lpt_board.h"
 #include "link/programming_sequence.h"
 #include "link/qt_link_clock.h"
 #include "link/qt_serial_ports.h"
@@ -55,7 +56,10 @@ const char* const MainHelp =
     "  new FILE [--force]             the default image\n"
     "\n"
     "COMMAND --help describes one command. Without --port the board is found as\n"
-    "the window finds it. Exit status: 0 success, 1 failed transfer or verify (or\n"
+    "the window finds it. A build for the parallel-port board takes instead:\n"
+    "  --lpt-simulated FILE, --lpt-vcd FILE (or PX316T_LPT_SIMULATED, PX316T_LPT_VCD)\n"
+    "\n"
+    "Exit status: 0 success, 1 failed transfer or verify (or\n"
     "files that differ), 2 bad usage, bad file or refused value.\n";
 
 const std::map<std::string, const char*> CommandHelp = {
@@ -170,12 +174,49 @@ struct Board {
     StderrMessages messages;
     QtLinkClock clock;
     UsbLink usb{ports, state, registry, status, messages, clock};
+    std::unique_ptr<ParallelPortBoard> parallelPort;   // an "LPT" build's board
     PagerCommandState command;
-    ProgrammingSequence sequence{BuildLinkKind, &usb, nullptr, messages, command};
+    std::unique_ptr<ProgrammingSequence> sequence;
 
-    // Finds the board as the window does, or takes COM `port`; false (with
-    // one line said) when there is none.
-    bool connect(const std::optional<QString>& port)
+    // Finds the board as the window does, or takes COM `port` (or, in an "LPT"
+    // build, the parallel-port board the options name); false (with one line
+    // said) when there is none.
+    bool connect(const Args& a)
+    {
+        if (BuildLinkKind == LinkKind::LPT) {
+            if (!openParallelPort(a) || !parallelPort->link->FindLptBoard())
+                return false;
+            sequence = std::make_unique<ProgrammingSequence>(BuildLinkKind, nullptr, parallelPort->link.get(),
+                                                             messages, command);
+            return true;
+        }
+        const auto port = a.options.find(QStringLiteral("--port"));
+        if (!connectUsb(port == a.options.end() ? std::nullopt : std::optional<QString>(port->second)))
+            return false;
+        sequence = std::make_unique<ProgrammingSequence>(BuildLinkKind, &usb, nullptr, messages, command);
+        return true;
+    }
+
+private:
+    bool openParallelPort(const Args& a)
+    {
+        std::vector<std::string> args;
+        for (const char* name : {"--lpt-simulated", "--lpt-vcd"}) {
+            const auto it = a.options.find(QLatin1String(name));
+            if (it != a.options.end())
+                args.insert(args.end(), {name, it->second.toStdString()});
+        }
+        const LptProgramOptions options =
+            parseLptOptions(args, std::getenv("PX316T_LPT_SIMULATED"), std::getenv("PX316T_LPT_VCD"));
+        std::string error = options.error;
+        if (error.empty())
+            parallelPort = openParallelPortBoard(options, messages, clock, error);
+        if (!parallelPort)
+            say(error);
+        return parallelPort != nullptr;
+    }
+
+    bool connectUsb(const std::optional<QString>& port)
     {
         if (port) {
             bool ok = false;
@@ -204,12 +245,6 @@ struct Board {
         return false;
     }
 };
-
-std::optional<QString> portOption(const Args& a)
-{
-    const auto it = a.options.find(QStringLiteral("--port"));
-    return it == a.options.end() ? std::nullopt : std::optional<QString>(it->second);
-}
 
 // ---- commands ------------------------------------------------------------------------
 
@@ -240,11 +275,11 @@ int cmdRead(const Args& a)
     if (out == a.options.end() || !a.positional.isEmpty())
         return usage("read", QStringLiteral("expected -o FILE"));
     Board board;
-    if (!board.connect(portOption(a)))
+    if (!board.connect(a))
         return Failed;
     PagerTable table = makeDefaultPagerTable();
     TerminalProgress progress;
-    if (!board.sequence.read(table, progress))
+    if (!board.sequence->read(table, progress))
         return Failed;
     progress.finishLine();
     return saveTable(out->second, table) ? Ok : Failed;
@@ -259,10 +294,10 @@ int cmdWriteOrVerify(const Args& a, bool write)
     if (!table)
         return Usage;
     Board board;
-    if (!board.connect(portOption(a)))
+    if (!board.connect(a))
         return Failed;
     TerminalProgress progress;
-    const bool ok = write ? board.sequence.writeAndVerify(*table, progress) : board.sequence.verify(*table, progress);
+    const bool ok = write ? board.sequence->writeAndVerify(*table, progress) : board.sequence->verify(*table, progress);
     return ok ? Ok : Failed;
 }
 
@@ -281,7 +316,7 @@ int cmdProduce(const Args& a)
         return Usage;
     const bool wait = a.options.count(QStringLiteral("--no-wait")) == 0;
     Board board;
-    if (!board.connect(portOption(a)))
+    if (!board.connect(a))
         return Failed;
     board.command.AutoIncrease = true;
     const EditSession session(*table);
@@ -300,7 +335,7 @@ int cmdProduce(const Args& a)
         say(QStringLiteral("Pager %1 of %2: 1st capcode : %3").arg(i + 1).arg(count).arg(QString::fromStdString(shown)));
         TerminalProgress progress;
         const ProductionOutcome outcome =
-            board.sequence.producePager(*table, progress, QString::fromStdString(shown), firstPairLong);
+            board.sequence->producePager(*table, progress, QString::fromStdString(shown), firstPairLong);
         progress.finishLine();
         if (outcome == ProductionOutcome::Failed) {
             say(QStringLiteral("Stopped at pager %1 of %2; the table file keeps capcode %3.")
@@ -443,7 +478,8 @@ int main(int argc, char** argv)
         std::fputs(help->second, stdout);
         return Ok;
     }
-    const QStringList valued = {QStringLiteral("--port"), QStringLiteral("-o"), QStringLiteral("--count")};
+    const QStringList valued = {QStringLiteral("--port"), QStringLiteral("-o"), QStringLiteral("--count"),
+                                QStringLiteral("--lpt-simulated"), QStringLiteral("--lpt-vcd")};
     const QStringList flags = {QStringLiteral("--json"), QStringLiteral("--no-wait"), QStringLiteral("--force")};
     // NAME=VALUE arguments of set may start with anything but "--".
     const Args a = parseArgs(args, valued, flags);

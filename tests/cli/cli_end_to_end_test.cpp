@@ -3,6 +3,7 @@
 #include "support/link_emulator_process.h"
 
 #include "editor/capcode_increase.h"
+#include "link/link_kind.h"
 #include "table/pager_table.h"
 
 #include <QDir>
@@ -67,7 +68,43 @@ protected:
     std::unique_ptr<testing::EmulatorProcess> emulator;
 };
 
-TEST_F(CliTest, WriteReadAndVerifyAgainstTheBoard)
+// The USB board's commands run in a build for that board.
+class CliUsbBoard : public CliTest {
+protected:
+    void SetUp() override
+    {
+        if (BuildLinkKind != LinkKind::USB)
+            GTEST_SKIP() << "a build for the parallel-port board";
+    }
+};
+
+// The parallel-port board's commands, against its simulated board.
+class CliParallelBoard : public CliTest {
+protected:
+    void SetUp() override
+    {
+        if (BuildLinkKind != LinkKind::LPT)
+            GTEST_SKIP() << "a build for the USB board";
+    }
+};
+
+TEST_F(CliParallelBoard, WriteReadAndVerifyThroughTheSimulatedBoard)
+{
+    ASSERT_EQ(cli({"new", "a.tbl"}).exitCode, 0);
+    ASSERT_EQ(cli({"set", "a.tbl", "capcode.6=1357"}).exitCode, 0);
+    CliRun r = cli({"write", "a.tbl", "--lpt-simulated", path("memory.tbl")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err.trimmed(), "Verify Success!");
+    EXPECT_EQ(bytes("memory.tbl").left(PagerTableSize), bytes("a.tbl"));
+
+    r = cli({"read", "-o", "r.tbl", "--lpt-simulated", path("memory.tbl")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(bytes("r.tbl"), bytes("a.tbl"));
+    r = cli({"verify", "a.tbl", "--lpt-simulated", path("missing/memory.tbl")});
+    EXPECT_EQ(r.exitCode, 1);
+}
+
+TEST_F(CliUsbBoard, WriteReadAndVerifyAgainstTheBoard)
 {
     startEmulator();
     ASSERT_EQ(cli({"new", "a.tbl"}).exitCode, 0);
@@ -90,7 +127,7 @@ TEST_F(CliTest, WriteReadAndVerifyAgainstTheBoard)
     EXPECT_EQ(r.err.trimmed(), "Verify Error!");
 }
 
-TEST_F(CliTest, ProduceStopsAtTheFirstFailureAndKeepsTheNextCapcode)
+TEST_F(CliUsbBoard, ProduceStopsAtTheFirstFailureAndKeepsTheNextCapcode)
 {
     // Finding the board takes two frames, each pager sixteen: the board vanishes
     // in the middle of the eighth pager's write.
@@ -110,7 +147,7 @@ TEST_F(CliTest, ProduceStopsAtTheFirstFailureAndKeepsTheNextCapcode)
     EXPECT_EQ(firstCapcode("pager.tbl"), "1000107");
 }
 
-TEST_F(CliTest, ProduceRunsTheWholeCountAndWaitsForEnter)
+TEST_F(CliUsbBoard, ProduceRunsTheWholeCountAndWaitsForEnter)
 {
     startEmulator();
     ASSERT_EQ(cli({"new", "p.tbl"}).exitCode, 0);
@@ -127,7 +164,7 @@ TEST_F(CliTest, ProduceRunsTheWholeCountAndWaitsForEnter)
     EXPECT_EQ(firstCapcode("p.tbl"), "0002004");
 }
 
-TEST_F(CliTest, MissingBoardOrPortGivesOneLineAndStatusOne)
+TEST_F(CliUsbBoard, MissingBoardOrPortGivesOneLineAndStatusOne)
 {
     ASSERT_EQ(cli({"new", "a.tbl"}).exitCode, 0);
     CliRun r = cli({"write", "a.tbl", "--port", "42"});
