@@ -25,7 +25,7 @@ constexpr int kBoxWidth = 2340;
 constexpr int kBoxHeight = 285;
 struct Column { int captionLeft; int captionWidth; int boxLeft; };
 constexpr Column kColumns[] = {{120, 1860, 1980}, {4350, 2070, 6420}};
-constexpr int kButtonsTop = kFirstRowTop + kRowsPerColumn * kRowPitch + 120;
+constexpr int kButtonsTop = kFirstRowTop + kRowsPerColumn * kRowPitch + 30;
 
 const char* const kCaptions[PromptRecordCount] = {
     "Power Up Logo",
