@@ -1,0 +1,96 @@
+// The password box of the frame "Manual Write".
+#include "support/form1_fixture.h"
+
+#include "ui/password_field.h"
+
+#include <QClipboard>
+
+using namespace px316t;
+using px316t::testing::Form1Fixture;
+
+namespace {
+
+class Password : public Form1Fixture {
+protected:
+    QLineEdit* box() { return form->password().txtPass; }
+    std::array<std::uint8_t, 4> digits() { return {table()[0x36F], table()[0x36E], table()[0x36D], table()[0x36C]}; }
+    // Into the freshly entered (emptied) box.
+    void paste(const QString& text)
+    {
+        leaveField();
+        box()->setFocus(Qt::MouseFocusReason);
+        QGuiApplication::clipboard()->setText(text);
+        QTest::keyClick(box(), Qt::Key_V, Qt::ControlModifier);
+    }
+    void SetUp() override
+    {
+        Form1Fixture::SetUp();
+        table()[0x36F] = 1;
+        table()[0x36E] = 2;
+        table()[0x36D] = 3;
+        table()[0x36C] = 4;
+        form->init_ctl();
+    }
+    void expectRefused(const char* message, const PagerTable& before)
+    {
+        ASSERT_EQ(messages.texts(), QStringList{message});
+        EXPECT_EQ(messages.messages[0].icon, MessageBoxes::Icon::Warning);
+        EXPECT_EQ(table(), before);
+        EXPECT_TRUE(box()->hasFocus());
+        messages.clear();
+    }
+};
+
+} // namespace
+
+TEST_F(Password, TypedDigitsAreStoredAsTheyGrow)
+{
+    EXPECT_EQ(box()->text(), "1234");
+    typeInto(box(), "7");
+    EXPECT_EQ(digits(), (std::array<std::uint8_t, 4>{0, 0, 0, 7}));
+    QTest::keyClicks(box(), "5");
+    EXPECT_EQ(digits(), (std::array<std::uint8_t, 4>{0, 0, 7, 5}));
+    leaveField();
+    EXPECT_EQ(box()->text(), "0075");
+    EXPECT_TRUE(messages.messages.empty());
+    // A fifth typed character does not reach the box.
+    typeInto(box(), "98765");
+    EXPECT_EQ(box()->text(), "9876");
+    EXPECT_EQ(digits(), (std::array<std::uint8_t, 4>{9, 8, 7, 6}));
+}
+
+TEST_F(Password, RefusalsLeaveTheStoredPassword)
+{
+    const PagerTable before = table();
+    typeInto(box(), "-");
+    expectRefused("Please insert a decimal numeric!", before);
+    // After a refusal the box shows the stored password and keeps the focus.
+    EXPECT_EQ(box()->text(), "1234");
+    paste(QStringLiteral("12345"));
+    expectRefused("Please insert a number between 0000 to 9999", before);
+    paste(QStringLiteral("1e3"));
+    expectRefused("Please insert a decimal numeric!", before);
+    paste(QStringLiteral("-12"));
+    expectRefused("Please insert a number between 0000 to 9999", before);
+    paste(QStringLiteral("1 2"));
+    expectRefused("Please insert a decimal numeric!", before);
+    leaveField();
+    EXPECT_EQ(box()->text(), "1234");
+}
+
+TEST_F(Password, EnteringShowsAnEmptyBoxAndLeavingShowsTheStoredPassword)
+{
+    box()->setFocus(Qt::MouseFocusReason);
+    EXPECT_EQ(box()->text(), "");
+    QTest::keyClick(box(), Qt::Key_Return);
+    EXPECT_TRUE(form->picTabBack->hasFocus());
+    EXPECT_EQ(box()->text(), "1234");
+    EXPECT_EQ(digits(), (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
+
+    table()[0x36E] = 12;
+    form->init_ctl();
+    EXPECT_EQ(box()->text(), "11234");
+
+    form->WriteOpt->setChecked(true);
+    EXPECT_FALSE(box()->isEnabled());
+}
