@@ -110,7 +110,9 @@ PromptsPanel::PromptsPanel(EditorContext& context, ControlFactory& factory, QWid
     lblPrompt[LogoPrompt] = factory.label(frame, QStringLiteral("lblPrompt"), QString::fromLatin1(kCaptions[0]),
                                           QRect(180, 330, 1500, 255), captionFont);
     lblPrompt[LogoPrompt]->setToolTip(QStringLiteral("Power up prompt."));
-    makeBox(frame, LogoPrompt, QRect(1740, 300, 1800, kBoxHeight), logoBold);
+    // Designed as wide as 16 characters of its bold 9-point font (108 twips each),
+    // the width "Large Font" gives it, which window scaling starts from.
+    makeBox(frame, LogoPrompt, QRect(1740, 300, 16 * 108, kBoxHeight), logoBold);
     lblLogo = factory.label(frame, QStringLiteral("lblLogo"), QString(), QRect(1740, 0, 1800, 255), logoBold);
     lblLogo->setVisible(false);
     lblAlign = factory.label(frame, QStringLiteral("lblAlign"), QStringLiteral("Align:"),
