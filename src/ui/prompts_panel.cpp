@@ -93,8 +93,12 @@ PromptsPanel::PromptsPanel(EditorContext& context, ControlFactory& factory, QWid
     const QFont captionFont = factory.defaultFont();
 
     auto makeBox = [&](QWidget* parent, int n, const QRect& twips, const QFont& font) {
+        // Created in its own font, so that the design font size in its tag (which
+        // window scaling starts from) is the font's.
+        const QFont pageFont = factory.defaultFont();
+        factory.setDefaultFont(font);
         QLineEdit* box = factory.textBox(parent, QStringLiteral("txtPrompt"), 0, twips);
-        box->setFont(font);
+        factory.setDefaultFont(pageFont);
         box->setValidator(new TypedLengthLimit(n == LogoPrompt ? logoMaxLength(logoFont_) : PromptBoxMaxLength, box));
         new FieldEvents(box, {
             [this, n] { txtPrompt_GotFocus(n); },

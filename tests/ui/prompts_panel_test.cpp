@@ -52,6 +52,9 @@ TEST_F(Prompts, DefaultImageShowsEveryRecordInAFixedPitchFont)
     EXPECT_EQ(box(23)->text(), "      START    END");
     const QFontInfo info(box(20)->font());
     EXPECT_TRUE(info.fixedPitch()) << info.family().toStdString();
+    // Window scaling starts from the design font size kept in the tag.
+    EXPECT_TRUE(controlTag(box(20)).endsWith("#9#")) << controlTag(box(20)).toStdString();
+    EXPECT_TRUE(controlTag(box(0)).endsWith("#9#"));
     // Two columns of 14; the boxes of a column share their left edge.
     EXPECT_EQ(box(1)->x(), box(14)->x());
     EXPECT_EQ(box(15)->x(), box(28)->x());
