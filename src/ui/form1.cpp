@@ -16,6 +16,8 @@
 #include "ui/form_resize.h"
 #include "ui/frm_about.h"
 #include "ui/hand_cursor.h"
+#include "ui/password_field.h"
+#include "ui/prompts_panel.h"
 #include "ui/qt_dialogs.h"
 #include "ui/tab_background.h"
 #include "ui/twips.h"
@@ -219,6 +221,9 @@ void Form1::buildWindow()
     // Page "Alerts and Status".
     factory.setDefaultFont(QFont(QStringLiteral("Tahoma"), 8));
     options_ = new OptionControls(*context_, factory, picSet2);
+    password_ = new PasswordField(*context_, factory, options_->fraManualWrite);
+    // Page "Prompts Edit" and the logo in the frame "Prompts".
+    prompts_ = new PromptsPanel(*context_, factory, picSet5, *options_);
     factory.setDefaultFont(font());
 
     QFont messageFont(QStringLiteral("Tahoma"));
@@ -320,8 +325,10 @@ int Form1::init_ctl()
     }
     frequency_->read_BaseFreq();
     frequency_->read_freq();
+    prompts_->read_prompt();
     capcodes_->set_frame();
     capcodes_->read_MailAlert();
+    password_->read_pass();
     capcodes_->setRefreshing(false);
     return 0;
 }

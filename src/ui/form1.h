@@ -34,6 +34,8 @@ class UsbLink;
 class FrequencyPanel;
 class MessageBoxes;
 class OptionControls;
+class PasswordField;
+class PromptsPanel;
 class clsRegistryAccess;
 
 // What the window is built with: the program passes the real services, tests
@@ -90,6 +92,8 @@ public:
     CapcodeList& capcodes() { return *capcodes_; }
     FrequencyPanel& frequency() { return *frequency_; }
     OptionControls& options() { return *options_; }
+    PromptsPanel& prompts() { return *prompts_; }
+    PasswordField& password() { return *password_; }
     clsRegistryAccess* registry() { return RegistryAccess.get(); }
     LinkKind linkKind() const { return linkKind_; }
     MessageBoxes& messages() { return *messages_; }
@@ -181,6 +185,8 @@ private:
     CapcodeList* capcodes_ = nullptr;
     FrequencyPanel* frequency_ = nullptr;
     OptionControls* options_ = nullptr;
+    PasswordField* password_ = nullptr;
+    PromptsPanel* prompts_ = nullptr;
     std::unique_ptr<clsRegistryAccess> RegistryAccess;
     QString appFolder_;
     int designScaleWidth_ = 0;

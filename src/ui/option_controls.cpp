@@ -1,5 +1,6 @@
 #include "ui/option_controls.h"
 
+#include "editor/prompt_rules.h"
 #include "table/builtin_tables.h"
 #include "table/field_tag.h"
 #include "ui/control_list.h"
@@ -10,8 +11,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QSignalBlocker>
-
-#include <cstring>
 
 namespace px316t {
 namespace {
@@ -234,12 +233,7 @@ void OptionControls::cboLng_Click()
     const int entry = cboLng->currentIndex();
     if (entry < 0 || entry > 3)
         return;
-    const auto language = static_cast<PromptLanguage>(entry);
-    const std::uint8_t code = promptLanguageCode(language);
-    PutBits(ctx_.table, 0x3A, 0, code, 4);
-    PutBits(ctx_.table, 0x3E, 0, code, 4);
-    const auto& set = PromptSet(language);
-    std::memcpy(ctx_.table.data() + PromptRegionStart, set.data(), set.size());
+    loadPromptLanguage(ctx_.table, static_cast<PromptLanguage>(entry));
 }
 
 void OptionControls::cbologo_Click()

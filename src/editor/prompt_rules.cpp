@@ -1,0 +1,256 @@
+#include "editor/prompt_rules.h"
+
+#include <algorithm>
+#include <array>
+#include <unordered_map>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
+namespace px316t {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// ---- UTF-8 ------------------------------------------------------------------
+
+// Code points of a UTF-8 text; each byte of a malformed sequence (overlong forms,
+// surrogates, values beyond U+10FFFF, cut sequences) is one U+FFFD.
+std::u32string decodeUtf8(std::string_view text)
+{
+    std::u32string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto b0 = static_cast<unsigned char>(text[i]);
+        int extra = 0;
+        char32_t cp = 0;
+        char32_t minimum = 0;
+        if (b0 < 0x80) {
+            out.push_back(b0);
+            ++i;
+            continue;
+        }
+        if ((b0 & 0xE0) == 0xC0) { extra = 1; cp = b0 & 0x1F; minimum = 0x80; }
+        else if ((b0 & 0xF0) == 0xE0) { extra = 2; cp = b0 & 0x0F; minimum = 0x800; }
+        else if ((b0 & 0xF8) == 0xF0) { extra = 3; cp = b0 & 0x07; minimum = 0x10000; }
+        else { out.push_back(kReplacement); ++i; continue; }
+        bool ok = i + static_cast<std::size_t>(extra) < text.size();
+        for (int k = 1; ok && k <= extra; ++k) {
+            const auto b = static_cast<unsigned char>(text[i + k]);
+            if ((b & 0xC0) != 0x80)
+                ok = false;
+            else
+                cp = (cp << 6) | (b & 0x3F);
+        }
+        if (!ok || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            out.push_back(kReplacement);
+            ++i;
+            continue;
+        }
+        out.push_back(cp);
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return out;
+}
+
+void appendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::string encodeUtf8(std::u32string_view text)
+{
+    std::string out;
+    for (char32_t cp : text)
+        appendUtf8(out, cp);
+    return out;
+}
+
+// ---- Windows-1252 -----------------------------------------------------------
+
+// The character of one code-page byte as the system's converter gives it, or
+// nothing for a byte the code page leaves unassigned.
+std::optional<char32_t> converterCharacter(std::uint8_t byte)
+{
+#ifdef _WIN32
+    const char in = static_cast<char>(byte);
+    wchar_t out = 0;
+    if (MultiByteToWideChar(1252, MB_ERR_INVALID_CHARS, &in, 1, &out, 1) != 1)
+        return std::nullopt;
+    return static_cast<char32_t>(out);
+#else
+    static const iconv_t cd = iconv_open("UTF-32LE", "WINDOWS-1252");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char in = static_cast<char>(byte);
+    unsigned char out[8] = {};
+    char* inPtr = &in;
+    char* outPtr = reinterpret_cast<char*>(out);
+    std::size_t inLeft = 1;
+    std::size_t outLeft = sizeof out;
+    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) || outLeft != 4)
+        return std::nullopt;
+    return static_cast<char32_t>(out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<char32_t>(out[3]) << 24));
+#endif
+}
+
+// The code page both ways, built once from the converter.
+struct CodePage {
+    std::array<char32_t, 256> character{};
+    std::unordered_map<char32_t, std::uint8_t> byte;
+
+    CodePage()
+    {
+        for (int b = 0; b < 256; ++b) {
+            const auto c = converterCharacter(static_cast<std::uint8_t>(b));
+            // Unassigned bytes keep their number as a control character; without a
+            // converter at all, ASCII still holds and the rest reads as Latin-1.
+            character[b] = c.value_or(static_cast<char32_t>(b));
+            byte.emplace(character[b], static_cast<std::uint8_t>(b));
+        }
+    }
+};
+
+const CodePage& codePage()
+{
+    static const CodePage page;
+    return page;
+}
+
+std::size_t leadingSpaces(std::u32string_view s)
+{
+    std::size_t n = 0;
+    while (n < s.size() && s[n] == U' ')
+        ++n;
+    return n;
+}
+
+std::u32string_view trimSpaces(std::u32string_view s)
+{
+    s.remove_prefix(leadingSpaces(s));
+    while (!s.empty() && s.back() == U' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+bool validPrompt(int n) { return n >= 0 && n <= LastPrompt; }
+
+} // namespace
+
+std::string windows1252ToUtf8(std::span<const std::uint8_t> bytes)
+{
+    const CodePage& page = codePage();
+    std::string out;
+    for (std::uint8_t b : bytes)
+        appendUtf8(out, page.character[b]);
+    return out;
+}
+
+std::vector<std::uint8_t> utf8ToWindows1252(std::string_view text)
+{
+    const CodePage& page = codePage();
+    std::vector<std::uint8_t> out;
+    for (char32_t cp : decodeUtf8(text)) {
+        const auto found = page.byte.find(cp);
+        out.push_back(found != page.byte.end() ? found->second : static_cast<std::uint8_t>('?'));
+    }
+    return out;
+}
+
+int characterCount(std::string_view text) { return static_cast<int>(decodeUtf8(text).size()); }
+
+std::string readPromptText(const PagerTable& table, int n)
+{
+    if (!validPrompt(n))
+        return {};
+    const int at = promptRecordOffset(n);
+    const int code = table[at] & 0x0F;
+    const int length = std::min<int>(table[at + 1], PromptMaxChars);
+    std::string text(code > 1 ? code - 1 : 0, ' ');
+    text += windows1252ToUtf8(std::span<const std::uint8_t>(table.data() + at + 2, length));
+    return text;
+}
+
+void commitPromptText(PagerTable& table, int n, std::string_view text)
+{
+    if (!validPrompt(n))
+        return;
+    const std::u32string s = decodeUtf8(text);
+    const int spaces = static_cast<int>(leadingSpaces(s));
+    const int code = std::min(spaces, PromptMaxLeadingSpaces) + 1;
+
+    std::u32string_view t = trimSpaces(s);
+    // Only the first 18 characters fit; spaces that end up last are not kept.
+    t = trimSpaces(t.substr(0, PromptMaxChars));
+    const std::vector<std::uint8_t> bytes = utf8ToWindows1252(encodeUtf8(t));
+
+    const int at = promptRecordOffset(n);
+    table[at] = static_cast<std::uint8_t>((table[at] & 0xF0) | code);
+    table[at + 1] = static_cast<std::uint8_t>(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), table.begin() + at + 2);
+}
+
+void restoreDefaultPrompt(PagerTable& table, int n)
+{
+    if (!validPrompt(n))
+        return;
+    const auto& english = PromptSet(PromptLanguage::English);
+    std::copy_n(english.begin() + PromptRecordSize * n, PromptRecordSize, table.begin() + promptRecordOffset(n));
+}
+
+std::string alignPromptText(std::string_view text, PromptAlignment alignment, int maxLength)
+{
+    const std::u32string s = decodeUtf8(text);
+    const std::u32string_view t = trimSpaces(s);
+    const int room = std::max(0, maxLength - static_cast<int>(t.size()));
+    int pad = 0;
+    switch (alignment) {
+    case PromptAlignment::Left: pad = 0; break;
+    case PromptAlignment::Center: pad = room / 2; break;
+    case PromptAlignment::Right: pad = room; break;
+    }
+    return std::string(pad, ' ') + encodeUtf8(t);
+}
+
+std::optional<PromptLanguage> promptLanguageFromCode(std::uint8_t code)
+{
+    for (auto language : {PromptLanguage::English, PromptLanguage::Spanish, PromptLanguage::French,
+                          PromptLanguage::Portuguese})
+        if (promptLanguageCode(language) == code)
+            return language;
+    return std::nullopt;
+}
+
+std::optional<PromptLanguage> storedPromptLanguage(const PagerTable& table)
+{
+    return promptLanguageFromCode(GetBits(table, 0x3E, 0, 4));
+}
+
+void loadPromptLanguage(PagerTable& table, PromptLanguage language)
+{
+    const std::uint8_t code = promptLanguageCode(language);
+    PutBits(table, 0x3A, 0, code, 4);
+    PutBits(table, 0x3E, 0, code, 4);
+    const auto& set = PromptSet(language);
+    std::copy(set.begin(), set.end(), table.begin() + PromptRegionStart);
+}
+
+} // namespace px316t
