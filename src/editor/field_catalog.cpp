@@ -467,8 +467,11 @@ FieldCatalog::FieldCatalog()
                             return {};
                         },
                         {0x369}});
+    entries_.push_back(checkOption("password_required", 0x36, 1, false));
+    entries_.push_back(checkOption("password_modification_enable", 0x36, 2, false));
     // Prompts page.
     entries_.push_back(comboOption("date_display_method", 0x3B, 3, 1, {"dd-mm-yy", "mm-dd-yy"}));
+    addPromptAndPasswordFields(*this);
 }
 
 const FieldEntry* FieldCatalog::find(const std::string& name) const

@@ -56,6 +56,9 @@ private:
     std::vector<FieldEntry> entries_;
 };
 
+// Adds the prompts, the prompt language, the logo font and the password.
+void addPromptAndPasswordFields(FieldCatalog& catalog);
+
 // The field catalogue of this program.
 const FieldCatalog& fieldCatalog();
 

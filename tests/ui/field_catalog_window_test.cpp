@@ -7,6 +7,8 @@
 #include "ui/capcode_list.h"
 #include "ui/frequency_panel.h"
 #include "ui/option_controls.h"
+#include "ui/password_field.h"
+#include "ui/prompts_panel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -38,7 +40,8 @@ protected:
             {"counter_out_enable", 2}, {"alert_and_vibrate", 4}, {"alert_cadence_enable", 26},
             {"lowcell_alert_control", 6}, {"out_of_service_control", 7}, {"manual_write_enable", 9},
             {"frequency_modification_enable", 3}, {"air_program_enable", 5}, {"discard_error_message", 1},
-            {"direct_show_lamp_on", 8}, {"display_source_enable", 0}};
+            {"direct_show_lamp_on", 8}, {"display_source_enable", 0}, {"password_required", 28},
+            {"password_modification_enable", 27}};
         static const std::map<std::string, int> combos = {
             {"music_type_select", 3}, {"reminder_duartion_control", 4}, {"read_time_out", 1},
             {"numeric_display_mode", 5}, {"paging_display_mode", 0}, {"date_display_method", 6}};
@@ -51,7 +54,9 @@ protected:
             {"band", item(f.cboDft)}, {"frequency", f.txtFreq->text()}, {"base_frequency", f.lblBfreq->text()},
             {"pll.incd", f.lblINCD->text()}, {"pll.r", f.lblPLLR->text()}, {"pll.n", f.lblPLLN->text()},
             {"channel_spacing", f.lblCHANNEL->text()}, {"personal_alert_length", item(o.cboPersonAlert)},
-            {"sequential_lockout", item(o.cboSLC)}, {"screen_contrast", o.lblValue->text()}};
+            {"sequential_lockout", item(o.cboSLC)}, {"screen_contrast", o.lblValue->text()},
+            {"prompt_language", item(o.cboLng)}, {"logo_font", item(o.cbologo)},
+            {"password", form->password().txtPass->text()}, {"prompt.logo", form->prompts().txtPrompt[0]->text()}};
         if (auto it = others.find(name); it != others.end())
             return it->second;
         const QString n = QString::fromStdString(name);
@@ -59,6 +64,8 @@ protected:
         if (parts.size() < 2)
             return std::nullopt;
         const int number = parts[1].toInt() - 1;
+        if (parts[0] == "prompt" && parts.size() == 2)
+            return form->prompts().txtPrompt[number + 1]->text();
         if (parts[0] == "pair" && parts.size() == 3)
             return item(list.cboCapLen[number]);
         if (parts[0] != "capcode")
@@ -105,7 +112,8 @@ TEST_F(CatalogAgreesWithWindow, OnEveryFieldOfSeveralImages)
           "capcode.3.type=Mail drop", "capcode.3.priority=on", "capcode.3.mail_alert=16 sec", "capcode.6=77",
           "capcode.6.enable=on", "capcode.1=0", "screen_contrast=7", "sequential_lockout=120 seconds",
           "personal_alert_length=32 second", "read_time_out=30 sec", "mail_alert=on", "date_display_method=dd-mm-yy",
-          "paging_display_mode=Direct", "direct_show_lamp_on=on"}) {
+          "paging_display_mode=Direct", "direct_show_lamp_on=on", "prompt_language=Portuguese",
+          "prompt.5=  Olá", "prompt.logo=ÉTÉ", "logo_font=Small Font", "password=0815", "password_required=on"}) {
         const std::string a = assignment;
         const auto eq = a.find('=');
         const FieldEntry* e = catalog.find(a.substr(0, eq));
@@ -123,6 +131,8 @@ TEST_F(CatalogAgreesWithWindow, OnEveryFieldOfSeveralImages)
         scrambled[a] = static_cast<std::uint8_t>(random());
     for (int a = 0x70; a <= 0x73; ++a)
         scrambled[a] = static_cast<std::uint8_t>(random());
+    for (int a = 0x36C; a <= 0x36F; ++a)
+        scrambled[a] = static_cast<std::uint8_t>(random() % 12);   // a byte above 9 shows as two characters
     expectAgreement(scrambled, "scrambled");
 }
 

@@ -1,0 +1,129 @@
+// The prompt, language, logo-font and password fields of the field catalogue.
+#include "editor/field_catalog.h"
+
+#include "editor/password_rules.h"
+#include "editor/prompt_rules.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace px316t {
+namespace {
+
+const std::vector<std::string> LanguageNames = {"English", "Spainish", "French", "Portuguese"};
+const std::vector<std::string> LogoFontNames = {"Large Font", "Small Font"};
+
+std::string lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
+std::optional<int> choice(const std::vector<std::string>& names, const std::string& value)
+{
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (lower(names[i]) == lower(value))
+            return static_cast<int>(i);
+    return std::nullopt;
+}
+
+SetResult badChoice(const std::vector<std::string>& names)
+{
+    std::string list;
+    for (const std::string& n : names)
+        list += (list.empty() ? "" : ", ") + n;
+    return {SetOutcome::BadValue, "one of: " + list};
+}
+
+std::vector<int> recordAddresses(int n)
+{
+    std::vector<int> addresses(PromptRecordSize);
+    for (int i = 0; i < PromptRecordSize; ++i)
+        addresses[i] = promptRecordOffset(n) + i;
+    return addresses;
+}
+
+LogoFont storedLogoFont(const PagerTable& table)
+{
+    return GetBits(table, 0x3F, 0, 4) == static_cast<int>(LogoFont::Small) ? LogoFont::Small : LogoFont::Large;
+}
+
+FieldEntry promptField(int n)
+{
+    FieldEntry e;
+    e.name = n == LogoPrompt ? "prompt.logo" : "prompt." + std::to_string(n);
+    e.addresses = recordAddresses(n);
+    e.show = [n](const EditSession& s) { return readPromptText(s.table, n); };
+    e.set = [n](EditSession& s, const std::string& value) -> SetResult {
+        // What the box takes from the keyboard; the window cuts a longer paste,
+        // a script is told instead.
+        const int limit = n == LogoPrompt ? logoMaxLength(storedLogoFont(s.table)) : PromptBoxMaxLength;
+        if (characterCount(value) > limit)
+            return {SetOutcome::BadValue, "at most " + std::to_string(limit) + " characters"};
+        commitPromptText(s.table, n, value);
+        return {};
+    };
+    return e;
+}
+
+} // namespace
+
+void addPromptAndPasswordFields(FieldCatalog& catalog)
+{
+    FieldEntry language;
+    language.name = "prompt_language";
+    language.addresses = {0x3A, 0x3E};
+    language.show = [](const EditSession& s) {
+        if (const auto l = storedPromptLanguage(s.table))
+            return LanguageNames[static_cast<int>(*l)];
+        return "(" + std::to_string(GetBits(s.table, 0x3E, 0, 4)) + ")";
+    };
+    // Choosing a language loads its whole built-in set, as the window's selector does.
+    language.set = [](EditSession& s, const std::string& value) -> SetResult {
+        const auto index = choice(LanguageNames, value);
+        if (!index)
+            return badChoice(LanguageNames);
+        loadPromptLanguage(s.table, static_cast<PromptLanguage>(*index));
+        return {};
+    };
+    catalog.add(std::move(language));
+
+    FieldEntry logoFont;
+    logoFont.name = "logo_font";
+    logoFont.addresses = {0x3F};
+    logoFont.show = [](const EditSession& s) {
+        const int v = GetBits(s.table, 0x3F, 0, 4);
+        return v == 0 ? LogoFontNames[0] : v == 2 ? LogoFontNames[1] : "(" + std::to_string(v) + ")";
+    };
+    logoFont.set = [](EditSession& s, const std::string& value) -> SetResult {
+        const auto index = choice(LogoFontNames, value);
+        if (!index)
+            return badChoice(LogoFontNames);
+        PutBits(s.table, 0x3F, 0, static_cast<std::uint8_t>(*index == 0 ? LogoFont::Large : LogoFont::Small), 4);
+        return {};
+    };
+    catalog.add(std::move(logoFont));
+
+    for (int n = LogoPrompt; n <= LastPrompt; ++n)
+        catalog.add(promptField(n));
+
+    FieldEntry password;
+    password.name = "password";
+    password.addresses = {0x36C, 0x36D, 0x36E, 0x36F};
+    password.show = [](const EditSession& s) { return readPassword(s.table); };
+    password.set = [](EditSession& s, const std::string& value) -> SetResult {
+        switch (storePassword(s.table, value)) {
+        case PasswordVerdict::Accepted:
+            return {};
+        case PasswordVerdict::Empty:
+            return {SetOutcome::BadValue, "a password of one to four digits"};
+        case PasswordVerdict::NotDecimal:
+        case PasswordVerdict::OutOfRange:
+            break;
+        }
+        return {SetOutcome::Refused, std::string(passwordMessage(checkPassword(value)))};
+    };
+    catalog.add(std::move(password));
+}
+
+} // namespace px316t
