@@ -1,20 +1,9 @@
 #include "editor/password_rules.h"
 
 #include "editor/numeric_text.h"
+#include "table/spaces.h"
 
 namespace px316t {
-namespace {
-
-std::string_view trimSpaces(std::string_view s)
-{
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
-} // namespace
 
 std::string readPassword(const PagerTable& table)
 {

@@ -168,19 +168,28 @@ bool LptBus::ensurePort()
     return LptStatusPort != 0 || FindLptBoard();
 }
 
-bool LptBus::lpt_writeall(std::span<const std::uint8_t> table, int first, int last, LptProgress& progress)
+bool LptBus::beginTransfer(LptProgress& progress, const ProgressStart& start, std::size_t size, int first, int last,
+                           const std::string& errorText)
 {
-    progress.setMaximum(last - 16);
-    progress.setPosition(first);
-    progress.setColor(LptProgress::BarColor::Highlight);
-    progress.setStatus("Writing Now.......");
+    progress.setMaximum(start.maximum);
+    progress.setPosition(start.position);
+    progress.setColor(start.color);
+    progress.setStatus(start.status);
     host_.letEventsRun();
     if (!ensurePort())
-        return true;
-    if (!rangeUsable(table.size(), first, last)) {
-        host_.message(WriteError, false);
-        return true;
+        return false;
+    if (!rangeUsable(size, first, last)) {
+        host_.message(errorText, false);
+        return false;
     }
+    return true;
+}
+
+bool LptBus::lpt_writeall(std::span<const std::uint8_t> table, int first, int last, LptProgress& progress)
+{
+    if (!beginTransfer(progress, {last - 16, first, LptProgress::BarColor::Highlight, "Writing Now......."},
+                       table.size(), first, last, WriteError))
+        return true;
     for (int a = first; a <= last; ++a) {
         const bool pageStart = a % SerialMemoryPage == 0;
         if (pageStart || a == first) {
@@ -204,17 +213,9 @@ bool LptBus::lpt_writeall(std::span<const std::uint8_t> table, int first, int la
 
 bool LptBus::lpt_readall(std::span<std::uint8_t> into, int first, int last, LptProgress& progress)
 {
-    progress.setMaximum(last - 32);
-    progress.setPosition(first);
-    progress.setColor(LptProgress::BarColor::Purple);
-    progress.setStatus("Reading Now.......");
-    host_.letEventsRun();
-    if (!ensurePort())
+    if (!beginTransfer(progress, {last - 32, first, LptProgress::BarColor::Purple, "Reading Now......."},
+                       into.size(), first, last, ReadError))
         return true;
-    if (!rangeUsable(into.size(), first, last)) {
-        host_.message(ReadError, false);
-        return true;
-    }
     for (int a = first; a <= last; ++a) {
         // Every page is addressed anew; the last byte of each page is read
         // without acknowledge. (The memory is also addressed when the range
@@ -242,17 +243,9 @@ bool LptBus::lpt_readall(std::span<std::uint8_t> into, int first, int last, LptP
 
 bool LptBus::lpt_verify(std::span<const std::uint8_t> table, int first, int last, LptProgress& progress)
 {
-    progress.setMaximum(last - 16);
-    progress.setPosition(first);
-    progress.setColor(LptProgress::BarColor::Purple);
-    progress.setStatus("Verifying Now.....");
-    host_.letEventsRun();
-    if (!ensurePort())
+    if (!beginTransfer(progress, {last - 16, first, LptProgress::BarColor::Purple, "Verifying Now....."},
+                       table.size(), first, last, ReadError))
         return true;
-    if (!rangeUsable(table.size(), first, last)) {
-        host_.message(ReadError, false);
-        return true;
-    }
     const std::uint8_t control = writeControlByte(first);
     if (!PollDevice(control)) {
         host_.message(ReadError, false);

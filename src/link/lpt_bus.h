@@ -94,6 +94,16 @@ private:
     bool dataLineLow();
     bool rangeUsable(std::size_t size, int first, int last) const;
     bool ensurePort();
+    struct ProgressStart {
+        int maximum;
+        int position;
+        LptProgress::BarColor color;
+        const char* status;
+    };
+    // Shows the transfer's start on the progress display, then makes sure the
+    // board is known and the range fits; false (after the message) when not.
+    bool beginTransfer(LptProgress& progress, const ProgressStart& start, std::size_t size, int first, int last,
+                       const std::string& errorText);
 
     PortIo& port_;
     BusDelay& delay_;

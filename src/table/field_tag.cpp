@@ -1,18 +1,11 @@
 #include "table/field_tag.h"
 
+#include "table/spaces.h"
+
 #include <charconv>
 
 namespace px316t {
 namespace {
-
-std::string_view trimSpaces(std::string_view s)
-{
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
 
 // The whole text as a number of the given base, nothing when anything is left over.
 template <typename T>
