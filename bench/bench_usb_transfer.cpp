@@ -26,7 +26,7 @@ namespace {
 
 class SilentStatus final : public BoardStatusView {
 public:
-    void setMessageLine(const QString&, const QColor&) override {}
+    void setMessageLine(const QString&, Rgb) override {}
     void setPagerMenuEnabled(bool) override {}
 };
 

@@ -12,6 +12,7 @@ packages=(
   fonts-liberation fonts-dejavu-core
   xvfb xauth
   sigrok-cli
+  imagemagick xdotool   # screenshots when trying the program under a virtual display
 )
 
 missing=()

@@ -8,7 +8,7 @@
 #include "link/link_state.h"
 #include "link/serial_ports.h"
 #include "registry/cls_registry_access.h"
-#include "ui/dialogs.h"
+#include "link/message_boxes.h"
 
 #include <QString>
 #include <QTimer>

@@ -4,15 +4,14 @@
 // menu disabled).
 #include "link/board_status_view.h"
 
-#include <QColor>
 #include <QString>
 
 namespace px316t {
 
 inline const QString BoardConnectText = QStringLiteral("  The Programmed Board Connect !");
 inline const QString BoardDisconnectText = QStringLiteral("  The Programmed Board Disconnect !");
-inline const QColor BoardConnectColor = QColor(0, 0, 0);
-inline const QColor BoardDisconnectColor = QColor(255, 0, 0);
+inline constexpr Rgb BoardConnectColor{0, 0, 0};
+inline constexpr Rgb BoardDisconnectColor{255, 0, 0};
 
 inline void showBoardConnected(BoardStatusView& view)
 {

@@ -1,8 +1,5 @@
 #include "link/lpt_link.h"
 
-#include <QGuiApplication>
-#include <QPalette>
-
 namespace px316t {
 namespace {
 
@@ -13,8 +10,7 @@ public:
     void setPosition(int position) override { view_.setProgressPosition(position); }
     void setColor(BarColor color) override
     {
-        view_.setProgressColor(color == BarColor::Purple ? QColor(128, 0, 128)
-                                                         : QGuiApplication::palette().color(QPalette::Highlight));
+        view_.setProgressColor(color == BarColor::Purple ? ProgressColor::Purple : ProgressColor::Highlight);
     }
     void setStatus(const std::string& text) override { view_.setStatusText(QString::fromStdString(text)); }
 

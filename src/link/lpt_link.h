@@ -7,7 +7,7 @@
 #include "link/link_clock.h"
 #include "link/lpt_bus.h"
 #include "link/parallel_port_link.h"
-#include "ui/dialogs.h"
+#include "link/message_boxes.h"
 
 namespace px316t {
 

@@ -6,9 +6,6 @@
 #include "link/serial_port_list.h"
 #include "table/builtin_tables.h"
 
-#include <QGuiApplication>
-#include <QPalette>
-
 #include <algorithm>
 
 namespace px316t {
@@ -76,17 +73,20 @@ bool UsbLink::UsbWriteRange(const PagerTable& table, int first, int last, int bl
         boxes_.message(WriteErrorText);
         return false;
     }
-    const int port = state_.BoardPort;
-    if (!startTransfer(port))
-        return linkFailure(TransferKind::Write, port);
-
+    // The bar and the status are shown before the port is touched, so that a
+    // board that is gone or a port that does not open reports "Write error!"
+    // under "Writing Now.......".
     if (progress) {
         progress->setProgressMaximum(last - 16);
         progress->setProgressPosition(first);
-        progress->setProgressColor(QGuiApplication::palette().color(QPalette::Highlight));
+        progress->setProgressColor(ProgressColor::Highlight);
         progress->setStatusText(QStringLiteral("Writing Now......."));
     }
     clock_.letEventsRun();
+
+    const int port = state_.BoardPort;
+    if (!startTransfer(port))
+        return linkFailure(TransferKind::Write, port);
 
     for (int a = first;;) {
         if (a > last) {

@@ -10,7 +10,7 @@
 #include "link/board_status_view.h"
 #include "registry/cls_registry_access.h"
 #include "table/pager_table.h"
-#include "ui/dialogs.h"
+#include "link/message_boxes.h"
 
 #include <cstdint>
 #include <vector>

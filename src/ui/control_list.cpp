@@ -1,6 +1,6 @@
 #include "ui/control_list.h"
 
-#include "editor/field_events.h"
+#include "ui/field_events.h"
 #include "ui/twips.h"
 
 #include <QCheckBox>
@@ -49,16 +49,34 @@ void ControlList::appendGeometrySuffixes()
 void placeAtTwips(QWidget* widget, const QRect& twips)
 {
     widget->setProperty(DesignRectProperty, twips);
+    widget->setProperty(CurrentRectProperty, twips);
     widget->setGeometry(twipsToPixels(twips));
 }
 
 QRect designRect(const QObject* control) { return control->property(DesignRectProperty).toRect(); }
 
+QRect currentTwips(const QObject* control)
+{
+    const QVariant current = control->property(CurrentRectProperty);
+    return current.isValid() ? current.toRect() : designRect(control);
+}
+
+bool keepsFontHeight(const QObject* control) { return control->objectName().startsWith(QLatin1String("cbo")); }
+
+void setCurrentTwips(QWidget* widget, const QRect& twips)
+{
+    widget->setProperty(CurrentRectProperty, twips);
+    QRect pixels = twipsToPixels(twips);
+    if (keepsFontHeight(widget))
+        pixels.setHeight(widget->height());
+    widget->setGeometry(pixels);
+}
+
 void moveToTopTwips(QWidget* widget, int topTwips)
 {
-    QRect r = designRect(widget);
+    QRect r = currentTwips(widget);
     r.moveTop(topTwips);
-    widget->setGeometry(twipsToPixels(r));
+    setCurrentTwips(widget, r);
 }
 
 template <typename W>

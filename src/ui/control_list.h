@@ -27,6 +27,8 @@ namespace px316t {
 inline constexpr const char* TagProperty = "tag";
 inline constexpr const char* DesignRectProperty = "designRect";     // QRect, twips
 inline constexpr const char* DesignFontProperty = "designFontPt";   // double, points
+// Where the control stands now, in twips at the window's present scale.
+inline constexpr const char* CurrentRectProperty = "twipsRect";     // QRect, twips
 
 QString controlTag(const QObject* control);
 void setControlTag(QObject* control, const QString& tag);
@@ -86,7 +88,15 @@ private:
 void placeAtTwips(QWidget* widget, const QRect& twips);
 // The design rectangle a control was created with.
 QRect designRect(const QObject* control);
-// Moves a control to a new top (twips), keeping its other design values.
+// The rectangle a control stands at now (twips at the window's present scale);
+// its design rectangle until the window is scaled.
+QRect currentTwips(const QObject* control);
+// Moves a control to a rectangle in twips at the window's present scale. A combo
+// box (a name beginning with "cbo") keeps the height its font gives it.
+void setCurrentTwips(QWidget* widget, const QRect& twips);
+bool keepsFontHeight(const QObject* control);
+// Moves a control to a new top (twips at the present scale), keeping the rest of
+// where it stands.
 void moveToTopTwips(QWidget* widget, int topTwips);
 
 } // namespace px316t

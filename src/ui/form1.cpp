@@ -1,11 +1,10 @@
 #include "ui/form1.h"
 
 #include "editor/refresh_rules.h"
-
-#include "editor/capcode_list.h"
-#include "editor/field_binding.h"
-#include "editor/frequency_panel.h"
-#include "editor/option_controls.h"
+#include "ui/capcode_list.h"
+#include "ui/field_binding.h"
+#include "ui/frequency_panel.h"
+#include "ui/option_controls.h"
 #include "link/board_detection.h"
 #include "link/qt_link_clock.h"
 #include "link/qt_serial_ports.h"
@@ -13,7 +12,10 @@
 #include "registry/cls_registry_access.h"
 #include "table/builtin_tables.h"
 #include "table/table_file.h"
+#include "ui/ct_eb_slider.h"
+#include "ui/form_resize.h"
 #include "ui/frm_about.h"
+#include "ui/hand_cursor.h"
 #include "ui/qt_dialogs.h"
 #include "ui/tab_background.h"
 #include "ui/twips.h"
@@ -142,7 +144,8 @@ void Form1::buildWindow()
     ControlFactory factory(controls_, font());
     client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(twipsToPixels(QRect(0, 0, kClientWidth, kClientHeight)).size());
+    const QSize designClient = twipsToPixels(QRect(0, 0, kClientWidth, kClientHeight)).size();
+    client->resize(designClient);
     setCentralWidget(client);
 
     picTabBack = new TabBackground;
@@ -169,7 +172,7 @@ void Form1::buildWindow()
     for (int i = 0; i < 3; ++i) {
         *buttons[i] = factory.button(picTabBack, buttonNames[i], captions[i], tabRects[i]);
         (*buttons[i])->setFont(tabFont);
-        (*buttons[i])->setCursor(Qt::PointingHandCursor);
+        (*buttons[i])->setCursor(handCursor());
         (*buttons[i])->setFocusPolicy(Qt::NoFocus);
     }
     connect(EMoptCode, &QPushButton::clicked, this, [this] { EMoptCode_Click(); });
@@ -231,7 +234,8 @@ void Form1::buildWindow()
             connect(combo, &QComboBox::currentIndexChanged, this, [this, i] { cboCtl_Click(i); });
 
     showPage(picSet, EMoptCode);
-    adjustSize();
+    // Opens at the design client size; from then on the window may take any size.
+    resize(designClient.width(), designClient.height() + menuBar()->sizeHint().height());
 }
 
 // ---- start-up --------------------------------------------------------------
@@ -246,6 +250,9 @@ void Form1::Form_Load()
     designScaleWidth_ = static_cast<int>(std::lround(pixelsToTwips(client->width())));
     designScaleHeight_ = static_cast<int>(std::lround(pixelsToTwips(client->height())));
     controls_.appendGeometrySuffixes();
+    // Every later change of the window's size scales the controls from these tags.
+    new FormResize(client, controls_, QSize(designScaleWidth_, designScaleHeight_),
+                   [this] { capcodes_->ChkCapLen(); });
     flags_.EntryRejected = false;
     flags_.CapcodeInvalid = false;
     RegistryAccess = makeRegistry_ ? makeRegistry_() : std::make_unique<clsRegistryAccess>();
@@ -433,10 +440,10 @@ void Form1::EMoptPrompts_Click() { showPage(picSet5, EMoptPrompts); }
 
 // ---- message line and Pager menu --------------------------------------------
 
-void Form1::setMessageLine(const QString& text, const QColor& color)
+void Form1::setMessageLine(const QString& text, Rgb color)
 {
     QPalette p = lblMsg->palette();
-    p.setColor(QPalette::WindowText, color);
+    p.setColor(QPalette::WindowText, QColor(color.r, color.g, color.b));
     lblMsg->setPalette(p);
     lblMsg->setText(text);
 }

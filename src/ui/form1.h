@@ -1,9 +1,9 @@
 #pragma once
 // The main window: owner of the pager image and of the shared objects, the
 // composition root of the editor units, and the start-up sequence.
-#include "editor/editor_context.h"
+#include "ui/editor_context.h"
 #include "link/board_status_view.h"
-#include "link/form2.h"
+#include "ui/form2.h"
 #include "link/link_kind.h"
 #include "link/link_state.h"
 #include "table/pager_table.h"
@@ -80,7 +80,7 @@ public:
     void EMoptPrompts_Click();
 
     // BoardStatusView
-    void setMessageLine(const QString& text, const QColor& color) override;
+    void setMessageLine(const QString& text, Rgb color) override;
     void setPagerMenuEnabled(bool enabled) override;
 
     PagerTable& table() { return PagerTable_; }

@@ -1,6 +1,10 @@
 #include "ui/tab_background.h"
 
+#include "ui/twips.h"
+
 #include <QPainter>
+
+#include <cmath>
 
 namespace px316t {
 namespace {
@@ -34,10 +38,20 @@ TabBackground::TabBackground() : tile_(makeTile())
 
 void TabBackground::paintEvent(QPaintEvent*)
 {
+    // Tiles are counted in twips over the window's inner size, both bounds
+    // inclusive: the last row and column may reach past the edge, never short of it.
+    const QWidget* inner = parentWidget() ? parentWidget() : this;
+    const long innerWidth = std::lround(pixelsToTwips(inner->width()));
+    const long innerHeight = std::lround(pixelsToTwips(inner->height()));
+    const long tileWidth = std::lround(tile_.width() * twipsPerPixelX());
+    const long tileHeight = std::lround(tile_.height() * twipsPerPixelY());
+    if (tileWidth <= 0 || tileHeight <= 0)
+        return;
     QPainter painter(this);
-    for (int x = 0; x <= width() / tile_.width(); ++x)
-        for (int y = 0; y <= height() / tile_.height(); ++y)
-            painter.drawPixmap(x * tile_.width(), y * tile_.height(), tile_);
+    for (long i = 0; i <= innerWidth / tileWidth; ++i)
+        for (long j = 0; j <= innerHeight / tileHeight; ++j)
+            painter.drawPixmap(twipsToPixels(static_cast<double>(i * tileWidth)),
+                               static_cast<int>(std::lround(j * tileHeight / twipsPerPixelY())), tile_);
 }
 
 void TabBackground::mouseMoveEvent(QMouseEvent*)

@@ -14,6 +14,17 @@ double screenDpi()
     return 96.0;
 }
 
+double screenDpiY()
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        return screen->logicalDotsPerInchY();
+    return 96.0;
+}
+
+double twipsPerPixelX() { return 1440.0 / screenDpi(); }
+
+double twipsPerPixelY() { return 1440.0 / screenDpiY(); }
+
 int twipsToPixels(double twips) { return static_cast<int>(std::lround(twips * screenDpi() / 1440.0)); }
 
 double pixelsToTwips(int pixels) { return pixels * 1440.0 / screenDpi(); }

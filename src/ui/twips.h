@@ -5,8 +5,14 @@
 
 namespace px316t {
 
-// Pixels per inch of the primary screen (96 when no screen is known).
+// Pixels per inch of the primary screen (96 when no screen is known), in the
+// coordinates widgets are placed in: on a screen of 192 DPI twips become twice the
+// pixels of a 96-DPI one.
 double screenDpi();
+double screenDpiY();
+// Twips in one pixel of the screen, across and down (15 at 96 DPI).
+double twipsPerPixelX();
+double twipsPerPixelY();
 
 int twipsToPixels(double twips);
 double pixelsToTwips(int pixels);

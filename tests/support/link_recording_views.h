@@ -4,6 +4,10 @@
 #include "link/board_status_view.h"
 #include "link/progress_view.h"
 
+#include <QColor>
+#include <QGuiApplication>
+#include <QPalette>
+
 #include <functional>
 #include <vector>
 
@@ -11,10 +15,10 @@ namespace px316t::testing {
 
 class RecordingBoardStatusView final : public BoardStatusView {
 public:
-    void setMessageLine(const QString& newText, const QColor& newColor) override
+    void setMessageLine(const QString& newText, Rgb newColor) override
     {
         text = newText;
-        color = newColor;
+        color = QColor(newColor.r, newColor.g, newColor.b);
         ++lineUpdates;
         if (onChange)
             onChange();
@@ -41,7 +45,12 @@ public:
         position = value;
         positions.push_back(value);
     }
-    void setProgressColor(const QColor& value) override { color = value; }
+    // Recorded as the window shows it.
+    void setProgressColor(ProgressColor value) override
+    {
+        color = value == ProgressColor::Purple ? QColor(128, 0, 128)
+                                               : QGuiApplication::palette().color(QPalette::Highlight);
+    }
     void setStatusText(const QString& value) override { status = value; }
 
     int maximum = -1;

@@ -1,14 +1,14 @@
 // The refresh from the image and the generic write-back of bound controls.
 #include "support/form1_fixture.h"
 
-#include "editor/capcode_list.h"
-#include "editor/option_controls.h"
+#include "ui/capcode_list.h"
+#include "ui/option_controls.h"
 #include "table/field_tag.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QSlider>
+#include "ui/ct_eb_slider.h"
 
 using namespace px316t;
 using px316t::testing::Form1Fixture;
@@ -43,7 +43,7 @@ TEST_F(Binding, DefaultImageShowsItsOptions)
     EXPECT_EQ(options().cboSLC->currentText(), "disable");
     EXPECT_EQ(options().cboLng->currentText(), "English");
     EXPECT_EQ(options().cbologo->currentText(), "Large Font");
-    EXPECT_EQ(options().Slider1->value(), 4);
+    EXPECT_EQ(options().Slider1->Value(), 4);
     EXPECT_EQ(options().lblValue->text(), "4");
     EXPECT_TRUE(chk(10)->isChecked());
     EXPECT_FALSE(chk(11)->isChecked());
@@ -55,7 +55,7 @@ TEST_F(Binding, RefreshShowsTheImageWithoutRewritingIt)
     table()[0x369] = 9;
     PutBits(table(), 0x3C, 6, 3, 2);
     form->init_ctl();
-    EXPECT_EQ(options().Slider1->value(), 4);
+    EXPECT_EQ(options().Slider1->Value(), 4);
     EXPECT_EQ(table()[0x369], 9) << "the refresh shows 4 but keeps the stored byte";
     EXPECT_EQ(options().lblContrast->palette().color(QPalette::WindowText), QColor(20, 20, 20));
     EXPECT_EQ(cbo(4)->currentText(), "60 minutes");

@@ -3,8 +3,8 @@
 #include "support/form1_fixture.h"
 
 #include "editor/capcode_codec.h"
-#include "editor/capcode_list.h"
-#include "editor/frequency_panel.h"
+#include "ui/capcode_list.h"
+#include "ui/frequency_panel.h"
 
 #include <QComboBox>
 

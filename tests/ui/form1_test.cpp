@@ -2,8 +2,8 @@
 // menus, the About box, pages and the Space key.
 #include "support/form1_fixture.h"
 
-#include "editor/capcode_list.h"
-#include "editor/frequency_panel.h"
+#include "ui/capcode_list.h"
+#include "ui/frequency_panel.h"
 #include "table/builtin_tables.h"
 #include "ui/frm_about.h"
 

@@ -1,7 +1,7 @@
 // The band selector, the frequency field and the synthesizer panel.
 #include "support/form1_fixture.h"
 
-#include "editor/frequency_panel.h"
+#include "ui/frequency_panel.h"
 #include "table/builtin_tables.h"
 
 #include <QComboBox>

@@ -1,9 +1,9 @@
 // File > Open and File > Save through the file-dialog seam.
 #include "support/form1_fixture.h"
 
-#include "editor/capcode_list.h"
-#include "editor/frequency_panel.h"
 #include "editor/frame_mask.h"
+#include "ui/capcode_list.h"
+#include "ui/frequency_panel.h"
 #include "table/builtin_tables.h"
 
 #include <QComboBox>

@@ -2,8 +2,8 @@
 // over the capcode list it scrolls the list.
 #include "support/form1_fixture.h"
 
-#include "editor/capcode_list.h"
-#include "editor/frequency_panel.h"
+#include "ui/capcode_list.h"
+#include "ui/frequency_panel.h"
 #include "ui/wheel_guard.h"
 
 #include <QComboBox>

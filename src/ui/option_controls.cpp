@@ -1,15 +1,15 @@
-#include "editor/option_controls.h"
+#include "ui/option_controls.h"
 
 #include "table/builtin_tables.h"
 #include "table/field_tag.h"
 #include "ui/control_list.h"
+#include "ui/ct_eb_slider.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QSignalBlocker>
-#include <QSlider>
 
 #include <cstring>
 
@@ -100,11 +100,12 @@ OptionControls::OptionControls(EditorContext& context, ControlFactory& factory, 
                     QStringLiteral("120 seconds"), QStringLiteral("175 seconds")});
     check(fraStatus, 0, 7, "Display Source Enable", "&H39,7,1,chk");
     captioned(fraStatus, 8, QStringLiteral("Label23"), "Screen Contrast");
-    Slider1 = new QSlider(Qt::Horizontal);
-    Slider1->setRange(1, 8);
-    Slider1->setValue(4);
+    Slider1 = new ctlEBSlider;
     Slider1->setToolTip(QStringLiteral("Screen contrast level."));
     factory.placeWithoutFont(Slider1, fraStatus, QStringLiteral("Slider1"), rowRect(8, 1740, 1155, 300));
+    // The window's saved settings of its slider, loaded once it has its size.
+    Slider1->ReadProperties({{QStringLiteral("Min"), 1}, {QStringLiteral("Max"), 8}, {QStringLiteral("Value"), 4},
+                             {QStringLiteral("SliderWidth"), 150}});
     lblValue = factory.label(fraStatus, QStringLiteral("lblValue"), QStringLiteral("4"), rowRect(8, 2960, 300));
     lblValue->setAutoFillBackground(true);
     QPalette yellow = lblValue->palette();
@@ -134,9 +135,7 @@ OptionControls::OptionControls(EditorContext& context, ControlFactory& factory, 
     connect(cboSLC, &QComboBox::currentIndexChanged, this, [this] { cboSLC_Click(); });
     connect(cboLng, &QComboBox::currentIndexChanged, this, [this] { cboLng_Click(); });
     connect(cbologo, &QComboBox::currentIndexChanged, this, [this] { cbologo_Click(); });
-    // Only the operator's moves store a contrast; showing the image never rewrites it.
-    connect(Slider1, &QSlider::sliderMoved, this, [this](int v) { Slider1_Changed(v); });
-    connect(Slider1, &QSlider::actionTriggered, this, [this] { Slider1_Changed(Slider1->sliderPosition()); });
+    connect(Slider1, &ctlEBSlider::Changed, this, [this] { Slider1_Changed(Slider1->Value()); });
 }
 
 // ---- refresh steps ---------------------------------------------------------
@@ -181,9 +180,14 @@ void OptionControls::showContrast()
     if (v > 8)
         v = 4;
     contrast_ = v;
-    Slider1->setValue(v);
+    {
+        // Only the operator's moves store a contrast; showing the image never
+        // rewrites it, so the slider's change report is held back here.
+        const QSignalBlocker quiet(Slider1);
+        Slider1->setValue(v);
+    }
     setTextColour(lblContrast, greyLevel(5 * v));
-    lblValue->setText(QString::number(Slider1->value()));
+    lblValue->setText(QString::number(Slider1->Value()));
 }
 
 void OptionControls::showPersonalAlert()

@@ -2,7 +2,7 @@
 // The "Frequency" group (band selector and frequency field) and the synthesizer
 // panel that shows the values the pager's synthesizer is loaded with.
 #include "editor/band_rules.h"
-#include "editor/editor_context.h"
+#include "ui/editor_context.h"
 
 #include <QObject>
 

@@ -1,10 +1,11 @@
 #pragma once
-// The programming window "Pager Program": runs Read, Write and Verify against
-// the pager through the build's board, shows their progress, and in the
-// production mode "1st Capcode Auto Increase" stays open so that one pager after
-// another is written, the first capcode going up by one after every verified
-// write.
+// The programming window "Pager Program": the window's face of the programming
+// sequence. It runs Read, Write and Verify through ProgrammingSequence, shows
+// their progress, and in the production mode "1st Capcode Auto Increase" stays
+// open so that one pager after another is written, the first capcode going up
+// by one after every verified write.
 #include "link/link_kind.h"
+#include "link/programming_sequence.h"
 #include "link/progress_view.h"
 #include "table/pager_table.h"
 
@@ -22,15 +23,6 @@ class CapcodeList;
 class MessageBoxes;
 class ParallelPortLink;
 class UsbLink;
-
-enum PagerCommandCode : int { PagerRead = 0, PagerWrite = 1, PagerVerify = 2 };
-
-// Command state kept for the life of the program.
-struct PagerCommandState {
-    int PagerCommand = PagerRead;
-    bool AutoIncrease = false;
-    bool TransferFailed = false;
-};
 
 // What the window works on, handed over by the main window.
 struct ProgrammingContext {
@@ -53,20 +45,13 @@ public:
     // ProgressView
     void setProgressMaximum(int maximum) override;
     void setProgressPosition(int position) override;
-    void setProgressColor(const QColor& color) override;
+    void setProgressColor(ProgressColor color) override;
     void setStatusText(const QString& text) override;
 
     void Form_Activate();
     void cmdWrite_Click();
     void cmdExit_Click();
 
-    void tbl_writeall(const PagerTable& table, int first, int last);
-    void tbl_readall(int first, int last);
-    void tbl_verify(const PagerTable& table, int first, int last);
-    void usb_writeall(const PagerTable& table, int first, int last);
-    void usb_readall(int first, int last);
-    void usb_verify(const PagerTable& table, int first, int last);
-    void set_capcode(int index);
 
     QLabel* lblAuto1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -82,11 +67,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void startProgress(int maximum, int position, const QColor& color, const QString& status);
-    void busStopAfterLpt();
-    bool noParallelLink();
-
     ProgrammingContext ctx_;
+    ProgrammingSequence sequence_;
     bool activated_ = false;
     bool busy_ = false;   // a transfer runs: the window cannot be closed
 };

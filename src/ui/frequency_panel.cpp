@@ -1,6 +1,6 @@
-#include "editor/frequency_panel.h"
+#include "ui/frequency_panel.h"
 
-#include "editor/field_events.h"
+#include "ui/field_events.h"
 #include "editor/numeric_text.h"
 #include "ui/control_list.h"
 #include "ui/dialogs.h"

@@ -5,10 +5,10 @@
 #include "support/link_memory_registry.h"
 
 #include "editor/capcode_codec.h"
-#include "editor/capcode_list.h"
-#include "editor/frequency_panel.h"
+#include "ui/capcode_list.h"
+#include "ui/frequency_panel.h"
 #include "link/board_detection.h"
-#include "link/form2.h"
+#include "ui/form2.h"
 #include "table/builtin_tables.h"
 
 #include <QCheckBox>

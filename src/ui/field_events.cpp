@@ -1,6 +1,6 @@
-#include "editor/field_events.h"
+#include "ui/field_events.h"
 
-#include "editor/editor_context.h"
+#include "ui/editor_context.h"
 
 #include <QApplication>
 #include <QHash>

@@ -3,19 +3,19 @@
 // "Manual Write", "Status" and "Prompts" with their bound check boxes and combo
 // boxes, and the controls whose encodings are their own (personal alert length,
 // sequential lockout, prompt language, logo font, screen contrast).
-#include "editor/editor_context.h"
+#include "ui/editor_context.h"
 
 #include <QObject>
 
 class QComboBox;
 class QGroupBox;
 class QLabel;
-class QSlider;
 class QWidget;
 
 namespace px316t {
 
 class ControlFactory;
+class ctlEBSlider;
 
 class OptionControls : public QObject {
 public:
@@ -39,7 +39,7 @@ public:
     QComboBox* cboSLC = nullptr;
     QComboBox* cboLng = nullptr;
     QComboBox* cbologo = nullptr;
-    QSlider* Slider1 = nullptr;        // plain stand-in for the contrast slider
+    ctlEBSlider* Slider1 = nullptr;
     QLabel* lblValue = nullptr;
     QLabel* lblContrast = nullptr;
     int currentContrast() const { return contrast_; }

@@ -3,7 +3,7 @@
 // pair short (two 7-digit capcodes) or long (one 10-digit capcode over both
 // slots). The rows show the pager image and write every accepted change into it.
 #include "editor/capcode_display.h"
-#include "editor/editor_context.h"
+#include "ui/editor_context.h"
 
 #include <QObject>
 
@@ -84,6 +84,10 @@ private:
     void cboMailAlert_Click(int k);
     void chkMailAlert_Click();
     void VScroll1_Change(int value);
+    // The list's present scale against its design (the viewport's height ratio).
+    double listScale() const;
+    // Puts the rows' container at the top the scroll value gives.
+    void placeList(int scrollValue);
     void txtAddr_GotFocus(int k);
     bool txtAddr_KeyPress(int k, QKeyEvent* event);
     void txtAddr_KeyUp(int k);
@@ -100,6 +104,7 @@ private:
     std::array<QString, Rows> checkedText_{};   // the text the key-release check last passed
     bool manualWriteSelectable_ = true;
     bool refreshing_ = false;
+    double scrolledDesignTwips_ = 0;   // the scroll position at design scale
 };
 
 } // namespace px316t

@@ -1,9 +1,9 @@
-#include "editor/capcode_list.h"
+#include "ui/capcode_list.h"
 
 #include "editor/capcode_codec.h"
 #include "editor/capcode_display.h"
 #include "editor/capcode_layout.h"
-#include "editor/field_events.h"
+#include "ui/field_events.h"
 #include "editor/frame_mask.h"
 #include "editor/numeric_text.h"
 #include "ui/control_list.h"
@@ -51,21 +51,17 @@ QString bitTag(int byte, int bit, const char* kind)
     return QStringLiteral("&H%1,%2,1,%3").arg(QString::number(byte, 16).toUpper()).arg(bit).arg(QLatin1String(kind));
 }
 
-int topTwips(const QWidget* w) { return w->property("topTwips").isValid() ? w->property("topTwips").toInt()
-                                                                          : designRect(w).top(); }
+// Tops and heights are those the controls stand at now, so that the layout follows
+// the window's scale.
+int topTwips(const QWidget* w) { return currentTwips(w).top(); }
 
-void setTopTwips(QWidget* w, int top)
-{
-    w->setProperty("topTwips", top);
-    moveToTopTwips(w, top);
-}
+void setTopTwips(QWidget* w, int top) { moveToTopTwips(w, top); }
 
 void setHeightTwips(QWidget* w, int height)
 {
-    QRect r = designRect(w);
-    r.moveTop(topTwips(w));
+    QRect r = currentTwips(w);
     r.setHeight(height);
-    w->setGeometry(twipsToPixels(r));
+    setCurrentTwips(w, r);
 }
 
 } // namespace
@@ -253,10 +249,17 @@ void CapcodeList::ChkCapLen()
 
     const int listHeight = visible * pitch;
     setHeightTwips(Picture2, listHeight);
-    const auto range = capcodeScrollRange(visible, pitch, designRect(Picture1).height());
-    VScroll1->setSingleStep(range.smallStep);
-    VScroll1->setPageStep(range.largeStep);
-    VScroll1->setRange(0, std::max(0, range.maximum));
+    const auto range = capcodeScrollRange(visible, pitch, currentTwips(Picture1).height());
+    {
+        // The scroll position is kept at design scale, so that a window made very
+        // small for a while (minimised) scrolls the list back to where it was.
+        const QSignalBlocker quiet(VScroll1);
+        VScroll1->setSingleStep(range.smallStep);
+        VScroll1->setPageStep(range.largeStep);
+        VScroll1->setRange(0, std::max(0, range.maximum));
+        VScroll1->setValue(static_cast<int>(std::lround(scrolledDesignTwips_ * listScale())));
+    }
+    placeList(VScroll1->value());
 
     manualWriteSelectable_ = applyCapcodeLayoutBits(ctx_.table, visible);
     QCheckBox* manualWrite = ctx_.arrays.chkCtl[9];
@@ -266,7 +269,22 @@ void CapcodeList::ChkCapLen()
 
 void CapcodeList::VScroll1_Change(int value)
 {
-    Picture2->move(0, twipsToPixels(-value));
+    if (listScale() > 0)
+        scrolledDesignTwips_ = value / listScale();
+    placeList(value);
+}
+
+double CapcodeList::listScale() const
+{
+    const int design = designRect(Picture1).height();
+    return design > 0 ? static_cast<double>(currentTwips(Picture1).height()) / design : 0.0;
+}
+
+void CapcodeList::placeList(int scrollValue)
+{
+    QRect r = currentTwips(Picture2);
+    r.moveTo(0, -scrollValue);
+    setCurrentTwips(Picture2, r);
 }
 
 QWidget* CapcodeList::secondRowControl(int pair, int which) const

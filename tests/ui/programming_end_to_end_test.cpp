@@ -3,9 +3,9 @@
 #include "support/form1_fixture.h"
 #include "support/link_emulator_process.h"
 
-#include "editor/capcode_list.h"
-#include "editor/frequency_panel.h"
-#include "link/form2.h"
+#include "ui/capcode_list.h"
+#include "ui/frequency_panel.h"
+#include "ui/form2.h"
 
 #include <QComboBox>
 

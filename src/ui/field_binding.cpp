@@ -1,4 +1,4 @@
-#include "editor/field_binding.h"
+#include "ui/field_binding.h"
 
 #include "table/field_tag.h"
 #include "ui/control_list.h"

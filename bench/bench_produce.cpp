@@ -1,0 +1,97 @@
+// Production speed: runs `px316t-cli produce --count 10 --no-wait` against the
+// board emulator at 9600-baud pacing and compares the time per pager with the
+// wire model of one write and one verify: every byte of the write frames, their
+// acknowledgements and the read frames at 10 bits on a 9600-baud line, plus the
+// 300 ms pause after each read frame, during which its reply arrives. The last
+// line reads "ratio R".
+#include "link/board_frame.h"
+#include "link/usb_link.h"
+#include "table/pager_table.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+using namespace px316t;
+
+namespace {
+
+constexpr int Pagers = 10;
+
+double modelSecondsPerPager()
+{
+    long bytes = 0;
+    int readFrames = 0;
+    for (int a = 0; a < PagerTableSize; a += UsbBlockSize) {
+        const int n = std::min(UsbBlockSize, PagerTableSize - a);
+        bytes += n + 17 + WriteAckSize;   // write frame and its acknowledgement
+        bytes += 18;                      // read frame; the reply arrives within the pause
+        ++readFrames;
+    }
+    return bytes * 10.0 / 9600.0 + readFrames * ReadPauseMs / 1000.0;
+}
+
+int run(const QString& program, const QStringList& args, const QProcessEnvironment& env)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(program, args);
+    p.closeWriteChannel();
+    p.waitForFinished(-1);
+    return p.exitCode();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.path());
+
+    QProcess emulator;
+    emulator.setProcessEnvironment(env);
+    emulator.start(QStringLiteral(PX316T_BOARD_EMULATOR), {});
+    QString com;
+    const QRegularExpression ready(QStringLiteral("COM(\\d+) on"));
+    while (com.isEmpty() && emulator.waitForReadyRead(5000)) {
+        while (emulator.canReadLine()) {
+            const auto m = ready.match(QString::fromLocal8Bit(emulator.readLine()));
+            if (m.hasMatch())
+                com = m.captured(1);
+        }
+    }
+    if (com.isEmpty()) {
+        std::fprintf(stderr, "the board emulator did not start\n");
+        return 1;
+    }
+    const QString cli = QStringLiteral(PX316T_CLI);
+    const QString file = dir.filePath(QStringLiteral("bench.tbl"));
+    if (run(cli, {"new", file}, env) != 0)
+        return 1;
+
+    const auto start = std::chrono::steady_clock::now();
+    const int status = run(cli, {"produce", file, "--count", QString::number(Pagers), "--no-wait", "--port", com}, env);
+    const double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    emulator.terminate();
+    emulator.waitForFinished(5000);
+    if (status != 0) {
+        std::fprintf(stderr, "produce failed (status %d)\n", status);
+        return 1;
+    }
+    const double perPager = total / Pagers;
+    const double model = modelSecondsPerPager();
+    std::printf("%d pagers in %.3f s (program start and table saves included)\n", Pagers, total);
+    std::printf("per pager: %.3f s, model %.3f s (one write and one verify at 9600 baud + %d ms per read frame)\n",
+                perPager, model, ReadPauseMs);
+    std::printf("ratio %.3f\n", perPager / model);
+    return 0;
+}

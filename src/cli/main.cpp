@@ -1,0 +1,461 @@
+// px316t-cli: the service tool's command line. It drives the same programming
+// sequence and field rules as the window, without a display: for test
+// stations that program pagers from a script, and for looking into table files.
+#include "cli/cli_faces.h"
+#include "editor/capcode_increase.h"
+#include "editor/field_catalog.h"
+#include "link/board_detection.h"
+#include "link/board_port.h"
+#include "link/link_kind.h"
+#include "link/programming_sequence.h"
+#include "link/qt_link_clock.h"
+#include "link/qt_serial_ports.h"
+#include "link/serial_port_list.h"
+#include "link/usb_link.h"
+#include "registry/cls_registry_access.h"
+#include "table/builtin_tables.h"
+#include "table/table_file.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace px316t::cli {
+namespace {
+
+enum Exit { Ok = 0, Failed = 1, Usage = 2 };
+
+void say(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
+void say(const QString& line) { say(line.toStdString()); }
+
+const char* const MainHelp =
+    "Usage: px316t-cli COMMAND [ARGS]\n"
+    "\n"
+    "The PX316T service tool without a window: reads, writes and verifies pagers\n"
+    "through the programming board and edits table files (*.tbl, 912 bytes).\n"
+    "\n"
+    "Commands:\n"
+    "  ports                          serial ports by COM number; which is the board\n"
+    "  read -o FILE [--port N]        read the pager into a table file\n"
+    "  write FILE [--port N]          write the pager and verify it\n"
+    "  verify FILE [--port N]         compare the pager with a table file\n"
+    "  produce FILE --count N [--port N] [--no-wait]\n"
+    "                                 production run: write, verify, raise capcode 1\n"
+    "  show FILE [--json]             every field by name\n"
+    "  set FILE NAME=VALUE ...        change fields with the window's rules\n"
+    "  diff A B                       fields that differ, then other bytes\n"
+    "  new FILE [--force]             the default image\n"
+    "\n"
+    "COMMAND --help describes one command. Without --port the board is found as\n"
+    "the window finds it. Exit status: 0 success, 1 failed transfer or verify (or\n"
+    "files that differ), 2 bad usage, bad file or refused value.\n";
+
+const std::map<std::string, const char*> CommandHelp = {
+    {"ports", "Usage: px316t-cli ports\n\nLists the serial ports as the program numbers them (COMn and device) and\n"
+              "asks each one whether it is the programming board.\n"},
+    {"read", "Usage: px316t-cli read -o FILE [--port N]\n\nReads the pager's 912 bytes into the table file FILE "
+             "(replaced\natomically). Exit 1 when the read fails; FILE is then not touched.\n"},
+    {"write", "Usage: px316t-cli write FILE [--port N]\n\nWrites the table file FILE into the pager, then verifies "
+              "it. Exit 1 when\nthe write or the verification fails.\n"},
+    {"verify", "Usage: px316t-cli verify FILE [--port N]\n\nCompares the pager with the table file FILE. Exit 1 on a "
+               "difference or a\nfailed read.\n"},
+    {"produce", "Usage: px316t-cli produce FILE --count N [--port N] [--no-wait]\n\n"
+                "Programs N pagers as the programming window does with \"1st Capcode Auto\n"
+                "Increase\": each pager is written and verified, then capcode 1 goes up by\n"
+                "one and FILE is saved (atomically), so FILE always holds the next capcode\n"
+                "to write. Before each next pager it waits for Enter (end of input stops the\n"
+                "run); --no-wait goes straight on. The first failure stops the run without\n"
+                "raising the capcode (exit 1).\n"},
+    {"show", "Usage: px316t-cli show FILE [--json]\n\nPrints every field of the table file as NAME=VALUE, in the "
+             "form the window\nshows it; --json prints one JSON object instead.\n"},
+    {"set", "Usage: px316t-cli set FILE NAME=VALUE ...\n\nChanges fields in order, with the window's rules and "
+            "messages. A refused\nvalue changes nothing (exit 2); otherwise FILE is replaced atomically.\n"
+            "Names: see px316t-cli show, or the README.\n"},
+    {"diff", "Usage: px316t-cli diff A B\n\nPrints the fields that differ (NAME: A-value -> B-value), then the other\n"
+             "differing bytes by address. Exit 0 when equal, 1 when they differ.\n"},
+    {"new", "Usage: px316t-cli new FILE [--force]\n\nWrites the default image to FILE; an existing FILE is kept unless "
+            "--force.\n"},
+};
+
+// ---- arguments ---------------------------------------------------------------
+
+struct Args {
+    QStringList positional;
+    std::map<QString, QString> options;   // --name value, or --flag with an empty value
+    std::optional<QString> error;
+};
+
+Args parseArgs(const QStringList& list, const QStringList& valued, const QStringList& flags)
+{
+    Args a;
+    for (int i = 0; i < list.size(); ++i) {
+        const QString& s = list[i];
+        if (valued.contains(s)) {
+            if (i + 1 >= list.size()) {
+                a.error = s + QStringLiteral(" needs a value");
+                return a;
+            }
+            a.options[s] = list[++i];
+        } else if (flags.contains(s)) {
+            a.options[s] = QString();
+        } else if (s.startsWith(QLatin1String("-")) && s.size() > 1) {
+            a.error = QStringLiteral("unknown option ") + s;
+            return a;
+        } else {
+            a.positional << s;
+        }
+    }
+    return a;
+}
+
+int usage(const std::string& command, const QString& problem)
+{
+    say("px316t-cli " + command + ": " + problem.toStdString());
+    say("Try 'px316t-cli " + command + " --help'.");
+    return Usage;
+}
+
+// ---- table files ---------------------------------------------------------------
+
+std::optional<PagerTable> loadTable(const QString& file)
+{
+    const std::filesystem::path path = file.toStdString();
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size != PagerTableSize && std::filesystem::is_regular_file(path, ec)) {
+        say(file + QStringLiteral(": not a table file (%1 bytes; a table file holds %2)").arg(size).arg(PagerTableSize));
+        return std::nullopt;
+    }
+    std::error_code reason;
+    auto result = readTableFile(path, reason);
+    if (auto* error = std::get_if<TableFileError>(&result)) {
+        say(file + QStringLiteral(": ") + QString::fromStdString(describeTableFileError(*error, reason.message())));
+        return std::nullopt;
+    }
+    const auto& bytes = std::get<std::vector<std::uint8_t>>(result);
+    if (bytes.size() != PagerTableSize) {
+        say(file + QStringLiteral(": not a table file (%1 bytes; a table file holds %2)").arg(bytes.size()).arg(PagerTableSize));
+        return std::nullopt;
+    }
+    PagerTable table{};
+    applyTableFileBytes(table, bytes);
+    return table;
+}
+
+bool saveTable(const QString& file, const PagerTable& table)
+{
+    std::error_code reason;
+    const TableFileError error = writeTableFile(file.toStdString(), table, reason);
+    if (error == TableFileError::None)
+        return true;
+    say(file + QStringLiteral(": ") + QString::fromStdString(describeTableFileError(error, reason.message())));
+    return false;
+}
+
+// ---- the board ---------------------------------------------------------------------
+
+struct Board {
+    QtSerialPorts ports;
+    LinkState state;
+    clsRegistryAccess registry;
+    SilentBoardStatus status;
+    StderrMessages messages;
+    QtLinkClock clock;
+    UsbLink usb{ports, state, registry, status, messages, clock};
+    PagerCommandState command;
+    ProgrammingSequence sequence{BuildLinkKind, &usb, nullptr, messages, command};
+
+    // Finds the board as the window does, or takes COM `port`; false (with
+    // one line said) when there is none.
+    bool connect(const std::optional<QString>& port)
+    {
+        if (port) {
+            bool ok = false;
+            const int n = port->toInt(&ok);
+            if (!ok || n < 1 || n > 255) {
+                say(QStringLiteral("--port needs a COM number from 1 to 255, not ") + *port);
+                return false;
+            }
+            int result = SerialOk;
+            if (!OpenBoardPort(ports, n, &result)) {
+                const std::string why = ports.errorText(n);
+                say(QStringLiteral("COM%1 cannot be opened").arg(n)
+                    + (why.empty() ? QString() : QStringLiteral(": ") + QString::fromStdString(why)));
+                return false;
+            }
+            ports.close(n);
+            state.BoardPort = static_cast<std::int16_t>(n);
+            return true;
+        }
+        BoardDetection detection(LinkKind::USB, ports, state, registry, status, messages, clock);
+        if (detection.FindUsbBoard())
+            return true;
+        if (!detection.permissionProblems().isEmpty())
+            say(detection.permissionProblems());
+        say(QStringLiteral("The Programmed Board is not responding!"));
+        return false;
+    }
+};
+
+std::optional<QString> portOption(const Args& a)
+{
+    const auto it = a.options.find(QStringLiteral("--port"));
+    return it == a.options.end() ? std::nullopt : std::optional<QString>(it->second);
+}
+
+// ---- commands ------------------------------------------------------------------------
+
+int cmdPorts(const Args&)
+{
+    clsRegistryAccess registry;
+    const auto list = readSerialPortList(registry);
+    Board board;
+    BoardDetection detection(LinkKind::USB, board.ports, board.state, board.registry, board.status,
+                             board.messages, board.clock);
+    detection.FindUsbBoard();
+    for (const ListedPort& p : list) {
+        const QString com = p.number ? QStringLiteral("COM%1").arg(*p.number) : QStringLiteral("COM?");
+        const bool isBoard = p.number && *p.number == board.state.BoardPort;
+        std::printf("%-7s %s%s\n", com.toLocal8Bit().constData(), p.name.c_str(),
+                    isBoard ? "  programming board" : "");
+    }
+    if (!detection.permissionProblems().isEmpty())
+        say(detection.permissionProblems());
+    if (board.state.BoardPort < 0)
+        say(QStringLiteral("The Programmed Board is not responding!"));
+    return Ok;
+}
+
+int cmdRead(const Args& a)
+{
+    const auto out = a.options.find(QStringLiteral("-o"));
+    if (out == a.options.end() || !a.positional.isEmpty())
+        return usage("read", QStringLiteral("expected -o FILE"));
+    Board board;
+    if (!board.connect(portOption(a)))
+        return Failed;
+    PagerTable table = makeDefaultPagerTable();
+    TerminalProgress progress;
+    if (!board.sequence.read(table, progress))
+        return Failed;
+    progress.finishLine();
+    return saveTable(out->second, table) ? Ok : Failed;
+}
+
+int cmdWriteOrVerify(const Args& a, bool write)
+{
+    const std::string name = write ? "write" : "verify";
+    if (a.positional.size() != 1)
+        return usage(name, QStringLiteral("expected one table file"));
+    const auto table = loadTable(a.positional[0]);
+    if (!table)
+        return Usage;
+    Board board;
+    if (!board.connect(portOption(a)))
+        return Failed;
+    TerminalProgress progress;
+    const bool ok = write ? board.sequence.writeAndVerify(*table, progress) : board.sequence.verify(*table, progress);
+    return ok ? Ok : Failed;
+}
+
+int cmdProduce(const Args& a)
+{
+    if (a.positional.size() != 1)
+        return usage("produce", QStringLiteral("expected one table file"));
+    const auto countIt = a.options.find(QStringLiteral("--count"));
+    bool countOk = false;
+    const int count = countIt == a.options.end() ? 0 : countIt->second.toInt(&countOk);
+    if (!countOk || count < 1)
+        return usage("produce", QStringLiteral("--count needs a number of pagers of at least 1"));
+    const QString file = a.positional[0];
+    auto table = loadTable(file);
+    if (!table)
+        return Usage;
+    const bool wait = a.options.count(QStringLiteral("--no-wait")) == 0;
+    Board board;
+    if (!board.connect(portOption(a)))
+        return Failed;
+    board.command.AutoIncrease = true;
+    const EditSession session(*table);
+    const bool firstPairLong = session.pairLong[0];
+
+    for (int i = 0; i < count; ++i) {
+        const std::string shown = shownCapcodeText(*table, 0, firstPairLong);
+        if (i > 0 && wait) {
+            std::fprintf(stderr, "Next pager (%d of %d, 1st capcode %s): press Enter ", i + 1, count, shown.c_str());
+            std::string line;
+            if (!std::getline(std::cin, line)) {
+                say(QStringLiteral("\nStopped after %1 pagers.").arg(i));
+                return Ok;
+            }
+        }
+        say(QStringLiteral("Pager %1 of %2: 1st capcode : %3").arg(i + 1).arg(count).arg(QString::fromStdString(shown)));
+        TerminalProgress progress;
+        const ProductionOutcome outcome =
+            board.sequence.producePager(*table, progress, QString::fromStdString(shown), firstPairLong);
+        progress.finishLine();
+        if (outcome == ProductionOutcome::Failed) {
+            say(QStringLiteral("Stopped at pager %1 of %2; the table file keeps capcode %3.")
+                    .arg(i + 1).arg(count).arg(QString::fromStdString(shown)));
+            return Failed;
+        }
+        if (outcome != ProductionOutcome::Raised)
+            return Failed;   // the capcode cannot go higher: the next pager would repeat it
+        if (!saveTable(file, *table))
+            return Failed;
+    }
+    return Ok;
+}
+
+int cmdShow(const Args& a)
+{
+    if (a.positional.size() != 1)
+        return usage("show", QStringLiteral("expected one table file"));
+    auto table = loadTable(a.positional[0]);
+    if (!table)
+        return Usage;
+    const EditSession session(*table);
+    if (a.options.count(QStringLiteral("--json"))) {
+        QJsonObject object;
+        for (const FieldEntry& e : fieldCatalog().entries())
+            object.insert(QString::fromStdString(e.name), QString::fromStdString(e.show(session)));
+        std::fputs(QJsonDocument(object).toJson(QJsonDocument::Indented).constData(), stdout);
+        return Ok;
+    }
+    for (const FieldEntry& e : fieldCatalog().entries())
+        std::printf("%s=%s\n", e.name.c_str(), e.show(session).c_str());
+    return Ok;
+}
+
+int cmdSet(const Args& a)
+{
+    if (a.positional.size() < 2)
+        return usage("set", QStringLiteral("expected a table file and NAME=VALUE"));
+    const QString file = a.positional[0];
+    auto table = loadTable(file);
+    if (!table)
+        return Usage;
+    EditSession session(*table);
+    for (int i = 1; i < a.positional.size(); ++i) {
+        const QString& assignment = a.positional[i];
+        const int eq = assignment.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            return usage("set", QStringLiteral("expected NAME=VALUE, not ") + assignment);
+        const std::string name = assignment.left(eq).trimmed().toStdString();
+        const std::string value = assignment.mid(eq + 1).toStdString();
+        const FieldEntry* entry = fieldCatalog().find(name);
+        if (!entry) {
+            say("unknown field name: " + name);
+            return Usage;
+        }
+        if (!entry->set) {
+            say(name + ": shown only; it follows from other fields");
+            return Usage;
+        }
+        const SetResult result = entry->set(session, value);
+        if (result.outcome != SetOutcome::Changed) {
+            say(name + "=" + value + ": " + result.message);
+            return Usage;
+        }
+    }
+    return saveTable(file, *table) ? Ok : Failed;
+}
+
+int cmdDiff(const Args& a)
+{
+    if (a.positional.size() != 2)
+        return usage("diff", QStringLiteral("expected two table files"));
+    auto left = loadTable(a.positional[0]);
+    auto right = loadTable(a.positional[1]);
+    if (!left || !right)
+        return Usage;
+    const EditSession l(*left);
+    const EditSession r(*right);
+    std::vector<bool> explained(PagerTableSize, false);
+    bool differ = false;
+    for (const FieldEntry& e : fieldCatalog().entries()) {
+        const std::string a1 = e.show(l);
+        const std::string b1 = e.show(r);
+        if (a1 == b1)
+            continue;
+        differ = true;
+        std::printf("%s: %s -> %s\n", e.name.c_str(), a1.c_str(), b1.c_str());
+        for (int address : e.addresses)
+            if (address >= 0 && address < PagerTableSize)
+                explained[address] = true;
+    }
+    for (int i = 0; i < PagerTableSize; ++i) {
+        if ((*left)[i] == (*right)[i])
+            continue;
+        differ = true;
+        if (!explained[i])
+            std::printf("0x%03X: %02X -> %02X\n", i, (*left)[i], (*right)[i]);
+    }
+    return differ ? Failed : Ok;
+}
+
+int cmdNew(const Args& a)
+{
+    if (a.positional.size() != 1)
+        return usage("new", QStringLiteral("expected one table file"));
+    const QString file = a.positional[0];
+    std::error_code ec;
+    if (std::filesystem::exists(file.toStdString(), ec) && !a.options.count(QStringLiteral("--force"))) {
+        say(file + QStringLiteral(": exists; --force replaces it"));
+        return Usage;
+    }
+    return saveTable(file, makeDefaultPagerTable()) ? Ok : Failed;
+}
+
+} // namespace
+} // namespace px316t::cli
+
+int main(int argc, char** argv)
+{
+    using namespace px316t::cli;
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("PX316T"));
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty()) {
+        std::fputs(MainHelp, stderr);
+        return Usage;
+    }
+    const std::string command = args.takeFirst().toStdString();
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(MainHelp, stdout);
+        return Ok;
+    }
+    const auto help = CommandHelp.find(command);
+    if (help == CommandHelp.end()) {
+        say("px316t-cli: unknown command " + command);
+        std::fputs(MainHelp, stderr);
+        return Usage;
+    }
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        std::fputs(help->second, stdout);
+        return Ok;
+    }
+    const QStringList valued = {QStringLiteral("--port"), QStringLiteral("-o"), QStringLiteral("--count")};
+    const QStringList flags = {QStringLiteral("--json"), QStringLiteral("--no-wait"), QStringLiteral("--force")};
+    // NAME=VALUE arguments of set may start with anything but "--".
+    const Args a = parseArgs(args, valued, flags);
+    if (a.error)
+        return usage(command, *a.error);
+    if (command == "ports") return cmdPorts(a);
+    if (command == "read") return cmdRead(a);
+    if (command == "write") return cmdWriteOrVerify(a, true);
+    if (command == "verify") return cmdWriteOrVerify(a, false);
+    if (command == "produce") return cmdProduce(a);
+    if (command == "show") return cmdShow(a);
+    if (command == "set") return cmdSet(a);
+    if (command == "diff") return cmdDiff(a);
+    return cmdNew(a);
+}

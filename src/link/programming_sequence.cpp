@@ -1,0 +1,143 @@
+#include "link/programming_sequence.h"
+
+#include "editor/capcode_increase.h"
+#include "link/parallel_port_link.h"
+#include "link/usb_link.h"
+
+#include <QCoreApplication>
+
+namespace px316t {
+
+namespace {
+
+void startProgress(ProgressView& progress, int maximum, int position, ProgressColor color, const QString& status)
+{
+    progress.setProgressMaximum(maximum);
+    progress.setProgressPosition(position);
+    progress.setProgressColor(color);
+    progress.setStatusText(status);
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+ProgrammingSequence::ProgrammingSequence(LinkKind kind, UsbLink* usb, ParallelPortLink* lpt,
+                                         MessageBoxes& messages, PagerCommandState& state)
+    : kind_(kind), usb_(usb), lpt_(lpt), messages_(messages), state_(state)
+{
+}
+
+bool ProgrammingSequence::noParallelLink()
+{
+    if (lpt_)
+        return false;
+    messages_.message(QStringLiteral("The parallel-port board is not available in this program."),
+                      MessageBoxes::Icon::Warning);
+    state_.TransferFailed = true;
+    return true;
+}
+
+void ProgrammingSequence::busStopAfterLpt()
+{
+    if (kind_ == LinkKind::LPT && lpt_)
+        lpt_->BusStop();
+}
+
+bool ProgrammingSequence::read(PagerTable& table, ProgressView& progress)
+{
+    bool ok = false;
+    if (kind_ == LinkKind::LPT) {
+        if (!noParallelLink()) {
+            state_.TransferFailed = lpt_->lpt_readall(table, 0, PagerTableLast, progress);
+            ok = !state_.TransferFailed;
+        }
+    } else {
+        ok = usbRead(table, progress);
+    }
+    busStopAfterLpt();
+    return ok;
+}
+
+bool ProgrammingSequence::write(const PagerTable& table, ProgressView& progress)
+{
+    if (kind_ == LinkKind::LPT) {
+        if (!noParallelLink())
+            state_.TransferFailed = lpt_->lpt_writeall(table, 0, PagerTableLast, progress);
+    } else {
+        // The link sets up the bar and the status "Writing Now......." itself.
+        state_.TransferFailed = !usb_->UsbWriteRange(table, 0, PagerTableLast, UsbBlockSize, &progress);
+    }
+    busStopAfterLpt();
+    return !state_.TransferFailed;
+}
+
+bool ProgrammingSequence::verify(const PagerTable& table, ProgressView& progress)
+{
+    if (kind_ == LinkKind::LPT) {
+        if (!noParallelLink())
+            state_.TransferFailed = lpt_->lpt_verify(table, 0, PagerTableLast, progress);
+    } else {
+        usbVerify(table, progress);
+    }
+    busStopAfterLpt();
+    return !state_.TransferFailed;
+}
+
+bool ProgrammingSequence::writeAndVerify(const PagerTable& table, ProgressView& progress)
+{
+    return write(table, progress) && verify(table, progress);
+}
+
+ProductionOutcome ProgrammingSequence::producePager(PagerTable& table, ProgressView& progress,
+                                                    const QString& firstCapcodeText, bool firstPairLong)
+{
+    if (!writeAndVerify(table, progress))
+        return ProductionOutcome::Failed;
+    if (!state_.AutoIncrease)
+        return ProductionOutcome::Verified;
+    const CapcodeIncrease increase = increaseCapcode(table, 0, firstCapcodeText.toStdString(), firstPairLong);
+    if (!increase.raised) {
+        messages_.message(QStringLiteral("Capcode 1 > %1 so can not be increase!").arg(increase.value),
+                          MessageBoxes::Icon::Warning);
+        return ProductionOutcome::LimitReached;
+    }
+    return ProductionOutcome::Raised;
+}
+
+// ---- the USB operations ----------------------------------------------------
+
+bool ProgrammingSequence::usbRead(PagerTable& table, ProgressView& progress)
+{
+    const int last = PagerTableLast;
+    startProgress(progress, last - 32, 0, ProgressColor::Purple, QStringLiteral("Reading Now......."));
+    if (!usb_->UsbReadRange(0, last, UsbBlockSize, &progress))
+        return false;   // the link showed its message; the image is unchanged
+    messages_.message(QStringLiteral("Read success!"));
+    const auto& buffer = usb_->ReadBuffer();
+    for (int a = 0; a <= last && a < static_cast<int>(buffer.size()); ++a)
+        table[a] = buffer[a];
+    return true;
+}
+
+bool ProgrammingSequence::usbVerify(const PagerTable& table, ProgressView& progress)
+{
+    const int last = PagerTableLast;
+    startProgress(progress, last - 16, 0, ProgressColor::Purple, QStringLiteral("Verifying Now....."));
+    if (!usb_->UsbReadRange(0, last, UsbBlockSize, &progress)) {
+        state_.TransferFailed = true;
+        return false;
+    }
+    const auto& buffer = usb_->ReadBuffer();
+    for (int a = 0; a <= last; ++a) {
+        if (a >= static_cast<int>(buffer.size()) || table[a] != buffer[a]) {
+            messages_.message(QStringLiteral("Verify Error!"));
+            state_.TransferFailed = true;
+            return false;
+        }
+    }
+    state_.TransferFailed = false;
+    messages_.message(QStringLiteral("Verify Success!"));
+    return true;
+}
+
+} // namespace px316t

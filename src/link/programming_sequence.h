@@ -1,0 +1,72 @@
+#pragma once
+// The programming sequence that the window and the command line both drive:
+// Read, Write, Verify and the production step of "1st Capcode Auto Increase"
+// (write, verify, raise the first capcode), dispatched to the build's board.
+// Progress and messages reach the face through ProgressView and MessageBoxes.
+#include "link/link_kind.h"
+#include "link/message_boxes.h"
+#include "link/progress_view.h"
+#include "table/pager_table.h"
+
+#include <QString>
+
+namespace px316t {
+
+class ParallelPortLink;
+class UsbLink;
+
+enum PagerCommandCode : int { PagerRead = 0, PagerWrite = 1, PagerVerify = 2 };
+
+// Command state kept for the life of the program.
+struct PagerCommandState {
+    int PagerCommand = PagerRead;
+    bool AutoIncrease = false;
+    bool TransferFailed = false;   // the last write or verify failed
+};
+
+enum class ProductionOutcome {
+    Failed,          // the write or the verification failed: the capcode stays
+    Verified,        // written and verified; AutoIncrease is off
+    Raised,          // written, verified, first capcode raised by one
+    LimitReached,    // written and verified, but the first capcode cannot go higher
+};
+
+class ProgrammingSequence {
+public:
+    // `usb` is used by a USB build, `lpt` by an LPT build; either may be null
+    // when the build does not drive that board.
+    ProgrammingSequence(LinkKind kind, UsbLink* usb, ParallelPortLink* lpt, MessageBoxes& messages,
+                        PagerCommandState& state);
+
+    // Reads the whole pager into `table`; true when the read succeeded (the
+    // image was replaced and the face should refresh from it). A failed USB
+    // read leaves the image unchanged.
+    bool read(PagerTable& table, ProgressView& progress);
+    // Writes the whole image; sets TransferFailed.
+    bool write(const PagerTable& table, ProgressView& progress);
+    // Compares the pager with the image; sets TransferFailed.
+    bool verify(const PagerTable& table, ProgressView& progress);
+    // Write, then verify when the write succeeded.
+    bool writeAndVerify(const PagerTable& table, ProgressView& progress);
+
+    // One pager of a production run: write and verify; when both succeeded and
+    // AutoIncrease is on, raise capcode 0 from `firstCapcodeText` (what its
+    // row shows) with the limit of its pair (`firstPairLong`). A failure never
+    // raises the capcode; a capcode at its limit is reported as the window does.
+    ProductionOutcome producePager(PagerTable& table, ProgressView& progress, const QString& firstCapcodeText,
+                                   bool firstPairLong);
+
+private:
+    void busStopAfterLpt();
+    bool noParallelLink();
+    bool usbRead(PagerTable& table, ProgressView& progress);
+    bool usbVerify(const PagerTable& table, ProgressView& progress);
+
+    LinkKind kind_;
+    UsbLink* usb_;
+    ParallelPortLink* lpt_;
+    MessageBoxes& messages_;
+    PagerCommandState& state_;
+};
+
+} // namespace px316t

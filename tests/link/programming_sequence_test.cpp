@@ -1,0 +1,162 @@
+// The programming sequence that both faces drive, against the in-process board
+// on a virtual clock: what reaches the face, what the image becomes, and that a
+// failure never raises the capcode.
+#include "link/programming_sequence.h"
+
+#include "editor/capcode_codec.h"
+#include "editor/capcode_increase.h"
+#include "editor/frame_mask.h"
+#include "link/usb_link.h"
+#include "support/link_fake_board.h"
+#include "support/link_memory_registry.h"
+#include "support/link_recording_views.h"
+#include "support/recording_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace px316t {
+namespace {
+
+using testing::FakeBoardPorts;
+using testing::FakeClock;
+using testing::FakeOp;
+
+constexpr int BoardCom = 3;
+
+// Keeps the status and bar position the face shows when each message appears.
+class MessagesInContext final : public MessageBoxes {
+public:
+    explicit MessagesInContext(const testing::RecordingProgressView& progress) : progress_(progress) {}
+    void message(const QString& text, Icon) override
+    {
+        texts << text;
+        statusAtMessage << progress_.status;
+        maximumAtMessage.push_back(progress_.maximum);
+    }
+    bool askYesNo(const QString&) override { return false; }
+
+    QStringList texts;
+    QStringList statusAtMessage;
+    std::vector<int> maximumAtMessage;
+
+private:
+    const testing::RecordingProgressView& progress_;
+};
+
+class ProgrammingSequenceTest : public ::testing::Test {
+protected:
+    ProgrammingSequenceTest()
+    {
+        registry.backend->setPorts({1, BoardCom});
+        state.BoardPort = BoardCom;
+        state.SerialPortCount = 2;
+        table.fill(0);
+        table[0x3E] = 0xF0;                        // all sixteen capcode slots supported
+        storeCapcode(table, 0, 1234567, false);
+        setCapcodeEnabled(table, 0, true);
+        command.AutoIncrease = true;
+    }
+    BoardResponder& plugBoard(BoardFaults faults = {}) { return ports.addBoard(BoardCom, faults); }
+    QString firstShown() const { return QString::fromStdString(shownCapcodeText(table, 0, false)); }
+
+    FakeClock clock;
+    FakeBoardPorts ports{clock};
+    testing::MemoryRegistry registry;
+    testing::RecordingBoardStatusView status;
+    testing::RecordingProgressView progress;
+    MessagesInContext boxes{progress};
+    LinkState state;
+    PagerCommandState command;
+    PagerTable table{};
+    UsbLink link{ports, state, registry.registry, status, boxes, clock};
+    ProgrammingSequence sequence{LinkKind::USB, &link, nullptr, boxes, command};
+};
+
+TEST_F(ProgrammingSequenceTest, WriteWhoseStartFailsReportsUnderItsOwnStatus)
+{
+    // No board behind COM3: the port cannot be opened.
+    ASSERT_FALSE(sequence.write(table, progress));
+    EXPECT_TRUE(command.TransferFailed);
+    ASSERT_EQ(boxes.texts, QStringList{"Write error!"});
+    EXPECT_EQ(boxes.statusAtMessage, QStringList{"Writing Now......."});
+    EXPECT_EQ(boxes.maximumAtMessage, std::vector<int>{PagerTableLast - 16});
+    EXPECT_EQ(state.BoardPort, -1);
+}
+
+TEST_F(ProgrammingSequenceTest, ProductionStepWritesVerifiesAndRaisesTheFirstCapcode)
+{
+    BoardResponder& board = plugBoard();
+    const PagerTable written = table;
+    ASSERT_EQ(sequence.producePager(table, progress, firstShown(), false), ProductionOutcome::Raised);
+    EXPECT_EQ(boxes.texts, QStringList{"Verify Success!"});
+    EXPECT_TRUE(std::equal(written.begin(), written.end(), board.memory().begin()));
+    EXPECT_EQ(firstShown(), "1234568");
+    EXPECT_EQ(readFrameMask(table), 1u << frameOfCapcode(1234568));
+
+    // The next pager gets the raised capcode.
+    ASSERT_EQ(sequence.producePager(table, progress, firstShown(), false), ProductionOutcome::Raised);
+    PagerTable second{};
+    std::copy_n(board.memory().begin(), PagerTableSize, second.begin());
+    EXPECT_EQ(shownCapcodeText(second, 0, false), "1234568");
+    EXPECT_EQ(firstShown(), "1234569");
+}
+
+TEST_F(ProgrammingSequenceTest, FailedWriteOrVerifyNeverRaisesTheCapcode)
+{
+    const PagerTable before = table;
+    {
+        BoardFaults faults;
+        faults.badAck = true;
+        plugBoard(faults);
+        EXPECT_EQ(sequence.producePager(table, progress, firstShown(), false), ProductionOutcome::Failed);
+        EXPECT_EQ(boxes.texts, QStringList{"Write error!"});
+    }
+    boxes.texts.clear();
+    boxes.statusAtMessage.clear();
+    BoardResponder& board = *ports.board(BoardCom);
+    board.faults().badAck = false;
+    board.faults().unplugAfterFrames = board.framesAnswered() + 8;   // gone after the eight write frames
+    state.BoardPort = BoardCom;
+    EXPECT_EQ(sequence.producePager(table, progress, firstShown(), false), ProductionOutcome::Failed);
+    EXPECT_EQ(boxes.texts, QStringList{"Read error!"});
+    EXPECT_EQ(boxes.statusAtMessage, QStringList{"Verifying Now....."});
+    EXPECT_TRUE(command.TransferFailed);
+    EXPECT_EQ(table, before);
+}
+
+TEST_F(ProgrammingSequenceTest, VerifyFindsADifferenceAndCapcodeAtLimitStays)
+{
+    BoardResponder& board = plugBoard();
+    ASSERT_TRUE(sequence.write(table, progress));
+    board.memory()[500] ^= 0x01;
+    EXPECT_FALSE(sequence.verify(table, progress));
+    EXPECT_EQ(boxes.texts.back(), "Verify Error!");
+
+    storeCapcode(table, 0, 2031614, false);   // one step would reach the reserved gap
+    boxes.texts.clear();
+    const PagerTable before = table;
+    EXPECT_EQ(sequence.producePager(table, progress, firstShown(), false), ProductionOutcome::LimitReached);
+    EXPECT_EQ(boxes.texts, (QStringList{"Verify Success!", "Capcode 1 > 2031615 so can not be increase!"}));
+    EXPECT_EQ(table, before);
+}
+
+TEST_F(ProgrammingSequenceTest, ReadReplacesTheImageOnlyWhenItSucceeds)
+{
+    BoardResponder& board = plugBoard();
+    std::iota(board.memory().begin(), board.memory().begin() + PagerTableSize, 3);
+    const PagerTable before = table;
+    board.faults().badChecksum = true;
+    EXPECT_FALSE(sequence.read(table, progress));
+    EXPECT_EQ(table, before);
+    board.faults().badChecksum = false;
+    boxes.texts.clear();
+    ASSERT_TRUE(sequence.read(table, progress));
+    EXPECT_EQ(boxes.texts, QStringList{"Read success!"});
+    EXPECT_TRUE(std::equal(table.begin(), table.end(), board.memory().begin()));
+    EXPECT_EQ(progress.status, "Reading Now.......");
+}
+
+} // namespace
+} // namespace px316t
