@@ -13,15 +13,8 @@ struct SharedRun {
     CapcodeSequence& sequence;
     RecordStore& record;
     std::atomic<int> unclaimed;   // pagers not yet taken by a board
-    std::mutex sayMutex;
-
-    void say(const std::string& line)
-    {
-        if (!plan.say)
-            return;
-        const std::lock_guard lock(sayMutex);
-        plan.say(line);
-    }
+    std::atomic<int> started{0};
+    std::mutex callbackMutex;
 };
 
 RecordEntry entryFor(const SharedRun& run, const BoardPlan& board, const PagerTable& image,
@@ -47,9 +40,12 @@ void runBoard(SharedRun& run, const BoardPlan& board, BoardReport& report)
             ++run.unclaimed;
             return;
         }
-        if (!first && run.plan.beforeNextPager && !run.plan.beforeNextPager(board.port)) {
-            ++run.unclaimed;
-            return;
+        if (!first && run.plan.beforeNextPager) {
+            const std::lock_guard lock(run.callbackMutex);
+            if (!run.plan.beforeNextPager(board.port)) {
+                ++run.unclaimed;
+                return;
+            }
         }
         auto reservation = run.sequence.reserveNext();
         if (!reservation.ok()) {
@@ -59,7 +55,11 @@ void runBoard(SharedRun& run, const BoardPlan& board, BoardReport& report)
         }
         const std::uint64_t capcode = reservation.value().capcode;
         const PagerTable image = run.plan.imageFor(capcode);
-        run.say(board.port + ": 1st capcode : " + std::to_string(capcode));
+        const int pager = ++run.started;
+        if (run.plan.startingPager) {
+            const std::lock_guard lock(run.callbackMutex);
+            run.plan.startingPager(board.port, pager, capcode);
+        }
         const PagerTransfer transfer = programmer->writeAndVerify(image);
 
         Status recorded = run.record.append(entryFor(run, board, image, RecordOperation::Write, transfer.write));
@@ -77,6 +77,8 @@ void runBoard(SharedRun& run, const BoardPlan& board, BoardReport& report)
             }
         } else {
             ++run.unclaimed;
+            report.failedPager = pager;
+            report.failedCapcode = capcode;
             const Status returned = run.sequence.giveBack(reservation.value());
             const RecordResult failure = transfer.write != RecordResult::Success ? transfer.write : *transfer.verify;
             report.stopReason = board.port + ": " + resultText(failure) + " at capcode " + std::to_string(capcode) +
@@ -92,6 +94,11 @@ void runBoard(SharedRun& run, const BoardPlan& board, BoardReport& report)
             report.stopReason = recorded.message();
             return;
         }
+        if (run.plan.pagerDone) {
+            const std::lock_guard lock(run.callbackMutex);
+            if (!run.plan.pagerDone(board.port, capcode))
+                return;
+        }
     }
 }
 
@@ -100,7 +107,7 @@ void runBoard(SharedRun& run, const BoardPlan& board, BoardReport& report)
 ProductionReport runProduction(const std::vector<BoardPlan>& boards, const ProductionPlan& plan,
                                CapcodeSequence& sequence, RecordStore& record)
 {
-    SharedRun run{plan, sequence, record, {plan.count}, {}};
+    SharedRun run{plan, sequence, record, {plan.count}, {0}, {}};
     ProductionReport report;
     report.boards.resize(boards.size());
     if (boards.size() == 1) {

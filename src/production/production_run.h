@@ -38,16 +38,22 @@ struct ProductionPlan {
     std::string station;
     std::string batch;                              // recorded with each entry; empty when local
     std::function<PagerTable(std::uint64_t)> imageFor;   // the image with that first capcode
+    // The callbacks below come from the boards' threads, one call at a time.
     // Asked before each pager of a board after its first; false stops that board.
     std::function<bool(const std::string& port)> beforeNextPager;
-    // One line for the operator (called from the boards' threads, one at a time).
-    std::function<void(const std::string& line)> say;
+    // A pager (numbered 1.. over the run) is about to be written with `capcode`.
+    std::function<void(const std::string& port, int pager, std::uint64_t capcode)> startingPager;
+    // The pager with `capcode` is written, verified and recorded, and the
+    // capcode marked used; false stops that board.
+    std::function<bool(const std::string& port, std::uint64_t capcode)> pagerDone;
 };
 
 struct BoardReport {
     std::string port;
     int written = 0;
     std::string stopReason;   // empty when the board simply ran out of work
+    int failedPager = 0;      // the pager number of a failed transfer, else 0
+    std::uint64_t failedCapcode = 0;
 };
 
 struct ProductionReport {
