@@ -104,6 +104,12 @@ ProductionOutcome ProgrammingSequence::producePager(PagerTable& table, ProgressV
 {
     if (!writeAndVerify(table, progress))
         return ProductionOutcome::Failed;
+    return raiseFirstCapcode(table, firstCapcodeText, firstPairLong);
+}
+
+ProductionOutcome ProgrammingSequence::raiseFirstCapcode(PagerTable& table, const QString& firstCapcodeText,
+                                                         bool firstPairLong)
+{
     if (!state_.AutoIncrease)
         return ProductionOutcome::Verified;
     const CapcodeIncrease increase = increaseCapcode(table, 0, firstCapcodeText.toStdString(), firstPairLong);

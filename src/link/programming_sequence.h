@@ -65,6 +65,9 @@ public:
 
     ProductionOutcome producePager(PagerTable& table, ProgressView& progress, const QString& firstCapcodeText,
                                    bool firstPairLong);
+    // The second half of producePager, after a verified write: Verified when
+    // AutoIncrease is off, else Raised or LimitReached.
+    ProductionOutcome raiseFirstCapcode(PagerTable& table, const QString& firstCapcodeText, bool firstPairLong);
 
 private:
     TransferFailure linkFailureKind() const;
