@@ -84,7 +84,8 @@ std::optional<SystemTime> parseUtc(std::string_view text)
     }
     const std::chrono::year_month_day date{std::chrono::year(year), std::chrono::month(unsigned(month)),
                                            std::chrono::day(unsigned(day))};
-    if (!date.ok() || hour > 23 || minute > 59 || second > 59)
+    // The clock's nanosecond count ends in 2262: later dates would wrap round.
+    if (!date.ok() || year < 1970 || year > 2200 || hour > 23 || minute > 59 || second > 59)
         return std::nullopt;
     return std::chrono::sys_days(date) + std::chrono::hours(hour) + std::chrono::minutes(minute) +
            std::chrono::seconds(second) + std::chrono::milliseconds(millis);

@@ -15,7 +15,7 @@ std::string isoUtc(SystemTime time);
 std::string compactUtc(SystemTime time);
 // Reads isoUtc()'s form, and the shorter forms a user types for a date:
 // "2026-12-07", "2026-12-07 22:42", "2026-12-07T22:42:16" (all UTC). Nothing for
-// anything else, including impossible dates.
+// anything else, including impossible dates and years outside 1970..2200.
 std::optional<SystemTime> parseUtc(std::string_view text);
 
 } // namespace px316t

@@ -54,7 +54,7 @@ TEST(UtcTime, ReadsTheFormsAUserTypesAndRefusesTheRest)
                        std::chrono::milliseconds(123);
     EXPECT_EQ(parseUtc(isoUtc(exact)), exact);
     for (const char* bad : {"", "yesterday", "2026-02-30", "2026-12-07x", "2026-12-07T25:00", "2026-1-07",
-                            "2026-12-07T22:42:16.1Z"})
+                            "2026-12-07T22:42:16.1Z", "2999-01-01"})
         EXPECT_FALSE(parseUtc(bad)) << bad;
 }
 
