@@ -30,7 +30,7 @@ Outcome<std::unique_ptr<PgConnection>> PgConnection::open(const std::string& con
                           "keepalives_count", "options", "application_name", "dbname", nullptr};
     const char* values[] = {"5", "10000", "5", "2", "3",
                             "-c statement_timeout=15000 -c lock_timeout=10000 "
-                            "-c idle_in_transaction_session_timeout=60000",
+                            "-c idle_in_transaction_session_timeout=60000 -c client_min_messages=warning",
                             "px316t", conninfo.c_str(), nullptr};
     pg_conn* conn = PQconnectdbParams(keys, values, 1);
     if (!conn)

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <mutex>
-#include <thread>
+#include <QThread>
+
+#include <memory>
 
 namespace px316t {
 
@@ -113,11 +115,14 @@ ProductionReport runProduction(const std::vector<BoardPlan>& boards, const Produ
     if (boards.size() == 1) {
         runBoard(run, boards[0], report.boards[0]);
     } else {
-        std::vector<std::thread> threads;
-        for (std::size_t i = 0; i < boards.size(); ++i)
-            threads.emplace_back([&, i] { runBoard(run, boards[i], report.boards[i]); });
+        // Qt threads: a serial port needs the event dispatcher of a QThread.
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (std::size_t i = 0; i < boards.size(); ++i) {
+            threads.emplace_back(QThread::create([&, i] { runBoard(run, boards[i], report.boards[i]); }));
+            threads.back()->start();
+        }
         for (auto& t : threads)
-            t.join();
+            t->wait();
     }
     for (const BoardReport& b : report.boards) {
         report.written += b.written;
