@@ -7,7 +7,8 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev
-  libsqlite3-dev
+  libsqlite3-dev libpq-dev libssl-dev
+  postgresql
   fonts-liberation fonts-dejavu-core
   xvfb xauth
   sigrok-cli

@@ -13,6 +13,11 @@
 #include "link/qt_serial_ports.h"
 #include "link/serial_port_list.h"
 #include "link/usb_link.h"
+#include "production/backup_store.h"
+#include "production/link_transfer.h"
+#include "production/pg_production.h"
+#include "production/production_run.h"
+#include "production/production_services.h"
 #include "registry/cls_registry_access.h"
 #include "table/builtin_tables.h"
 #include "table/table_file.h"
@@ -26,6 +31,8 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -48,8 +55,10 @@ const char* const MainHelp =
     "  read -o FILE [--port N]        read the pager into a table file\n"
     "  write FILE [--port N]          write the pager and verify it\n"
     "  verify FILE [--port N]         compare the pager with a table file\n"
-    "  produce FILE --count N [--port N] [--no-wait]\n"
+    "  produce FILE --count N [--port N ...|--all-boards] [--no-wait] [--batch NAME]\n"
     "                                 production run: write, verify, raise capcode 1\n"
+    "  history [--since DATE] [--csv] [--shared]\n"
+    "                                 the production record of every write and verify\n"
     "  show FILE [--json]             every field by name\n"
     "  set FILE NAME=VALUE ...        change fields with the window's rules\n"
     "  diff A B                       fields that differ, then other bytes\n"
@@ -60,7 +69,13 @@ const char* const MainHelp =
     "  --lpt-simulated FILE, --lpt-vcd FILE (or PX316T_LPT_SIMULATED, PX316T_LPT_VCD)\n"
     "\n"
     "Exit status: 0 success, 1 failed transfer or verify (or\n"
-    "files that differ), 2 bad usage, bad file or refused value.\n";
+    "files that differ), 2 bad usage, bad file or refused value.\n"
+    "\n"
+    "Every read keeps a backup in $XDG_DATA_HOME/px316t/backups; every write and\n"
+    "verify is recorded in $XDG_DATA_HOME/px316t/production.sqlite and, with\n"
+    "--production-db CONNINFO (or $PX316T_PRODUCTION_DB, a PostgreSQL connection\n"
+    "string), in that shared database too. --station NAME (or $PX316T_STATION)\n"
+    "names this station in the record; the host name by default.\n";
 
 const std::map<std::string, const char*> CommandHelp = {
     {"ports", "Usage: px316t-cli ports\n\nLists the serial ports as the program numbers them (COMn and device) and\n"
@@ -71,13 +86,28 @@ const std::map<std::string, const char*> CommandHelp = {
               "it. Exit 1 when\nthe write or the verification fails.\n"},
     {"verify", "Usage: px316t-cli verify FILE [--port N]\n\nCompares the pager with the table file FILE. Exit 1 on a "
                "difference or a\nfailed read.\n"},
-    {"produce", "Usage: px316t-cli produce FILE --count N [--port N] [--no-wait]\n\n"
+    {"produce", "Usage: px316t-cli produce FILE --count N [--port N ...|--all-boards] [--no-wait]\n"
+                "                          [--batch NAME] [--production-db CONNINFO] [--station NAME]\n\n"
                 "Programs N pagers as the programming window does with \"1st Capcode Auto\n"
                 "Increase\": each pager is written and verified, then capcode 1 goes up by\n"
                 "one and FILE is saved (atomically), so FILE always holds the next capcode\n"
                 "to write. Before each next pager it waits for Enter (end of input stops the\n"
                 "run); --no-wait goes straight on. The first failure stops the run without\n"
-                "raising the capcode (exit 1).\n"},
+                "raising the capcode (exit 1).\n\n"
+                "Several --port options, or --all-boards (every port that answers as a\n"
+                "board), drive several boards at once, each on its own thread; N counts the\n"
+                "pagers of all boards. A board that fails stops alone and its capcode goes\n"
+                "to the next pager of another board.\n\n"
+                "With a shared production database the capcodes come from the batch NAME\n"
+                "(--batch, required), shared by every station: the first station creates it\n"
+                "from FILE's capcode 1; the others continue it. Capcodes this station still\n"
+                "held from a run that was cut off are given back (and recorded) at its start.\n"},
+    {"history", "Usage: px316t-cli history [--since DATE] [--csv] [--shared]\n\n"
+                "Lists the production record: every write and verify with its time (UTC),\n"
+                "station, port, capcodes, frequency, result and the image's SHA-256.\n"
+                "--since 2026-12-07 (or 2026-12-07T14:30, UTC) lists only later entries;\n"
+                "--csv prints CSV; --shared lists the shared production database (every\n"
+                "station) instead of this station's record.\n"},
     {"show", "Usage: px316t-cli show FILE [--json]\n\nPrints every field of the table file as NAME=VALUE, in the "
              "form the window\nshows it; --json prints one JSON object instead.\n"},
     {"set", "Usage: px316t-cli set FILE NAME=VALUE ...\n\nChanges fields in order, with the window's rules and "
@@ -94,6 +124,7 @@ const std::map<std::string, const char*> CommandHelp = {
 struct Args {
     QStringList positional;
     std::map<QString, QString> options;   // --name value, or --flag with an empty value
+    std::map<QString, QStringList> all;   // every value of an option given more than once
     std::optional<QString> error;
 };
 
@@ -108,6 +139,7 @@ Args parseArgs(const QStringList& list, const QStringList& valued, const QString
                 return a;
             }
             a.options[s] = list[++i];
+            a.all[s] << a.options[s];
         } else if (flags.contains(s)) {
             a.options[s] = QString();
         } else if (s.startsWith(QLatin1String("-")) && s.size() > 1) {
@@ -166,6 +198,14 @@ bool saveTable(const QString& file, const PagerTable& table)
 
 // ---- the board ---------------------------------------------------------------------
 
+// The parallel-port board's options of an "LPT" build, read once from the
+// command line and the environment.
+LptProgramOptions& lptOptions()
+{
+    static LptProgramOptions options;
+    return options;
+}
+
 struct Board {
     QtSerialPorts ports;
     LinkState state;
@@ -174,50 +214,27 @@ struct Board {
     StderrMessages messages;
     QtLinkClock clock;
     UsbLink usb{ports, state, registry, status, messages, clock};
-    std::unique_ptr<ParallelPortBoard> parallelPort;   // an "LPT" build's board
+    std::string parallelPortError;
+    // The board of an "LPT" build; null in a USB build, or when its options cannot be used.
+    std::unique_ptr<ParallelPortBoard> parallelPort =
+        BuildLinkKind == LinkKind::LPT ? openParallelPortBoard(lptOptions(), messages, clock, parallelPortError)
+                                       : nullptr;
     PagerCommandState command;
-    std::unique_ptr<ProgrammingSequence> sequence;
+    ProgrammingSequence sequence{BuildLinkKind, &usb, parallelPort ? parallelPort->link.get() : nullptr, messages,
+                                 command};
 
-    // Finds the board as the window does, or takes COM `port` (or, in an "LPT"
-    // build, the parallel-port board the options name); false (with one line
-    // said) when there is none.
-    bool connect(const Args& a)
+    // Finds the board as the window does, or takes COM `port`; false (with
+    // one line said) when there is none. An "LPT" build finds its parallel-port
+    // board and ignores `port`.
+    bool connect(const std::optional<QString>& port)
     {
         if (BuildLinkKind == LinkKind::LPT) {
-            if (!openParallelPort(a) || !parallelPort->link->FindLptBoard())
+            if (!parallelPort) {
+                say(parallelPortError);
                 return false;
-            sequence = std::make_unique<ProgrammingSequence>(BuildLinkKind, nullptr, parallelPort->link.get(),
-                                                             messages, command);
-            return true;
+            }
+            return parallelPort->link->FindLptBoard();
         }
-        const auto port = a.options.find(QStringLiteral("--port"));
-        if (!connectUsb(port == a.options.end() ? std::nullopt : std::optional<QString>(port->second)))
-            return false;
-        sequence = std::make_unique<ProgrammingSequence>(BuildLinkKind, &usb, nullptr, messages, command);
-        return true;
-    }
-
-private:
-    bool openParallelPort(const Args& a)
-    {
-        std::vector<std::string> args;
-        for (const char* name : {"--lpt-simulated", "--lpt-vcd"}) {
-            const auto it = a.options.find(QLatin1String(name));
-            if (it != a.options.end())
-                args.insert(args.end(), {name, it->second.toStdString()});
-        }
-        const LptProgramOptions options =
-            parseLptOptions(args, std::getenv("PX316T_LPT_SIMULATED"), std::getenv("PX316T_LPT_VCD"));
-        std::string error = options.error;
-        if (error.empty())
-            parallelPort = openParallelPortBoard(options, messages, clock, error);
-        if (!parallelPort)
-            say(error);
-        return parallelPort != nullptr;
-    }
-
-    bool connectUsb(const std::optional<QString>& port)
-    {
         if (port) {
             bool ok = false;
             const int n = port->toInt(&ok);
@@ -246,6 +263,12 @@ private:
     }
 };
 
+std::optional<QString> portOption(const Args& a)
+{
+    const auto it = a.options.find(QStringLiteral("--port"));
+    return it == a.options.end() ? std::nullopt : std::optional<QString>(it->second);
+}
+
 // ---- commands ------------------------------------------------------------------------
 
 int cmdPorts(const Args&)
@@ -269,19 +292,62 @@ int cmdPorts(const Args&)
     return Ok;
 }
 
+// ---- production data -------------------------------------------------------------
+
+ProductionOptions productionOptions(const Args& a)
+{
+    ProductionOptions options = productionOptionsFromEnvironment();
+    if (const auto it = a.options.find(QStringLiteral("--production-db")); it != a.options.end())
+        options.databaseConninfo = it->second.toStdString();
+    if (const auto it = a.options.find(QStringLiteral("--station")); it != a.options.end())
+        options.station = it->second.toStdString();
+    return options;
+}
+
+// The record and backups of this station; nothing (after one line) when the
+// record cannot be opened, so that no transfer goes unrecorded.
+std::unique_ptr<ProductionServices> openProduction(const Args& a)
+{
+    std::vector<std::string> notices;
+    auto services = ProductionServices::open(productionOptions(a), notices);
+    for (const std::string& notice : notices)
+        say(notice);
+    if (!services.ok()) {
+        say(services.message());
+        return nullptr;
+    }
+    return std::move(services.value());
+}
+
+// A progress view for boards that run side by side: one progress line cannot
+// show several boards.
+class NoProgress final : public ProgressView {
+public:
+    void setProgressMaximum(int) override {}
+    void setProgressPosition(int) override {}
+    void setProgressColor(ProgressColor) override {}
+    void setStatusText(const QString&) override {}
+};
+
+// ---- commands, continued ------------------------------------------------------------
+
 int cmdRead(const Args& a)
 {
     const auto out = a.options.find(QStringLiteral("-o"));
     if (out == a.options.end() || !a.positional.isEmpty())
         return usage("read", QStringLiteral("expected -o FILE"));
     Board board;
-    if (!board.connect(a))
+    if (!board.connect(portOption(a)))
         return Failed;
     PagerTable table = makeDefaultPagerTable();
     TerminalProgress progress;
-    if (!board.sequence->read(table, progress))
+    if (!board.sequence.read(table, progress))
         return Failed;
     progress.finishLine();
+    // The pager as it came; a backup that cannot be written is said once and
+    // does not fail the read.
+    if (auto backup = writeBackup(defaultBackupFolder(), table); !backup.ok())
+        say(backup.message());
     return saveTable(out->second, table) ? Ok : Failed;
 }
 
@@ -293,12 +359,77 @@ int cmdWriteOrVerify(const Args& a, bool write)
     const auto table = loadTable(a.positional[0]);
     if (!table)
         return Usage;
-    Board board;
-    if (!board.connect(a))
+    auto production = openProduction(a);
+    if (!production)
         return Failed;
+    Board board;
+    if (!board.connect(portOption(a)))
+        return Failed;
+    const std::string port = portName(BuildLinkKind, board.state.BoardPort);
     TerminalProgress progress;
-    const bool ok = write ? board.sequence->writeAndVerify(*table, progress) : board.sequence->verify(*table, progress);
+    bool ok = false;
+    Status recorded;
+    if (write) {
+        const PagerTransfer transfer = writeAndVerifyPager(board.sequence, *table, progress);
+        ok = transfer.succeeded();
+        recorded = recordPagerTransfer(*production, *table, transfer, port);
+    } else {
+        ok = board.sequence.verify(*table, progress);
+        recorded = production->recordTransfer(*table, RecordOperation::Verify,
+                                              recordResultOf(board.sequence.lastFailure()), port);
+    }
+    if (!recorded.ok()) {
+        say(recorded.message());
+        return Failed;
+    }
     return ok ? Ok : Failed;
+}
+
+// One board of a production run, made on its own thread.
+class BoardProgrammer final : public PagerProgrammer {
+public:
+    explicit BoardProgrammer(bool terminalProgress)
+    {
+        if (terminalProgress)
+            terminal_ = std::make_unique<TerminalProgress>();
+    }
+    bool connect(int port) { return board_.connect(QString::number(port)); }
+    PagerTransfer writeAndVerify(const PagerTable& image) override
+    {
+        const PagerTransfer transfer =
+            writeAndVerifyPager(board_.sequence, image, terminal_ ? static_cast<ProgressView&>(*terminal_) : none_);
+        if (terminal_)
+            terminal_->finishLine();
+        return transfer;
+    }
+
+private:
+    Board board_;
+    std::unique_ptr<TerminalProgress> terminal_;
+    NoProgress none_;
+};
+
+// The COM numbers of --port options; nothing (after one line) for a bad one.
+std::optional<std::vector<int>> portNumbers(const Args& a)
+{
+    std::vector<int> ports;
+    const auto it = a.all.find(QStringLiteral("--port"));
+    if (it == a.all.end())
+        return ports;
+    for (const QString& text : it->second) {
+        bool ok = false;
+        const int n = text.toInt(&ok);
+        if (!ok || n < 1 || n > 255) {
+            say(QStringLiteral("--port needs a COM number from 1 to 255, not ") + text);
+            return std::nullopt;
+        }
+        if (std::find(ports.begin(), ports.end(), n) != ports.end()) {
+            say(QStringLiteral("COM%1 is named twice").arg(n));
+            return std::nullopt;
+        }
+        ports.push_back(n);
+    }
+    return ports;
 }
 
 int cmdProduce(const Args& a)
@@ -310,43 +441,186 @@ int cmdProduce(const Args& a)
     const int count = countIt == a.options.end() ? 0 : countIt->second.toInt(&countOk);
     if (!countOk || count < 1)
         return usage("produce", QStringLiteral("--count needs a number of pagers of at least 1"));
-    const QString file = a.positional[0];
-    auto table = loadTable(file);
-    if (!table)
+    const bool allBoards = a.options.count(QStringLiteral("--all-boards")) != 0;
+    auto ports = portNumbers(a);
+    if (!ports)
         return Usage;
+    if (allBoards && !ports->empty())
+        return usage("produce", QStringLiteral("--all-boards and --port exclude each other"));
+    const QString file = a.positional[0];
+    const auto loaded = loadTable(file);
+    if (!loaded)
+        return Usage;
+    const PagerTable base = *loaded;
     const bool wait = a.options.count(QStringLiteral("--no-wait")) == 0;
-    Board board;
-    if (!board.connect(a))
+    const bool firstPairLong = pairsLongInImage(base)[0];
+    const auto first = firstCapcodeOfRun(base, firstPairLong);
+    if (!first) {
+        say("Capcode 1 (" + shownCapcodeText(base, 0, firstPairLong) + ") is not a capcode that can be raised.");
         return Failed;
-    board.command.AutoIncrease = true;
-    const EditSession session(*table);
-    const bool firstPairLong = session.pairLong[0];
+    }
 
-    for (int i = 0; i < count; ++i) {
-        const std::string shown = shownCapcodeText(*table, 0, firstPairLong);
-        if (i > 0 && wait) {
-            std::fprintf(stderr, "Next pager (%d of %d, 1st capcode %s): press Enter ", i + 1, count, shown.c_str());
+    auto production = openProduction(a);
+    if (!production)
+        return Failed;
+    const auto batchIt = a.options.find(QStringLiteral("--batch"));
+    const std::string batch = batchIt == a.options.end() ? std::string() : batchIt->second.toStdString();
+    if (production->shared() && batch.empty())
+        return usage("produce", QStringLiteral("a shared production database needs --batch NAME"));
+
+    // The boards: those named, every one that answers, or the one the window would find.
+    if (ports->empty()) {
+        Board probe;
+        if (allBoards) {
+            BoardDetection detection(LinkKind::USB, probe.ports, probe.state, probe.registry, probe.status,
+                                     probe.messages, probe.clock);
+            *ports = detection.FindAllUsbBoards();
+            if (!detection.permissionProblems().isEmpty())
+                say(detection.permissionProblems());
+            if (ports->empty()) {
+                say(QStringLiteral("The Programmed Board is not responding!"));
+                return Failed;
+            }
+        } else {
+            if (!probe.connect(std::nullopt))
+                return Failed;
+            ports->push_back(probe.state.BoardPort);
+        }
+    }
+    const bool several = ports->size() > 1;
+
+    std::vector<std::string> notices;
+    auto opened = production->openSequence(*first, lastCapcodeOfRun(*first, firstPairLong), batch, notices);
+    for (const std::string& notice : notices)
+        say(notice);
+    if (!opened.ok()) {
+        say(opened.message());
+        return Failed;
+    }
+    CapcodeSequence& sequence = *opened.value();
+
+    auto shown = [&](std::uint64_t capcode) {
+        return shownCapcodeText(imageWithFirstCapcode(base, capcode, firstPairLong), 0, firstPairLong);
+    };
+    auto prefix = [several](const std::string& port) { return several ? port + ": " : std::string(); };
+    int done = 0;
+    bool stoppedByOperator = false;
+    bool saveFailed = false;
+    bool limitReached = false;
+
+    ProductionPlan plan;
+    plan.count = count;
+    plan.station = production->station();
+    plan.batch = batch;
+    plan.imageFor = [&](std::uint64_t capcode) { return imageWithFirstCapcode(base, capcode, firstPairLong); };
+    if (wait) {
+        plan.beforeNextPager = [&](const std::string& port) {
+            const auto next = sequence.peekNext();
+            std::fprintf(stderr, "%sNext pager (%d of %d, 1st capcode %s): press Enter ", prefix(port).c_str(),
+                         done + 1, count, next ? shown(*next).c_str() : "?");
             std::string line;
             if (!std::getline(std::cin, line)) {
-                say(QStringLiteral("\nStopped after %1 pagers.").arg(i));
-                return Ok;
+                stoppedByOperator = true;
+                return false;
             }
-        }
-        say(QStringLiteral("Pager %1 of %2: 1st capcode : %3").arg(i + 1).arg(count).arg(QString::fromStdString(shown)));
-        TerminalProgress progress;
-        const ProductionOutcome outcome =
-            board.sequence->producePager(*table, progress, QString::fromStdString(shown), firstPairLong);
-        progress.finishLine();
-        if (outcome == ProductionOutcome::Failed) {
-            say(QStringLiteral("Stopped at pager %1 of %2; the table file keeps capcode %3.")
-                    .arg(i + 1).arg(count).arg(QString::fromStdString(shown)));
-            return Failed;
-        }
-        if (outcome != ProductionOutcome::Raised)
-            return Failed;   // the capcode cannot go higher: the next pager would repeat it
-        if (!saveTable(file, *table))
-            return Failed;
+            return true;
+        };
     }
+    plan.startingPager = [&](const std::string& port, int pager, std::uint64_t capcode) {
+        say(prefix(port) + "Pager " + std::to_string(pager) + " of " + std::to_string(count) +
+            ": 1st capcode : " + shown(capcode));
+    };
+    plan.pagerDone = [&](const std::string&, std::uint64_t) {
+        ++done;
+        const auto next = sequence.peekNext();
+        if (!next) {
+            // The capcode cannot go higher: the next pager would repeat it.
+            if (!limitReached && !production->shared())
+                say(capcodeLimitMessage(lastCapcodeOfRun(*first, firstPairLong)));
+            limitReached = true;
+            return false;
+        }
+        // FILE always holds the next capcode to write.
+        if (!saveTable(file, imageWithFirstCapcode(base, *next, firstPairLong))) {
+            saveFailed = true;
+            return false;
+        }
+        return true;
+    };
+
+    std::vector<BoardPlan> boards;
+    for (int port : *ports) {
+        boards.push_back({portName(BuildLinkKind, port), [port, several]() -> std::unique_ptr<PagerProgrammer> {
+                              auto programmer = std::make_unique<BoardProgrammer>(!several);
+                              if (!programmer->connect(port))
+                                  return nullptr;
+                              return programmer;
+                          }});
+    }
+    const ProductionReport report = runProduction(boards, plan, sequence, production->record());
+
+    bool failed = saveFailed || limitReached;
+    for (const BoardReport& b : report.boards) {
+        if (b.failedPager) {
+            failed = true;
+            say(prefix(b.port) +
+                QStringLiteral("Stopped at pager %1 of %2; the table file keeps capcode %3.")
+                    .arg(b.failedPager)
+                    .arg(count)
+                    .arg(QString::fromStdString(shown(b.failedCapcode)))
+                    .toStdString());
+        } else if (!b.stopReason.empty() && !(limitReached && b.stopReason.starts_with("Capcode 1 >"))) {
+            failed = true;
+            say(prefix(b.port) + b.stopReason);
+        }
+    }
+    if (stoppedByOperator)
+        say(QStringLiteral("\nStopped after %1 pagers.").arg(done));
+    if (several)
+        say(QStringLiteral("%1 pagers written on %2 boards.").arg(report.written).arg(boards.size()));
+    return failed ? Failed : Ok;
+}
+
+int cmdHistory(const Args& a)
+{
+    if (!a.positional.isEmpty())
+        return usage("history", QStringLiteral("takes no file"));
+    std::optional<SystemTime> since;
+    if (const auto it = a.options.find(QStringLiteral("--since")); it != a.options.end()) {
+        since = parseUtc(it->second.trimmed().toStdString());
+        if (!since)
+            return usage("history", QStringLiteral("--since needs a UTC date such as 2026-12-07 or 2026-12-07T14:30, not ")
+                                        + it->second);
+    }
+    Outcome<std::vector<RecordEntry>> entries = std::vector<RecordEntry>{};
+    if (a.options.count(QStringLiteral("--shared"))) {
+        const ProductionOptions options = productionOptions(a);
+        if (options.databaseConninfo.empty())
+            return usage("history", QStringLiteral("--shared needs --production-db or PX316T_PRODUCTION_DB"));
+        auto shared = PgRecordStore::open(options.databaseConninfo);
+        if (!shared.ok()) {
+            say(shared.message());
+            return Failed;
+        }
+        entries = shared.value()->list(since);
+    } else {
+        std::string notice;
+        auto local = SqliteRecordStore::open(SqliteRecordStore::defaultPath(), &notice);
+        if (!notice.empty())
+            say(notice);
+        if (!local.ok()) {
+            say(local.message());
+            return Failed;
+        }
+        entries = local.value()->list(since);
+    }
+    if (!entries.ok()) {
+        say(entries.message());
+        return Failed;
+    }
+    const std::string text = a.options.count(QStringLiteral("--csv")) ? formatRecordCsv(entries.value())
+                                                                       : formatRecordTable(entries.value());
+    std::fputs(text.c_str(), stdout);
     return Ok;
 }
 
@@ -478,18 +752,30 @@ int main(int argc, char** argv)
         std::fputs(help->second, stdout);
         return Ok;
     }
-    const QStringList valued = {QStringLiteral("--port"), QStringLiteral("-o"), QStringLiteral("--count"),
-                                QStringLiteral("--lpt-simulated"), QStringLiteral("--lpt-vcd")};
-    const QStringList flags = {QStringLiteral("--json"), QStringLiteral("--no-wait"), QStringLiteral("--force")};
+    const QStringList valued = {QStringLiteral("--port"),  QStringLiteral("-o"),
+                                QStringLiteral("--count"), QStringLiteral("--batch"),
+                                QStringLiteral("--since"), QStringLiteral("--production-db"),
+                                QStringLiteral("--station"), QStringLiteral("--lpt-simulated"),
+                                QStringLiteral("--lpt-vcd")};
+    const QStringList flags = {QStringLiteral("--json"), QStringLiteral("--no-wait"), QStringLiteral("--force"),
+                               QStringLiteral("--all-boards"), QStringLiteral("--csv"), QStringLiteral("--shared")};
     // NAME=VALUE arguments of set may start with anything but "--".
     const Args a = parseArgs(args, valued, flags);
     if (a.error)
         return usage(command, *a.error);
+    std::vector<std::string> lptArgs;
+    for (const char* name : {"--lpt-simulated", "--lpt-vcd"})
+        if (const auto it = a.options.find(QLatin1String(name)); it != a.options.end())
+            lptArgs.insert(lptArgs.end(), {name, it->second.toStdString()});
+    lptOptions() = px316t::parseLptOptions(lptArgs, std::getenv("PX316T_LPT_SIMULATED"), std::getenv("PX316T_LPT_VCD"));
+    if (!lptOptions().error.empty())
+        return usage(command, QString::fromStdString(lptOptions().error));
     if (command == "ports") return cmdPorts(a);
     if (command == "read") return cmdRead(a);
     if (command == "write") return cmdWriteOrVerify(a, true);
     if (command == "verify") return cmdWriteOrVerify(a, false);
     if (command == "produce") return cmdProduce(a);
+    if (command == "history") return cmdHistory(a);
     if (command == "show") return cmdShow(a);
     if (command == "set") return cmdSet(a);
     if (command == "diff") return cmdDiff(a);

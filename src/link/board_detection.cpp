@@ -61,6 +61,36 @@ bool BoardDetection::queryBoard(int port)
     return std::equal(head.begin(), head.end(), reply.begin());
 }
 
+std::vector<int> BoardDetection::FindAllUsbBoards()
+{
+    clock_.letEventsRun();
+    permissionProblems_.clear();
+    std::vector<int> found;
+    for (const ListedPort& entry : readSerialPortList(registry_)) {
+        if (!entry.number)
+            continue;
+        const int port = *entry.number;
+        int openResult = SerialOk;
+        if (!OpenBoardPort(ports_, port, &openResult)) {
+            if (openResult == SerialPermissionDenied) {
+                if (!permissionProblems_.isEmpty())
+                    permissionProblems_ += QLatin1Char('\n');
+                permissionProblems_ += QString::fromStdString(ports_.errorText(port));
+            }
+            continue;
+        }
+        if (queryBoard(port)) {
+            state_.BoardPort = static_cast<std::int16_t>(port);
+            InitUsbBoard();
+            found.push_back(port);
+        }
+        ports_.close(port);
+    }
+    if (!found.empty())
+        state_.BoardPort = static_cast<std::int16_t>(found.front());
+    return found;
+}
+
 bool BoardDetection::FindUsbBoard()
 {
     if (state_.StartupProbe)

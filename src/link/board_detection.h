@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <vector>
 
 namespace px316t {
 
@@ -36,6 +37,10 @@ public:
 
     bool BoardPresent();
     bool FindUsbBoard();
+    // Every port that answers as a programming board (each is set up as
+    // FindUsbBoard sets up the one it finds), in COM order; BoardPort is left
+    // at the first.
+    std::vector<int> FindAllUsbBoards();
     void InitUsbBoard();
     void Timer1_Timer();
 

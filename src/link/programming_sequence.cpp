@@ -43,6 +43,13 @@ void ProgrammingSequence::busStopAfterLpt()
         lpt_->BusStop();
 }
 
+TransferFailure ProgrammingSequence::linkFailureKind() const
+{
+    if (kind_ != LinkKind::LPT && usb_ && usb_->LostBoardInLastTransfer())
+        return TransferFailure::BoardLost;
+    return TransferFailure::NoAnswer;
+}
+
 bool ProgrammingSequence::read(PagerTable& table, ProgressView& progress)
 {
     bool ok = false;
@@ -55,6 +62,7 @@ bool ProgrammingSequence::read(PagerTable& table, ProgressView& progress)
         ok = usbRead(table, progress);
     }
     busStopAfterLpt();
+    lastFailure_ = ok ? TransferFailure::None : linkFailureKind();
     return ok;
 }
 
@@ -68,14 +76,17 @@ bool ProgrammingSequence::write(const PagerTable& table, ProgressView& progress)
         state_.TransferFailed = !usb_->UsbWriteRange(table, 0, PagerTableLast, UsbBlockSize, &progress);
     }
     busStopAfterLpt();
+    lastFailure_ = state_.TransferFailed ? linkFailureKind() : TransferFailure::None;
     return !state_.TransferFailed;
 }
 
 bool ProgrammingSequence::verify(const PagerTable& table, ProgressView& progress)
 {
     if (kind_ == LinkKind::LPT) {
+        // The parallel-port verify compares as it reads: a failure is a difference.
         if (!noParallelLink())
             state_.TransferFailed = lpt_->lpt_verify(table, 0, PagerTableLast, progress);
+        lastFailure_ = state_.TransferFailed ? TransferFailure::VerifyMismatch : TransferFailure::None;
     } else {
         usbVerify(table, progress);
     }
@@ -93,6 +104,12 @@ ProductionOutcome ProgrammingSequence::producePager(PagerTable& table, ProgressV
 {
     if (!writeAndVerify(table, progress))
         return ProductionOutcome::Failed;
+    return raiseFirstCapcode(table, firstCapcodeText, firstPairLong);
+}
+
+ProductionOutcome ProgrammingSequence::raiseFirstCapcode(PagerTable& table, const QString& firstCapcodeText,
+                                                         bool firstPairLong)
+{
     if (!state_.AutoIncrease)
         return ProductionOutcome::Verified;
     const CapcodeIncrease increase = increaseCapcode(table, 0, firstCapcodeText.toStdString(), firstPairLong);
@@ -125,6 +142,7 @@ bool ProgrammingSequence::usbVerify(const PagerTable& table, ProgressView& progr
     startProgress(progress, last - 16, 0, ProgressColor::Purple, QStringLiteral("Verifying Now....."));
     if (!usb_->UsbReadRange(0, last, UsbBlockSize, &progress)) {
         state_.TransferFailed = true;
+        lastFailure_ = linkFailureKind();
         return false;
     }
     const auto& buffer = usb_->ReadBuffer();
@@ -132,10 +150,12 @@ bool ProgrammingSequence::usbVerify(const PagerTable& table, ProgressView& progr
         if (a >= static_cast<int>(buffer.size()) || table[a] != buffer[a]) {
             messages_.message(QStringLiteral("Verify Error!"));
             state_.TransferFailed = true;
+            lastFailure_ = TransferFailure::VerifyMismatch;
             return false;
         }
     }
     state_.TransferFailed = false;
+    lastFailure_ = TransferFailure::None;
     messages_.message(QStringLiteral("Verify Success!"));
     return true;
 }

@@ -31,6 +31,14 @@ enum class ProductionOutcome {
     LimitReached,    // written and verified, but the first capcode cannot go higher
 };
 
+// Why the last write, read or verify failed.
+enum class TransferFailure {
+    None,
+    VerifyMismatch,   // the pager answered, but its memory differs from the image
+    BoardLost,        // the board's port failed or vanished
+    NoAnswer,         // no reply in time, or a wrong one
+};
+
 class ProgrammingSequence {
 public:
     // `usb` is used by a USB build, `lpt` by an LPT build; either may be null
@@ -53,10 +61,16 @@ public:
     // AutoIncrease is on, raise capcode 0 from `firstCapcodeText` (what its
     // row shows) with the limit of its pair (`firstPairLong`). A failure never
     // raises the capcode; a capcode at its limit is reported as the window does.
+    TransferFailure lastFailure() const { return lastFailure_; }
+
     ProductionOutcome producePager(PagerTable& table, ProgressView& progress, const QString& firstCapcodeText,
                                    bool firstPairLong);
+    // The second half of producePager, after a verified write: Verified when
+    // AutoIncrease is off, else Raised or LimitReached.
+    ProductionOutcome raiseFirstCapcode(PagerTable& table, const QString& firstCapcodeText, bool firstPairLong);
 
 private:
+    TransferFailure linkFailureKind() const;
     void busStopAfterLpt();
     bool noParallelLink();
     bool usbRead(PagerTable& table, ProgressView& progress);
@@ -67,6 +81,7 @@ private:
     ParallelPortLink* lpt_;
     MessageBoxes& messages_;
     PagerCommandState& state_;
+    TransferFailure lastFailure_ = TransferFailure::None;
 };
 
 } // namespace px316t

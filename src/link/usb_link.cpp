@@ -45,6 +45,7 @@ void UsbLink::MarkBoardLost(TransferKind kind)
 
 bool UsbLink::linkFailure(TransferKind kind, int port)
 {
+    lostBoard_ = true;
     closeIfOpen(port);
     // A timer tick during the transfer may have replaced BoardPort already.
     if (state_.BoardPort >= 0 && state_.BoardPort != port)
@@ -66,6 +67,7 @@ bool UsbLink::protocolFailure(const QString& message, int port)
 bool UsbLink::UsbWriteRange(const PagerTable& table, int first, int last, int blockSize,
                             ProgressView* progress)
 {
+    lostBoard_ = false;
     // Arguments that would read past the table or never end are refused
     // before the port is touched.
     if (blockSize < 1 || blockSize > WriteFrameMaxData || first < 0 || last < 0
@@ -123,6 +125,7 @@ bool UsbLink::UsbWriteRange(const PagerTable& table, int first, int last, int bl
 
 bool UsbLink::UsbReadRange(int first, int last, int blockSize, ProgressView* progress)
 {
+    lostBoard_ = false;
     if (blockSize < 1 || blockSize > ReadFrameMaxCount || first < 0 || last < 0 || last > MaxAddress) {
         boxes_.message(ReadErrorText);
         return false;

@@ -50,6 +50,10 @@ public:
     // transfer's error message.
     void MarkBoardLost(TransferKind kind);
 
+    // Whether the last range transfer ended with the board lost (the port
+    // failed or vanished), rather than with a missing or wrong reply.
+    bool LostBoardInLastTransfer() const { return lostBoard_; }
+
 private:
     bool startTransfer(int port);
     bool linkFailure(TransferKind kind, int port);
@@ -63,6 +67,7 @@ private:
     MessageBoxes& boxes_;
     LinkClock& clock_;
     std::vector<std::uint8_t> readBuffer_;
+    bool lostBoard_ = false;
 };
 
 } // namespace px316t

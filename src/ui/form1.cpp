@@ -9,6 +9,7 @@
 #include "link/qt_link_clock.h"
 #include "link/qt_serial_ports.h"
 #include "link/usb_link.h"
+#include "production/link_transfer.h"
 #include "registry/cls_registry_access.h"
 #include "table/builtin_tables.h"
 #include "table/table_file.h"
@@ -18,6 +19,7 @@
 #include "ui/hand_cursor.h"
 #include "ui/password_field.h"
 #include "ui/prompts_panel.h"
+#include "ui/production_record_dialog.h"
 #include "ui/qt_dialogs.h"
 #include "ui/tab_background.h"
 #include "ui/twips.h"
@@ -80,6 +82,7 @@ Form1::Form1(Form1Services services)
         ownFileDialogs_ = std::make_unique<QtFileDialogs>(this);
     messages_ = services.messages ? services.messages : ownMessages_.get();
     fileDialogs_ = services.fileDialogs ? services.fileDialogs : ownFileDialogs_.get();
+    productionOptions_ = services.production ? *services.production : productionOptionsFromEnvironment();
 
     context_ = std::make_unique<EditorContext>(EditorContext{
         PagerTable_, *messages_, flags_, arrays_, nullptr, [this] { init_ctl(); },
@@ -121,6 +124,9 @@ void Form1::buildMenus()
     mnudash->setText(QStringLiteral("-"));
     factory.registerWithoutGeometry(mnudash, QStringLiteral("mnudash"));
     mnuExit = item(mnuFile, QStringLiteral("mnuExit"), QStringLiteral("Exit"), QKeySequence(QStringLiteral("Ctrl+E")));
+    // Not one of the window's own controls: kept out of the control list.
+    mnuProductionRecord = new QAction(QStringLiteral("Production Record..."), this);
+    mnuFile->insertAction(mnudash, mnuProductionRecord);
 
     mnuPager = menuBar()->addMenu(QStringLiteral("Pager"));
     factory.registerWithoutGeometry(mnuPager->menuAction(), QStringLiteral("mnuPager"));
@@ -139,6 +145,7 @@ void Form1::buildMenus()
     connect(mnuEB, &QAction::triggered, this, [this] { mnuEB_Click(); });
     connect(mnuEB1, &QAction::triggered, this, [this] { mnuEB1_Click(); });
     connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
+    connect(mnuProductionRecord, &QAction::triggered, this, [this] { mnuProductionRecord_Click(); });
 }
 
 void Form1::buildWindow()
@@ -546,13 +553,68 @@ void Form1::runPagerCommand(int command)
         flags_.EntryRejected = false;
         return;
     }
-    Form2 window(ProgrammingContext{linkKind_, PagerTable_, commandState_, *messages_, *capcodes_,
-                                    usbLink_.get(), parallelPort_, [this] { return inModifyMode(); },
-                                    [this] { refreshFromImage(); }},
-                 this);
+    ProgrammingContext context{linkKind_, PagerTable_, commandState_, *messages_, *capcodes_,
+                               usbLink_.get(), parallelPort_, [this] { return inModifyMode(); },
+                               [this] { refreshFromImage(); }, {}, {}, {}, {}};
+    context.currentPort = [this] { return portName(linkKind_, linkState_.BoardPort); };
+    context.afterRead = [this](const PagerTable& image) {
+        if (ProductionServices* services = production())
+            if (auto backup = services->backupRead(image); !backup.ok())
+                messages_->message(QString::fromStdString(backup.message()), MessageBoxes::Icon::Warning);
+    };
+    auto reportRecord = [this](const Status& recorded) {
+        if (!recorded.ok())
+            messages_->message(QString::fromStdString(recorded.message()), MessageBoxes::Icon::Warning);
+    };
+    context.afterWrite = [this, reportRecord](const PagerTable& image, const PagerTransfer& transfer,
+                                              const std::string& port) {
+        if (ProductionServices* services = production())
+            reportRecord(recordPagerTransfer(*services, image, transfer, port));
+    };
+    context.afterVerify = [this, reportRecord](const PagerTable& image, RecordResult result, const std::string& port) {
+        if (ProductionServices* services = production())
+            reportRecord(services->recordTransfer(image, RecordOperation::Verify, result, port));
+    };
+    Form2 window(std::move(context), this);
     if (onProgrammingWindow)
         onProgrammingWindow(window);
     window.exec();
+}
+
+ProductionServices* Form1::production()
+{
+    if (production_)
+        return production_.get();
+    std::vector<std::string> notices;
+    auto opened = ProductionServices::open(productionOptions_, notices);
+    for (const std::string& notice : notices)
+        messages_->message(QString::fromStdString(notice), MessageBoxes::Icon::Warning);
+    if (!opened.ok()) {
+        // Said once; the window goes on without backups and record.
+        if (!productionFailureShown_)
+            messages_->message(QString::fromStdString(opened.message()), MessageBoxes::Icon::Warning);
+        productionFailureShown_ = true;
+        return nullptr;
+    }
+    production_ = std::move(opened.value());
+    return production_.get();
+}
+
+void Form1::mnuProductionRecord_Click()
+{
+    ProductionServices* services = production();
+    if (!services)
+        return;
+    auto entries = services->localRecord().list(std::nullopt);
+    if (!entries.ok()) {
+        messages_->message(QString::fromStdString(entries.message()), MessageBoxes::Icon::Warning);
+        return;
+    }
+    ProductionRecordDialog dialog(entries.value(), this);
+    if (onProductionRecordWindow)
+        onProductionRecordWindow(dialog);
+    else
+        dialog.exec();
 }
 
 void Form1::mnuEntire_Click() { runPagerCommand(PagerRead); }

@@ -6,6 +6,7 @@
 #include "ui/form2.h"
 #include "link/link_kind.h"
 #include "link/link_state.h"
+#include "production/production_services.h"
 #include "table/pager_table.h"
 #include "ui/control_list.h"
 
@@ -13,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -53,6 +55,9 @@ struct Form1Services {
     // The parallel-port board of an "LPT" build: its probe and its operations.
     std::function<bool()> findLptBoard;
     ParallelPortLink* parallelPort = nullptr;
+    // Backups of read pagers and the production record; nothing: the user's
+    // data folder and the shared database named by the environment.
+    std::optional<ProductionOptions> production;
 };
 
 class Form1 : public QMainWindow, public BoardStatusView {
@@ -76,6 +81,13 @@ public:
     void mnuEB_Click();
     void mnuEB1_Click();
     void mnuAbout_Click();
+    // File > Production Record...: the station's record as a read-only table.
+    void mnuProductionRecord_Click();
+    // The backups and the record, opened on first use; nothing when they
+    // cannot be opened (said once).
+    ProductionServices* production();
+    // Shows the production record; tests look at it instead of running it.
+    std::function<void(QDialog&)> onProductionRecordWindow;
     void mnuExit_Click();
     void EMoptCode_Click();
     void EMoptStatus_Click();
@@ -139,6 +151,7 @@ public:
     QAction* mnuEB = nullptr;
     QAction* mnuEB1 = nullptr;
     QAction* mnuAbout = nullptr;
+    QAction* mnuProductionRecord = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -173,6 +186,9 @@ private:
     ParallelPortLink* parallelPort_ = nullptr;
     std::unique_ptr<SerialPorts> serialPorts_;
     std::unique_ptr<UsbLink> usbLink_;
+    ProductionOptions productionOptions_;
+    std::unique_ptr<ProductionServices> production_;
+    bool productionFailureShown_ = false;
     std::unique_ptr<BoardDetection> detection_;
     LinkState linkState_;
     PagerCommandState commandState_;

@@ -1,5 +1,7 @@
 #include "ui/form2.h"
 
+#include "production/link_transfer.h"
+
 #include "ui/capcode_list.h"
 #include "ui/dialogs.h"
 #include "ui/twips.h"
@@ -141,13 +143,20 @@ void Form2::Form_Activate()
     switch (ctx_.state.PagerCommand) {
     case PagerRead: {
         const BusyScope busy(busy_);
-        if (sequence_.read(ctx_.table, *this) && ctx_.refreshAfterRead)
-            ctx_.refreshAfterRead();
+        if (sequence_.read(ctx_.table, *this)) {
+            if (ctx_.afterRead)
+                ctx_.afterRead(ctx_.table);
+            if (ctx_.refreshAfterRead)
+                ctx_.refreshAfterRead();
+        }
         break;
     }
     case PagerVerify: {
         const BusyScope busy(busy_);
+        const std::string board = port();
         sequence_.verify(ctx_.table, *this);
+        if (ctx_.afterVerify)
+            ctx_.afterVerify(ctx_.table, recordResultOf(sequence_.lastFailure()), board);
         break;
     }
     case PagerWrite: {
@@ -164,13 +173,22 @@ void Form2::Form_Activate()
             return;   // the window stays open: each press of "Write" writes one pager
         }
         const BusyScope busy(busy_);
-        sequence_.writeAndVerify(ctx_.table, *this);
+        writeRecorded();
         break;
     }
     default:
         break;
     }
     reject();
+}
+
+PagerTransfer Form2::writeRecorded()
+{
+    const std::string board = port();
+    const PagerTransfer transfer = writeAndVerifyPager(sequence_, ctx_.table, *this);
+    if (ctx_.afterWrite)
+        ctx_.afterWrite(ctx_.table, transfer, board);
+    return transfer;
 }
 
 void Form2::cmdWrite_Click()
@@ -183,8 +201,10 @@ void Form2::cmdWrite_Click()
     ProductionOutcome outcome = ProductionOutcome::Failed;
     {
         const BusyScope busy(busy_);
-        outcome = sequence_.producePager(ctx_.table, *this, ctx_.capcodes.txtAddr[0]->text(),
-                                         ctx_.capcodes.pairIsLong(0));
+        // The pager is recorded with the image written, before the capcode goes up.
+        if (writeRecorded().succeeded())
+            outcome = sequence_.raiseFirstCapcode(ctx_.table, ctx_.capcodes.txtAddr[0]->text(),
+                                                  ctx_.capcodes.pairIsLong(0));
     }
     if (outcome == ProductionOutcome::Raised) {
         // The rows follow the raised capcode and the frame mask it falls in.

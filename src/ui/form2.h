@@ -7,6 +7,7 @@
 #include "link/link_kind.h"
 #include "link/programming_sequence.h"
 #include "link/progress_view.h"
+#include "production/production_run.h"
 #include "table/pager_table.h"
 
 #include <QDialog>
@@ -36,6 +37,14 @@ struct ProgrammingContext {
     std::function<bool()> inModifyMode;
     // Band from the image, full refresh, capcode lengths: run after a read.
     std::function<void()> refreshAfterRead;
+    // The board's port as the record names it, taken before each transfer
+    // (a lost board is forgotten during the transfer).
+    std::function<std::string()> currentPort;
+    // After a successful read (the backup), after every write with its
+    // verification, and after every Verify (the production record).
+    std::function<void(const PagerTable&)> afterRead;
+    std::function<void(const PagerTable&, const PagerTransfer&, const std::string& port)> afterWrite;
+    std::function<void(const PagerTable&, RecordResult, const std::string& port)> afterVerify;
 };
 
 class Form2 : public QDialog, public ProgressView {
@@ -67,6 +76,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    std::string port() const { return ctx_.currentPort ? ctx_.currentPort() : std::string(); }
+    // Write and verify, then the record.
+    PagerTransfer writeRecorded();
+
     ProgrammingContext ctx_;
     ProgrammingSequence sequence_;
     bool activated_ = false;

@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QSet>
+
+#include <map>
 #include <optional>
 
 namespace px316t {
@@ -249,6 +252,107 @@ TEST_F(CliTest, DiffNamesFieldsThenOtherBytesAndBadFilesAreRefused)
     EXPECT_EQ(cli({"produce", "a.tbl"}).exitCode, 2);
     EXPECT_EQ(cli({"frobnicate"}).exitCode, 2);
     EXPECT_EQ(cli({"set", "--help"}).exitCode, 0);
+}
+
+// ---- production data ------------------------------------------------------------
+
+std::vector<QStringList> csvRows(const QString& csv)
+{
+    std::vector<QStringList> rows;
+    for (const QString& line : csv.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        rows.push_back(line.split(QLatin1Char(',')));   // the fields used here hold no commas
+    return rows;
+}
+
+TEST_F(CliUsbBoard, ReadKeepsABackupAndWriteAndVerifyAreRecorded)
+{
+    startEmulator();
+    ASSERT_EQ(cli({"new", "a.tbl"}).exitCode, 0);
+    ASSERT_EQ(cli({"write", "a.tbl", "--station", "bench-7"}).exitCode, 0);
+    ASSERT_EQ(cli({"set", "a.tbl", "capcode.1=1654321"}).exitCode, 0);
+    EXPECT_EQ(cli({"verify", "a.tbl", "--station", "bench-7"}).exitCode, 1);
+
+    CliRun r = cli({"read", "-o", "r.tbl", "--port", "2"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList backups = QDir(path("px316t/backups")).entryList(QDir::Files);
+    ASSERT_EQ(backups.size(), 1);
+    EXPECT_TRUE(backups[0].endsWith("-1234567.tbl")) << backups[0].toStdString();
+    EXPECT_EQ(bytes("px316t/backups/" + backups[0]), bytes("r.tbl"));
+
+    r = cli({"history", "--csv"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const auto rows = csvRows(r.out);
+    ASSERT_EQ(rows.size(), 4u) << r.out.toStdString();   // header, write, verify, verify
+    EXPECT_EQ(rows[0][9], "result");
+    EXPECT_EQ(rows[1].mid(2, 4), (QStringList{"bench-7", "COM2", "write", ""}));
+    EXPECT_EQ(rows[1][9], "success");
+    EXPECT_EQ(rows[2][9], "success");
+    EXPECT_EQ(rows[3][4], "verify");
+    EXPECT_EQ(rows[3][6], "1654321");
+    EXPECT_EQ(rows[3][9], "verify error");
+
+    EXPECT_EQ(cli({"history", "--since", "2199-01-01"}).out.count('\n'), 1) << "the header only";
+    EXPECT_EQ(cli({"history", "--since", "someday"}).exitCode, 2);
+}
+
+TEST_F(CliUsbBoard, ProduceDrivesSeveralBoardsFromOneSequence)
+{
+    startEmulator();
+    testing::EmulatorProcess second(QStringLiteral(PX316T_BOARD_EMULATOR), dir.path(),
+                                    {"--com", "3", "--fast", "--memory", path("pager3.tbl")});
+    ASSERT_TRUE(second.ready);
+    ASSERT_EQ(cli({"new", "p.tbl"}).exitCode, 0);
+    ASSERT_EQ(cli({"set", "p.tbl", "capcode.1=3000"}).exitCode, 0);
+
+    CliRun r = cli({"produce", "p.tbl", "--count", "12", "--no-wait", "--all-boards"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("12 pagers written on 2 boards.")) << r.err.toStdString();
+    EXPECT_EQ(firstCapcode("p.tbl"), "0003012") << "the file holds the next capcode";
+
+    r = cli({"history", "--csv"});
+    std::map<QString, QSet<QString>> portsOfCapcode;
+    int verified = 0;
+    for (const QStringList& row : csvRows(r.out)) {
+        if (row[4] == "verify" && row[9] == "success") {
+            ++verified;
+            portsOfCapcode[row[6]].insert(row[3]);
+        }
+    }
+    EXPECT_EQ(verified, 12);
+    ASSERT_EQ(portsOfCapcode.size(), 12u) << "each capcode written once";
+    EXPECT_EQ(portsOfCapcode.begin()->first, "3000");
+    EXPECT_EQ(portsOfCapcode.rbegin()->first, "3011");
+    QSet<QString> boards;
+    for (const auto& [capcode, ports] : portsOfCapcode)
+        boards.unite(ports);
+    EXPECT_EQ(boards, (QSet<QString>{"COM2", "COM3"}));
+
+    // A board that fails stops alone; its capcode goes to the other board.
+    second.stop();
+    testing::EmulatorProcess failing(QStringLiteral(PX316T_BOARD_EMULATOR), dir.path(),
+                                     {"--com", "3", "--fast", "--unplug-after", "20"});
+    ASSERT_TRUE(failing.ready);
+    r = cli({"produce", "p.tbl", "--count", "6", "--no-wait", "--port", "2", "--port", "3"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("COM3: Stopped at pager")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("6 pagers written on 2 boards.")) << r.err.toStdString();
+    EXPECT_EQ(firstCapcode("p.tbl"), "0003018");
+}
+
+TEST_F(CliUsbBoard, AnUnreachableProductionDatabaseStopsBeforeAnyPagerIsWritten)
+{
+    startEmulator();
+    ASSERT_EQ(cli({"new", "old.tbl"}).exitCode, 0);
+    ASSERT_EQ(cli({"write", "old.tbl", "--port", "2"}).exitCode, 0);
+    ASSERT_EQ(cli({"new", "p.tbl"}).exitCode, 0);
+    ASSERT_EQ(cli({"set", "p.tbl", "capcode.1=5000"}).exitCode, 0);
+
+    const QString nowhere = "host=" + path("no-server") + " port=5432";
+    CliRun r = cli({"produce", "p.tbl", "--count", "2", "--no-wait", "--batch", "B", "--production-db", nowhere});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("The production database could not be reached")) << r.err.toStdString();
+    EXPECT_EQ(cli({"verify", "old.tbl", "--port", "2"}).exitCode, 0) << "the pager was not touched";
+    EXPECT_EQ(firstCapcode("p.tbl"), "0005000");
 }
 
 } // namespace

@@ -49,6 +49,8 @@ protected:
             options.includeSystemPorts = false;
             return std::make_unique<QtSerialPorts>(options);
         };
+        // Backups and the record stay in the test's folder, never shared.
+        services.production = ProductionOptions{"", "test-station", (dir.path() + QStringLiteral("/data")).toStdString()};
         customize(services);
         form = std::make_unique<Form1>(services);
         form->Form_Load();

@@ -91,14 +91,15 @@ TEST_F(Form1Fixture, MenusWithCaptionsAndShortcuts)
     EXPECT_EQ(menus[2]->text(), "Help");
 
     const auto file = form->mnuFile->actions();
-    ASSERT_EQ(file.size(), 4);
+    ASSERT_EQ(file.size(), 5);
     EXPECT_EQ(file[0]->text(), "Open");
     EXPECT_EQ(file[0]->shortcut(), QKeySequence("Ctrl+O"));
     EXPECT_EQ(file[1]->text(), "Save");
     EXPECT_EQ(file[1]->shortcut(), QKeySequence("Ctrl+S"));
-    EXPECT_TRUE(file[2]->isSeparator());
-    EXPECT_EQ(file[3]->text(), "Exit");
-    EXPECT_EQ(file[3]->shortcut(), QKeySequence("Ctrl+E"));
+    EXPECT_EQ(file[2]->text(), "Production Record...");
+    EXPECT_TRUE(file[3]->isSeparator());
+    EXPECT_EQ(file[4]->text(), "Exit");
+    EXPECT_EQ(file[4]->shortcut(), QKeySequence("Ctrl+E"));
 
     const auto pager = form->mnuPager->actions();
     ASSERT_EQ(pager.size(), 3);

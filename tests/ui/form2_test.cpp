@@ -9,6 +9,8 @@
 #include "ui/frequency_panel.h"
 #include "link/board_detection.h"
 #include "ui/form2.h"
+#include "ui/production_record_dialog.h"
+#include "production/sqlite_record_store.h"
 #include "table/builtin_tables.h"
 
 #include <QCheckBox>
@@ -18,6 +20,11 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <QTableWidget>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <random>
 
 using namespace px316t;
@@ -314,4 +321,97 @@ TEST_F(ProgrammingWindow, FiftyProductionWritesWithFaultsGiveConsecutiveCapcodes
     for (std::size_t i = 1; i < written.size(); ++i)
         EXPECT_EQ(written[i], written[i - 1] + 1) << "none skipped, none repeated";
     EXPECT_GT(failures, 0) << "the run injected faults";
+}
+
+// ---- backups and the production record ------------------------------------------
+
+namespace {
+
+std::vector<RecordEntry> recorded(const QString& folder)
+{
+    auto store = SqliteRecordStore::open((folder + QStringLiteral("/data/production.sqlite")).toStdString());
+    EXPECT_TRUE(store.ok());
+    return store.ok() ? store.value()->list(std::nullopt).value() : std::vector<RecordEntry>{};
+}
+
+} // namespace
+
+TEST_F(ProgrammingWindow, EveryReadKeepsABackupOfThePagerAsItCame)
+{
+    PagerTable image = makeDefaultPagerTable();
+    storeCapcodeWord(image, 0, 4321 + 32768, false);
+    std::copy(image.begin(), image.end(), boardMemory().begin());
+    runCommand(&Form1::mnuEntire_Click);
+    boardMemory()[0x300] ^= 0x5A;
+    runCommand(&Form1::mnuEntire_Click);
+    EXPECT_EQ(messages.texts(), (QStringList{"Read success!", "Read success!"}));
+
+    const std::filesystem::path folder = (dir.path() + QStringLiteral("/data/backups")).toStdString();
+    std::vector<std::string> contents;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        EXPECT_NE(entry.path().filename().string().find("-4321"), std::string::npos) << entry.path();
+        std::ifstream in(entry.path(), std::ios::binary);
+        contents.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ASSERT_EQ(contents.size(), 2u) << "the second backup does not replace the first";
+    std::sort(contents.begin(), contents.end());
+    const std::string first(image.begin(), image.end());
+    image[0x300] ^= 0x5A;
+    const std::string second(image.begin(), image.end());
+    EXPECT_TRUE((contents == std::vector<std::string>{first, second}) ||
+                (contents == std::vector<std::string>{second, first}));
+}
+
+TEST_F(ProgrammingWindow, EveryWriteAndVerifyIsRecordedWithItsResult)
+{
+    writeMode();
+    runCommand(&Form1::mnuEB_Click);                    // written and verified
+    board->faults().badAck = true;
+    runCommand(&Form1::mnuEB_Click);                    // the board refuses a block
+    board->faults().badAck = false;
+    boardMemory()[0x200] ^= 0xFF;
+    runCommand(&Form1::mnuEB1_Click);                   // the pager differs
+
+    const auto entries = recorded(dir.path());
+    ASSERT_EQ(entries.size(), 4u);
+    const std::vector<std::pair<RecordOperation, RecordResult>> expected = {
+        {RecordOperation::Write, RecordResult::Success},
+        {RecordOperation::Verify, RecordResult::Success},
+        {RecordOperation::Write, RecordResult::TimeOut},
+        {RecordOperation::Verify, RecordResult::VerifyError}};
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].operation, expected[i].first) << i;
+        EXPECT_EQ(entries[i].result, expected[i].second) << i;
+        EXPECT_EQ(entries[i].port, "COM3");
+        EXPECT_EQ(entries[i].station, "test-station");
+        EXPECT_EQ(entries[i].firstCapcode, 1234567);
+        EXPECT_EQ(entries[i].sha256, summarizeImage(table()).sha256);
+    }
+}
+
+TEST_F(ProgrammingWindow, ProductionRecordsTheCapcodeWrittenAndTheWindowShowsIt)
+{
+    writeMode();
+    autoIncrease(true);
+    runCommand(&Form1::mnuEB_Click, [&](Form2& w) {
+        pressWrite(w);
+        pressWrite(w);
+    });
+    const auto entries = recorded(dir.path());
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].firstCapcode, 1234567);
+    EXPECT_EQ(entries[3].firstCapcode, 1234568);
+
+    int rows = -1;
+    QString lastRow;
+    form->onProductionRecordWindow = [&](QDialog& d) {
+        auto* table = static_cast<ProductionRecordDialog&>(d).table();
+        rows = table->rowCount();
+        for (int c = 0; c < table->columnCount(); ++c)
+            lastRow += table->item(rows - 1, c)->text() + QLatin1Char('|');
+    };
+    form->mnuProductionRecord->trigger();
+    EXPECT_EQ(rows, 4);
+    EXPECT_TRUE(lastRow.contains("|test-station|COM3|verify||1234568|")) << lastRow.toStdString();
+    EXPECT_TRUE(lastRow.contains("|success|")) << lastRow.toStdString();
 }

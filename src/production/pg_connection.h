@@ -1,0 +1,63 @@
+#pragma once
+// A libpq connection with bounded waits: connecting gives up after a few
+// seconds, every statement and lock wait has a server-side time-out, and a
+// network that goes silent is noticed by TCP time-outs, so no call blocks for
+// ever. Not shared between threads without the owner's lock.
+#include "production/outcome.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct pg_conn;
+struct pg_result;
+
+namespace px316t {
+
+// The setting that names the shared production database (a libpq connection
+// string): $PX316T_PRODUCTION_DB; empty when unset.
+std::string productionDatabaseFromEnvironment();
+
+class PgRows {
+public:
+    explicit PgRows(pg_result* result);
+    ~PgRows();
+    PgRows(PgRows&& other) noexcept : result_(other.result_) { other.result_ = nullptr; }
+    PgRows& operator=(PgRows&&) = delete;
+    PgRows(const PgRows&) = delete;
+
+    int count() const;
+    std::string text(int row, int column) const;
+    bool isNull(int row, int column) const;
+    long long integer(int row, int column) const;
+
+private:
+    pg_result* result_;
+};
+
+class PgConnection {
+public:
+    // `conninfo` is a libpq connection string or URI; its own settings win over
+    // the time-outs added here.
+    static Outcome<std::unique_ptr<PgConnection>> open(const std::string& conninfo);
+    ~PgConnection();
+    PgConnection(const PgConnection&) = delete;
+    PgConnection& operator=(const PgConnection&) = delete;
+
+    // Runs one statement with text parameters ($1, $2, ...), never spliced into the SQL.
+    Outcome<PgRows> exec(const std::string& sql, const std::vector<std::string>& params = {});
+    // Runs `sql` without parameters (several statements allowed).
+    Status run(const std::string& sql);
+    // Best effort, after a failure inside a transaction.
+    void rollback();
+    // Re-establishes a broken connection; false when the server still cannot be reached.
+    bool reconnectIfBroken();
+
+private:
+    explicit PgConnection(pg_conn* conn) : conn_(conn) {}
+    std::string error() const;
+
+    pg_conn* conn_;
+};
+
+} // namespace px316t

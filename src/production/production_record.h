@@ -1,0 +1,87 @@
+#pragma once
+// The production record: one entry per Write and Verify, kept in a store (an
+// SQLite file on the station, and a PostgreSQL database shared by several
+// stations when one is configured).
+#include "production/image_summary.h"
+#include "production/outcome.h"
+#include "production/utc_time.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace px316t {
+
+enum class RecordOperation { Write, Verify };
+
+enum class RecordResult {
+    Success,
+    VerifyError,
+    LinkLost,
+    TimeOut,
+    // A reserved capcode that was never written: its station stopped between
+    // the reservation and the write, and gave it back at its next start.
+    Abandoned,
+};
+
+std::string operationText(RecordOperation operation);     // "write", "verify"
+std::string resultText(RecordResult result);              // "success", "verify error", ...
+std::optional<RecordOperation> operationFromText(const std::string& text);
+std::optional<RecordResult> resultFromText(const std::string& text);
+
+struct RecordEntry {
+    std::int64_t id = 0;                   // given by the store; 0 before appending
+    SystemTime time{};                     // when the operation ended
+    std::string station;
+    std::string port;                      // "COM3", or the parallel-port address
+    RecordOperation operation = RecordOperation::Write;
+    std::string batch;                     // the shared sequence's batch; empty when local
+    std::optional<std::int64_t> firstCapcode;
+    std::vector<std::int64_t> capcodes;    // every enabled capcode of the image
+    std::int64_t frequencyHz = 0;
+    RecordResult result = RecordResult::Success;
+    std::string sha256;                    // of the image written or compared
+    std::string note;                      // free text, e.g. why a reservation was returned
+};
+
+// An entry for `image`, stamped now, with its capcodes, frequency and SHA-256.
+RecordEntry entryForImage(const PagerTable& image, RecordOperation operation, RecordResult result,
+                          const std::string& station, const std::string& port);
+
+class RecordStore {
+public:
+    virtual ~RecordStore() = default;
+    // Appends one entry in its own transaction: it is either wholly there or not at all.
+    virtual Status append(const RecordEntry& entry) = 0;
+    // Entries at or after `since` (all without it), oldest first.
+    virtual Outcome<std::vector<RecordEntry>> list(std::optional<SystemTime> since) = 0;
+};
+
+// Appends to every store (the local one first); one that fails does not keep the
+// others from their entry. The failures are joined into one message.
+class RecordFanOut : public RecordStore {
+public:
+    void add(std::shared_ptr<RecordStore> store) { stores_.push_back(std::move(store)); }
+    Status append(const RecordEntry& entry) override;
+    // Lists the first store's entries.
+    Outcome<std::vector<RecordEntry>> list(std::optional<SystemTime> since) override;
+
+private:
+    std::vector<std::shared_ptr<RecordStore>> stores_;
+};
+
+// The capcodes as one field: "1234567 2345678".
+std::string joinCapcodes(const std::vector<std::int64_t>& capcodes);
+std::vector<std::int64_t> splitCapcodes(const std::string& text);
+
+// CSV with a header line (RFC 4180 quoting, CR LF line ends).
+std::string formatRecordCsv(const std::vector<RecordEntry>& entries);
+// Aligned columns for a terminal.
+std::string formatRecordTable(const std::vector<RecordEntry>& entries);
+
+// The station's name: $PX316T_STATION when set, else the host name.
+std::string defaultStationName();
+
+} // namespace px316t

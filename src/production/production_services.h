@@ -1,0 +1,67 @@
+#pragma once
+// What a station keeps around its transfers: backups of the images it reads,
+// the record of every Write and Verify (the local SQLite file, and the shared
+// PostgreSQL database when one is configured), and the capcode sequence of a
+// production run. The window and the command line both open one of these.
+#include "production/backup_store.h"
+#include "production/capcode_sequence.h"
+#include "production/production_record.h"
+#include "production/sqlite_record_store.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace px316t {
+
+struct ProductionOptions {
+    std::string databaseConninfo;         // the shared database; empty: everything stays local
+    std::string station;                  // empty: defaultStationName()
+    std::filesystem::path dataFolder;     // empty: productionDataFolder()
+};
+
+// The options from the environment: $PX316T_PRODUCTION_DB, $PX316T_STATION.
+ProductionOptions productionOptionsFromEnvironment();
+
+class ProductionServices {
+public:
+    // Opens the local record (and the shared one when configured). `notices`
+    // receives what the operator should be told once (a damaged record moved
+    // aside). A shared database that cannot be reached is a failure: a station
+    // configured to share must not go on alone.
+    static Outcome<std::unique_ptr<ProductionServices>> open(const ProductionOptions& options,
+                                                             std::vector<std::string>& notices);
+
+    const std::string& station() const { return station_; }
+    bool shared() const { return !conninfo_.empty(); }
+    const std::filesystem::path& backupFolder() const { return backupFolder_; }
+    SqliteRecordStore& localRecord() { return *local_; }
+    // Where entries go: the local record, and the shared one when configured.
+    RecordStore& record() { return fanOut_; }
+
+    // Keeps a read image; the caller reports a failure and goes on.
+    Outcome<std::filesystem::path> backupRead(const PagerTable& image);
+    // One entry for a Write or Verify of `image`.
+    Status recordTransfer(const PagerTable& image, RecordOperation operation, RecordResult result,
+                          const std::string& port, const std::string& batch = {});
+
+    // The capcode sequence of a production run starting at `first` (last
+    // `last`): the local one, or the shared batch `batch` (its existing state
+    // wins over `first`). Opening the shared one first gives back what this
+    // station still held from an earlier run and records it; `notices` says so.
+    Outcome<std::shared_ptr<CapcodeSequence>> openSequence(std::uint64_t first, std::uint64_t last,
+                                                           const std::string& batch,
+                                                           std::vector<std::string>& notices);
+
+private:
+    ProductionServices() = default;
+
+    std::string station_;
+    std::string conninfo_;
+    std::filesystem::path backupFolder_;
+    std::shared_ptr<SqliteRecordStore> local_;
+    RecordFanOut fanOut_;
+};
+
+} // namespace px316t

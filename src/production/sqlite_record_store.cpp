@@ -1,0 +1,249 @@
+#include "production/sqlite_record_store.h"
+
+#include "production/backup_store.h"
+
+#include <sqlite3.h>
+
+#include <system_error>
+
+namespace px316t {
+
+namespace {
+
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS production_record ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " time_utc TEXT NOT NULL,"
+    " station TEXT NOT NULL,"
+    " port TEXT NOT NULL,"
+    " operation TEXT NOT NULL,"
+    " batch TEXT NOT NULL,"
+    " first_capcode INTEGER,"
+    " capcodes TEXT NOT NULL,"
+    " frequency_hz INTEGER NOT NULL,"
+    " result TEXT NOT NULL,"
+    " sha256 TEXT NOT NULL,"
+    " note TEXT NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS production_record_time ON production_record(time_utc);";
+
+// Busy waits are bounded: another process appending holds the lock for one entry only.
+constexpr int kBusyTimeoutMs = 5000;
+
+std::string lastError(sqlite3* db) { return db ? sqlite3_errmsg(db) : "out of memory"; }
+
+bool exec(sqlite3* db, const char* sql, std::string& error)
+{
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK)
+        return true;
+    error = message ? message : lastError(db);
+    sqlite3_free(message);
+    return false;
+}
+
+enum class OpenVerdict { Ready, Damaged, Failed };
+
+// Opens and checks the file; `db` is left open only when it is Ready.
+OpenVerdict openChecked(const std::filesystem::path& path, sqlite3*& db, std::string& error)
+{
+    db = nullptr;
+    int rc = sqlite3_open_v2(path.string().c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                             nullptr);
+    auto fail = [&](int code) {
+        error = lastError(db);
+        sqlite3_close(db);
+        db = nullptr;
+        const int primary = code & 0xFF;
+        return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT ? OpenVerdict::Damaged : OpenVerdict::Failed;
+    };
+    if (rc != SQLITE_OK)
+        return fail(rc);
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_extended_result_codes(db, 1);
+    char* message = nullptr;
+    rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr, &message);
+    sqlite3_free(message);
+    if (rc != SQLITE_OK)
+        return fail(rc);
+
+    // A quick check reads every page: a file damaged past its header is caught here.
+    sqlite3_stmt* check = nullptr;
+    rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &check, nullptr);
+    if (rc != SQLITE_OK)
+        return fail(rc);
+    bool sound = true;
+    while ((rc = sqlite3_step(check)) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(check, 0));
+        if (!text || std::string(text) != "ok") {
+            sound = false;
+            error = text ? text : "quick_check failed";
+        }
+    }
+    sqlite3_finalize(check);
+    if (rc != SQLITE_DONE)
+        return fail(rc);
+    if (!sound) {
+        sqlite3_close(db);
+        db = nullptr;
+        return OpenVerdict::Damaged;
+    }
+    rc = sqlite3_exec(db, kSchema, nullptr, nullptr, &message);
+    sqlite3_free(message);
+    if (rc != SQLITE_OK)
+        return fail(rc);
+    return OpenVerdict::Ready;
+}
+
+void bindText(sqlite3_stmt* statement, int index, const std::string& text)
+{
+    sqlite3_bind_text(statement, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+std::string columnText(sqlite3_stmt* statement, int index)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, index));
+    return text ? text : "";
+}
+
+} // namespace
+
+std::filesystem::path SqliteRecordStore::defaultPath() { return productionDataFolder() / "production.sqlite"; }
+
+Outcome<std::unique_ptr<SqliteRecordStore>> SqliteRecordStore::open(const std::filesystem::path& path,
+                                                                    std::string* notice)
+{
+    std::error_code ec;
+    if (path.has_parent_path())
+        std::filesystem::create_directories(path.parent_path(), ec);
+    if (ec)
+        return Failure{"The production record folder " + path.parent_path().string() +
+                       " could not be created: " + ec.message()};
+
+    sqlite3* db = nullptr;
+    std::string error;
+    OpenVerdict verdict = openChecked(path, db, error);
+    if (verdict == OpenVerdict::Damaged) {
+        // Moved aside, never deleted: what it still holds can be recovered by hand.
+        const std::filesystem::path aside =
+            path.string() + ".damaged-" + compactUtc(std::chrono::system_clock::now());
+        std::filesystem::rename(path, aside, ec);
+        if (ec)
+            return Failure{"The production record " + path.string() + " is damaged (" + error +
+                           ") and could not be moved aside: " + ec.message()};
+        for (const char* suffix : {"-wal", "-shm"}) {
+            std::error_code ignored;
+            const std::filesystem::path side = path.string() + suffix;
+            if (std::filesystem::exists(side, ignored))
+                std::filesystem::rename(side, aside.string() + suffix, ignored);
+        }
+        if (notice)
+            *notice = "The production record " + path.string() + " was damaged (" + error + "); it was moved to " +
+                      aside.string() + " and a new record was started.";
+        verdict = openChecked(path, db, error);
+    }
+    if (verdict != OpenVerdict::Ready)
+        return Failure{"The production record " + path.string() + " could not be opened: " + error};
+    return std::unique_ptr<SqliteRecordStore>(new SqliteRecordStore(db, path));
+}
+
+SqliteRecordStore::~SqliteRecordStore() { sqlite3_close(db_); }
+
+Status SqliteRecordStore::append(const RecordEntry& entry)
+{
+    const std::lock_guard lock(mutex_);
+    std::string error;
+    if (!exec(db_, "BEGIN IMMEDIATE", error))
+        return Failure{"The production record could not be written: " + error};
+    sqlite3_stmt* insert = nullptr;
+    int rc = sqlite3_prepare_v2(db_,
+                                "INSERT INTO production_record (time_utc, station, port, operation, batch, "
+                                "first_capcode, capcodes, frequency_hz, result, sha256, note) "
+                                "VALUES (?,?,?,?,?,?,?,?,?,?,?)",
+                                -1, &insert, nullptr);
+    if (rc == SQLITE_OK) {
+        bindText(insert, 1, isoUtc(entry.time));
+        bindText(insert, 2, entry.station);
+        bindText(insert, 3, entry.port);
+        bindText(insert, 4, operationText(entry.operation));
+        bindText(insert, 5, entry.batch);
+        if (entry.firstCapcode)
+            sqlite3_bind_int64(insert, 6, *entry.firstCapcode);
+        else
+            sqlite3_bind_null(insert, 6);
+        bindText(insert, 7, joinCapcodes(entry.capcodes));
+        sqlite3_bind_int64(insert, 8, entry.frequencyHz);
+        bindText(insert, 9, resultText(entry.result));
+        bindText(insert, 10, entry.sha256);
+        bindText(insert, 11, entry.note);
+        rc = sqlite3_step(insert);
+    }
+    sqlite3_finalize(insert);
+    if (rc != SQLITE_DONE) {
+        error = lastError(db_);
+        std::string ignored;
+        exec(db_, "ROLLBACK", ignored);
+        return Failure{"The production record could not be written: " + error};
+    }
+    if (!exec(db_, "COMMIT", error)) {
+        std::string ignored;
+        exec(db_, "ROLLBACK", ignored);
+        return Failure{"The production record could not be written: " + error};
+    }
+    return {};
+}
+
+Outcome<std::vector<RecordEntry>> SqliteRecordStore::list(std::optional<SystemTime> since)
+{
+    const std::lock_guard lock(mutex_);
+    sqlite3_stmt* query = nullptr;
+    const char* sql = "SELECT id, time_utc, station, port, operation, batch, first_capcode, capcodes, frequency_hz,"
+                      " result, sha256, note FROM production_record WHERE time_utc >= ? ORDER BY id";
+    if (sqlite3_prepare_v2(db_, sql, -1, &query, nullptr) != SQLITE_OK)
+        return Failure{"The production record could not be read: " + lastError(db_)};
+    bindText(query, 1, since ? isoUtc(*since) : std::string());
+    std::vector<RecordEntry> entries;
+    int rc = SQLITE_OK;
+    while ((rc = sqlite3_step(query)) == SQLITE_ROW) {
+        RecordEntry e;
+        e.id = sqlite3_column_int64(query, 0);
+        e.time = parseUtc(columnText(query, 1)).value_or(SystemTime{});
+        e.station = columnText(query, 2);
+        e.port = columnText(query, 3);
+        e.operation = operationFromText(columnText(query, 4)).value_or(RecordOperation::Write);
+        e.batch = columnText(query, 5);
+        if (sqlite3_column_type(query, 6) != SQLITE_NULL)
+            e.firstCapcode = sqlite3_column_int64(query, 6);
+        e.capcodes = splitCapcodes(columnText(query, 7));
+        e.frequencyHz = sqlite3_column_int64(query, 8);
+        e.result = resultFromText(columnText(query, 9)).value_or(RecordResult::LinkLost);
+        e.sha256 = columnText(query, 10);
+        e.note = columnText(query, 11);
+        entries.push_back(std::move(e));
+    }
+    sqlite3_finalize(query);
+    if (rc != SQLITE_DONE)
+        return Failure{"The production record could not be read: " + lastError(db_)};
+    return entries;
+}
+
+std::optional<bool> SqliteRecordStore::hasVerifiedWrite(const std::string& batch, std::uint64_t capcode,
+                                                        const std::string& station)
+{
+    const std::lock_guard lock(mutex_);
+    sqlite3_stmt* query = nullptr;
+    if (sqlite3_prepare_v2(db_,
+                           "SELECT count(*) FROM production_record WHERE batch = ? AND first_capcode = ? AND station = ?"
+                           " AND operation = 'verify' AND result = 'success'",
+                           -1, &query, nullptr) != SQLITE_OK)
+        return std::nullopt;
+    bindText(query, 1, batch);
+    sqlite3_bind_int64(query, 2, static_cast<sqlite3_int64>(capcode));
+    bindText(query, 3, station);
+    std::optional<bool> found;
+    if (sqlite3_step(query) == SQLITE_ROW)
+        found = sqlite3_column_int64(query, 0) > 0;
+    sqlite3_finalize(query);
+    return found;
+}
+
+} // namespace px316t
