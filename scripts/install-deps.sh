@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config ccache   # ccache: the three builds of the tests share what compiles the same
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev
   libsqlite3-dev libpq-dev libssl-dev

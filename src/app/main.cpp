@@ -67,6 +67,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("PX316T"));
     px316t::Form1Services services;
+    services.linkKind = px316t::BuildLinkKind;
     std::unique_ptr<WindowParallelPort> parallelPort;
     if (px316t::BuildLinkKind == px316t::LinkKind::LPT) {
         parallelPort = std::make_unique<WindowParallelPort>();

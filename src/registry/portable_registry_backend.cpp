@@ -3,10 +3,13 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "registry/cls_registry_access.h"
@@ -368,17 +371,34 @@ private:
             return false;
         }
         sqlite3_busy_timeout(db, kBusyTimeoutMs);
-        // WAL keeps readers and a writer of another process apart; FULL makes every commit durable.
-        const bool ready = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) == SQLITE_OK &&
-                           sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) == SQLITE_OK &&
-                           sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
-        if (!ready || sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK ||
-            sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
-            sqlite3_close(db);  // an open transaction is rolled back with the connection
+        // Another process setting up the same new store at that moment can hold a lock that
+        // the switch to WAL does not wait for: the set-up is tried again until the busy time-out.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+        int rc = setUpStore(db);
+        while ((rc & 0xFF) == SQLITE_BUSY && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            rc = setUpStore(db);
+        }
+        if (rc != SQLITE_OK) {
+            sqlite3_close(db);
             return false;
         }
         m_db = db;
         return true;
+    }
+
+    // WAL keeps readers and a writer of another process apart; FULL makes every commit durable.
+    static int setUpStore(sqlite3* db) {
+        for (const char* step : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "BEGIN IMMEDIATE", kSchema,
+                                 "COMMIT"}) {
+            const int rc = sqlite3_exec(db, step, nullptr, nullptr, nullptr);
+            if (rc != SQLITE_OK) {
+                if (!sqlite3_get_autocommit(db))
+                    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+                return rc;
+            }
+        }
+        return SQLITE_OK;
     }
 
     bool storedExists(sqlite3_int64 id) {

@@ -43,7 +43,7 @@ class clsRegistryAccess;
 // What the window is built with: the program passes the real services, tests
 // pass recorders and temporary stores.
 struct Form1Services {
-    LinkKind linkKind = BuildLinkKind;
+    LinkKind linkKind = LinkKind::USB;   // the program passes its build's board
     MessageBoxes* messages = nullptr;     // nullptr: Qt message boxes
     FileDialogs* fileDialogs = nullptr;   // nullptr: Qt file dialogs
     std::function<std::unique_ptr<clsRegistryAccess>()> makeRegistry;   // empty: platform default
