@@ -36,6 +36,9 @@ work=build-fuzz/corpus/$target
 findings=build-fuzz/findings/$target
 mkdir -p "$work" "$findings"
 export QT_QPA_PLATFORM=offscreen
+# The harnesses save files and a settings store many times a second; in memory
+# the store's syncs cost nothing.
+[ -d /dev/shm ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Leaks are left to the sanitizer build of the test suite: the window and Qt keep

@@ -11,6 +11,8 @@ packages=(
   fonts-liberation fonts-dejavu-core
   xvfb xauth
   sigrok-cli
+  clang libclang-rt-14-dev
+  dpkg-dev desktop-file-utils appstream librsvg2-bin man-db groff-base help2man
 )
 
 missing=()
