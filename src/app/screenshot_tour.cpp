@@ -36,7 +36,7 @@ private:
     enum class Step { WaitForBoard, Writing, AfterWrite, About, Done };
 
     template <typename T>
-    T* part(const char* name) const
+    T* named(const char* name) const
     {
         return window_.findChild<T*>(QString::fromLatin1(name));
     }
@@ -52,7 +52,7 @@ private:
 
     void showPage(const char* tab)
     {
-        if (auto* button = part<QPushButton>(tab))
+        if (auto* button = named<QPushButton>(tab))
             button->click();
         QApplication::processEvents();
     }
@@ -80,7 +80,7 @@ private:
         }
         switch (step_) {
         case Step::WaitForBoard: {
-            const auto* line = part<QLabel>("lblMsg");
+            const auto* line = named<QLabel>("lblMsg");
             if (!line || !line->text().contains(QStringLiteral("Connect !")) || line->text().contains(QStringLiteral("Disconnect")))
                 return;
             showPage("EMoptCode");
@@ -90,12 +90,12 @@ private:
             showPage("EMoptPrompts");
             save(window_, "page-prompts.png");
             showPage("EMoptCode");
-            if (auto* writeMode = part<QRadioButton>("WriteOpt"))
+            if (auto* writeMode = named<QRadioButton>("WriteOpt"))
                 writeMode->click();
             step_ = Step::Writing;
             // The write runs in the programming window's own event loop; this
             // timer goes on ticking in it.
-            if (auto* write = part<QAction>("mnuEB"))
+            if (auto* write = named<QAction>("mnuEB"))
                 QTimer::singleShot(0, write, &QAction::trigger);
             return;
         }
@@ -112,7 +112,7 @@ private:
             if (modal)
                 return;
             step_ = Step::About;
-            if (auto* about = part<QAction>("mnuAbout"))
+            if (auto* about = named<QAction>("mnuAbout"))
                 QTimer::singleShot(0, about, &QAction::trigger);
             return;
         case Step::About: {

@@ -58,8 +58,13 @@ void dumpKey(RegistryBackend& store, std::uint32_t root, const std::string& root
     std::string name;
     std::string data;
     std::uint32_t type = 0;
-    for (std::uint32_t i = 0; store.enumValue(key, i, name, type, data) == REG_ERROR_SUCCESS; ++i)
+    for (std::uint32_t i = 0; store.enumValue(key, i, name, type, data) == REG_ERROR_SUCCESS; ++i) {
+        // A script cannot carry an empty default string: it is exported as @="",
+        // which an import takes as deleting the default value. Both read as "".
+        if (name.empty() && type == REG_TYPE_SZ && (data.empty() || data == std::string(1, '\0')))
+            continue;
         dump[upper(full) + "\\=" + upper(name)] = std::to_string(type) + ":" + data;
+    }
     std::vector<std::string> children;
     for (std::uint32_t i = 0; store.enumKey(key, i, name) == REG_ERROR_SUCCESS; ++i)
         children.push_back(path.empty() ? name : path + "\\" + name);
