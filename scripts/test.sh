@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite
 # headless: once under AddressSanitizer and UndefinedBehaviorSanitizer, then in
-# the build for the parallel-port board (build-lpt), then in the normal build,
-# whose CTest summary ends the output.
+# the build for the parallel-port board (build-lpt), then in the normal build.
+# The normal build then makes the Debian package and checks it, and runs each
+# benchmark once (figures are printed, not judged); its CTest summary ends the
+# output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,4 +27,15 @@ ctest --test-dir build-lpt -j "$jobs" --output-on-failure
 echo "== normal build (build)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 cmake --build build -j "$jobs"
+
+echo "== Debian package from the normal build"
+scripts/package.sh --check build
+
+echo "== benchmarks (one smoke run each)"
+for bench in bench_refresh bench_startup bench_resize bench_usb_transfer bench_lpt_transfer; do
+  echo "-- $bench"
+  build/bench/$bench 2>"build/$bench.stderr" || { cat "build/$bench.stderr"; echo "$bench failed" >&2; exit 1; }
+done
+
+echo "== normal build tests"
 ctest --test-dir build -j "$jobs" --output-on-failure

@@ -1,6 +1,7 @@
 // The program: one main window, started with the platform's registry and dialogs.
 #include "link/lpt_board.h"
 #include "link/qt_link_clock.h"
+#include "screenshot_tour.h"
 #include "ui/form1.h"
 #include "ui/qt_dialogs.h"
 
@@ -52,10 +53,37 @@ bool setUpParallelPort(int argc, char** argv, WindowParallelPort& port)
     return port.board != nullptr;
 }
 
+// --help and --version are answered before any window or display is needed.
+bool answeredInformationOption(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::printf("Usage: px316t [options]\n\n"
+                        "Service tool for the PX316T pager: edits the pager's configuration,\n"
+                        "keeps it in table files (*.tbl) and reads, writes and verifies it\n"
+                        "through the programming board.\n\n"
+                        "Options:\n"
+                        "  -h, --help            show this text\n"
+                        "  --version             show the version\n%s"
+                        "\nWithout a display: xvfb-run -a px316t\n",
+                        px316t::BuildLinkKind == px316t::LinkKind::LPT ? px316t::LptOptionsHelp : "");
+            return true;
+        }
+        if (arg == "--version") {
+            std::printf("px316t %s\n", PX316T_VERSION);
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (answeredInformationOption(argc, argv))
+        return 0;
     if (!displayReachable()) {
         std::fprintf(stderr,
                      "px316t: no display found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
@@ -81,5 +109,7 @@ int main(int argc, char** argv)
     px316t::Form1 window(std::move(services));
     window.Form_Load();
     window.show();
+    if (const QString tour = qEnvironmentVariable("PX316T_SCREENSHOT_TOUR"); !tour.isEmpty())
+        px316t::startScreenshotTour(app, window, tour);
     return app.exec();
 }

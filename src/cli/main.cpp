@@ -738,6 +738,10 @@ int main(int argc, char** argv)
         return Usage;
     }
     const std::string command = args.takeFirst().toStdString();
+    if (command == "--version") {
+        std::printf("px316t-cli %s\n", PX316T_VERSION);
+        return Ok;
+    }
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(MainHelp, stdout);
         return Ok;

@@ -172,7 +172,7 @@ std::vector<SerialPortEntry> SerialPortMap::ports() {
     if (m_options.includeSystemPorts) {
         for (const auto& [stable, device] : systemPorts(m_options)) {
             const bool known = std::any_of(linked.begin(), linked.end(),
-                                           [&](const LinkedPort& p) { return p.device.rdev == device.rdev; });
+                                           [rdev = device.rdev](const LinkedPort& p) { return p.device.rdev == rdev; });
             if (known) continue;
             // A new device gets the lowest free number, kept as a link for the next runs.
             // Without a writable folder it still gets a number, for this listing only.

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Makes the README's pictures from the current program: builds it, starts the
+# board emulator and the program under a virtual display (xvfb-run), and lets
+# the program's screenshot tour (PX316T_SCREENSHOT_TOUR) save the three pages,
+# the programming window in the middle of a write and the About box into docs/.
+#
+#     scripts/screenshots.sh [BUILD_DIR]     (default build/)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+
+scripts/install-deps.sh
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+cmake --build "$build" -j "$(nproc)" --target px316t px316t-board-emulator
+
+# A home of its own: the emulator's COM link and the program's settings store
+# stay out of the user's folders, and the pictures show a fresh start.
+scratch=$(mktemp -d)
+emulator_pid=
+cleanup() {
+  [ -n "$emulator_pid" ] && kill "$emulator_pid" 2>/dev/null && wait "$emulator_pid" 2>/dev/null
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+export HOME=$scratch XDG_CONFIG_HOME=$scratch/config XDG_DATA_HOME=$scratch/data
+unset QT_QPA_PLATFORM
+
+"$build/tools/board_emulator/px316t-board-emulator" >"$scratch/emulator.log" 2>&1 &
+emulator_pid=$!
+for _ in $(seq 100); do
+  grep -q "COM[0-9]* on " "$scratch/emulator.log" && break
+  sleep 0.1
+done
+grep -q "COM[0-9]* on " "$scratch/emulator.log" || { cat "$scratch/emulator.log"; echo "the board emulator did not start" >&2; exit 1; }
+
+mkdir -p docs
+PX316T_SCREENSHOT_TOUR=$scratch/shots xvfb-run -a -s "-screen 0 1280x1024x24" "$build/src/app/px316t"
+for png in page-code-and-features page-alerts-and-status page-prompts programming-write about; do
+  [ -s "$scratch/shots/$png.png" ] || { echo "$png.png was not made" >&2; exit 1; }
+  cp "$scratch/shots/$png.png" "docs/$png.png"
+done
+echo "pictures in docs/"
