@@ -1,12 +1,14 @@
 // Production speed: runs `px316t-cli produce --count 10 --no-wait` against the
 // board emulator at 9600-baud pacing and compares the time per pager with the
-// wire model of one write and one verify: every byte of the write frames, their
-// acknowledgements and the read frames at 10 bits on a 9600-baud line, plus the
-// 300 ms pause after each read frame, during which its reply arrives. The last
-// line reads "ratio R".
+// wire model of one write and one verify (wire_model.h: the write's bytes on a
+// 9600-baud line, and for each read block the larger of the 300 ms pause and
+// the bytes of frame and reply, which travel during the pause). The last line
+// reads "ratio R".
 #include "link/board_frame.h"
 #include "link/usb_link.h"
 #include "table/pager_table.h"
+
+#include "wire_model.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -25,15 +27,8 @@ constexpr int Pagers = 10;
 
 double modelSecondsPerPager()
 {
-    long bytes = 0;
-    int readFrames = 0;
-    for (int a = 0; a < PagerTableSize; a += UsbBlockSize) {
-        const int n = std::min(UsbBlockSize, PagerTableSize - a);
-        bytes += n + 17 + WriteAckSize;   // write frame and its acknowledgement
-        bytes += 18;                      // read frame; the reply arrives within the pause
-        ++readFrames;
-    }
-    return bytes * 10.0 / 9600.0 + readFrames * ReadPauseMs / 1000.0;
+    return bench::writeLimit(PagerTableSize, UsbBlockSize).seconds
+         + bench::readLimit(PagerTableSize, UsbBlockSize).seconds;
 }
 
 int run(const QString& program, const QStringList& args, const QProcessEnvironment& env)
@@ -90,7 +85,8 @@ int main(int argc, char** argv)
     const double perPager = total / Pagers;
     const double model = modelSecondsPerPager();
     std::printf("%d pagers in %.3f s (program start and table saves included)\n", Pagers, total);
-    std::printf("per pager: %.3f s, model %.3f s (one write and one verify at 9600 baud + %d ms per read frame)\n",
+    std::printf("per pager: %.3f s, model %.3f s (one write and one verify on a 9600-baud line, reads bound by "
+                "the %d ms pauses)\n",
                 perPager, model, ReadPauseMs);
     std::printf("ratio %.3f\n", perPager / model);
     return 0;

@@ -14,6 +14,8 @@
 #include "link/usb_link.h"
 #include "registry/registry_backend.h"
 
+#include "wire_model.h"
+
 #include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
@@ -55,39 +57,9 @@ double cpuSeconds()
         + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-constexpr double SecondsPerByte = 10.0 / 9600.0;
-
-// The least time a whole-table transfer in blocks can take, and the bytes it
-// puts on the wire.
-struct Limit {
-    double seconds = 0;
-    long bytes = 0;
-};
-
-Limit writeLimit(int size, int block)
-{
-    Limit limit;
-    for (int a = 0; a < size; a += block) {
-        const int n = std::min(block, size - a);
-        const long bytes = (n + 17) + WriteAckSize;
-        limit.bytes += bytes;
-        limit.seconds += static_cast<double>(bytes) * SecondsPerByte;
-    }
-    return limit;
-}
-
-Limit readLimit(int size, int block)
-{
-    Limit limit;
-    for (int a = 0; a < size; a += block) {
-        const int n = std::min(block, size - a);
-        const long frame = 18;
-        const long reply = n + BoardFrameOverhead;
-        limit.bytes += frame + reply;
-        limit.seconds += std::max(ReadPauseMs / 1000.0, static_cast<double>(frame + reply) * SecondsPerByte);
-    }
-    return limit;
-}
+using bench::Limit;
+using bench::readLimit;
+using bench::writeLimit;
 
 } // namespace
 
