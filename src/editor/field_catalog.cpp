@@ -155,6 +155,11 @@ SetResult setPairLength(EditSession& s, int p, const std::string& value)
     const auto index = itemIndex(LengthItems, value);
     if (!index)
         return badChoice(LengthItems);
+    // The selector acts when its choice changes: choosing the length the pair
+    // already has stores nothing (it would turn the second row of a short pair
+    // into 1234567, or re-store an undecodable long capcode as 0).
+    if (s.pairLong[p] == (*index == 1))
+        return {};
     const int first = 2 * p;
     const std::string firstText = shownCapcodeText(s.table, first, s.pairLong[p]);
     s.pairLong[p] = *index == 1;
