@@ -384,7 +384,10 @@ FieldCatalog::FieldCatalog()
                             const auto index = itemIndex(BandItems, v);
                             if (!index)
                                 return badChoice(BandItems);
-                            // Choosing a band loads its preset, operating frequency included.
+                            // Choosing a band loads its preset, operating frequency included;
+                            // the band the selector already shows changes nothing, as in the window.
+                            if (bandFromImage(s.table) == static_cast<Band>(*index))
+                                return {};
                             applyBandPreset(s.table, presetForBand(static_cast<Band>(*index)), true);
                             return {};
                         },

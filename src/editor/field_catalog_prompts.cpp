@@ -78,11 +78,14 @@ void addPromptAndPasswordFields(FieldCatalog& catalog)
             return LanguageNames[static_cast<int>(*l)];
         return "(" + std::to_string(GetBits(s.table, 0x3E, 0, 4)) + ")";
     };
-    // Choosing a language loads its whole built-in set, as the window's selector does.
+    // Choosing a language loads its whole built-in set, as the window's selector does;
+    // the language it already shows changes nothing, so edited prompts stay.
     language.set = [](EditSession& s, const std::string& value) -> SetResult {
         const auto index = choice(LanguageNames, value);
         if (!index)
             return badChoice(LanguageNames);
+        if (storedPromptLanguage(s.table) == static_cast<PromptLanguage>(*index))
+            return {};
         loadPromptLanguage(s.table, static_cast<PromptLanguage>(*index));
         return {};
     };

@@ -34,6 +34,9 @@ TEST(FieldCatalogPrompts, PasswordAndPromptsStoreByTheWindowsRulesOrChangeNothin
     EXPECT_EQ(fieldCatalog().find("prompt.28")->show(s), "   HELLO");
     EXPECT_TRUE(std::equal(image.begin() + 0x344, image.end(), before.begin() + 0x344))
         << "nothing after the last record changes";
+    const PagerTable edited = image;
+    EXPECT_EQ(setField(s, "prompt_language", "English").outcome, SetOutcome::Changed);
+    EXPECT_EQ(image, edited) << "the language shown already keeps the edited prompts";
     EXPECT_EQ(setField(s, "prompt_language", "spainish").outcome, SetOutcome::Changed);
     EXPECT_EQ(fieldCatalog().find("prompt_language")->show(s), "Spainish");
 }
