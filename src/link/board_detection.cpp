@@ -61,6 +61,20 @@ bool BoardDetection::queryBoard(int port)
     return std::equal(head.begin(), head.end(), reply.begin());
 }
 
+bool BoardDetection::openCandidate(int port)
+{
+    int openResult = SerialOk;
+    if (OpenBoardPort(ports_, port, &openResult))
+        return true;
+    // A port the user may not open is said in words a technician can act on.
+    if (openResult == SerialPermissionDenied) {
+        if (!permissionProblems_.isEmpty())
+            permissionProblems_ += QLatin1Char('\n');
+        permissionProblems_ += QString::fromStdString(ports_.errorText(port));
+    }
+    return false;
+}
+
 std::vector<int> BoardDetection::FindAllUsbBoards()
 {
     clock_.letEventsRun();
@@ -70,15 +84,8 @@ std::vector<int> BoardDetection::FindAllUsbBoards()
         if (!entry.number)
             continue;
         const int port = *entry.number;
-        int openResult = SerialOk;
-        if (!OpenBoardPort(ports_, port, &openResult)) {
-            if (openResult == SerialPermissionDenied) {
-                if (!permissionProblems_.isEmpty())
-                    permissionProblems_ += QLatin1Char('\n');
-                permissionProblems_ += QString::fromStdString(ports_.errorText(port));
-            }
+        if (!openCandidate(port))
             continue;
-        }
         if (queryBoard(port)) {
             state_.BoardPort = static_cast<std::int16_t>(port);
             InitUsbBoard();
@@ -107,15 +114,8 @@ bool BoardDetection::FindUsbBoard()
         // transfer started from a window event during the scan never sees a
         // port that is only being tried.
         const int port = *entry.number;
-        int openResult = SerialOk;
-        if (!OpenBoardPort(ports_, port, &openResult)) {
-            if (openResult == SerialPermissionDenied) {
-                if (!permissionProblems_.isEmpty())
-                    permissionProblems_ += QLatin1Char('\n');
-                permissionProblems_ += QString::fromStdString(ports_.errorText(port));
-            }
+        if (!openCandidate(port))
             continue;
-        }
         if (!queryBoard(port)) {
             ports_.close(port);
             continue;

@@ -53,6 +53,8 @@ public:
 
 private:
     bool queryBoard(int port);
+    // Opens a port of the scan; a port refused for permissions is noted.
+    bool openCandidate(int port);
 
     LinkKind kind_;
     SerialPorts& ports_;

@@ -31,7 +31,12 @@ std::string csvField(const std::string& text)
     return quoted + "\"";
 }
 
-std::vector<std::string> rowOf(const RecordEntry& e)
+const std::vector<std::string> kHeader = {"id",        "time_utc",     "station", "port",   "operation", "batch",
+                                          "first_capcode", "capcodes", "frequency_hz", "result", "sha256", "note"};
+
+} // namespace
+
+std::vector<std::string> recordRow(const RecordEntry& e)
 {
     return {std::to_string(e.id),
             isoUtc(e.time),
@@ -46,11 +51,6 @@ std::vector<std::string> rowOf(const RecordEntry& e)
             e.sha256,
             e.note};
 }
-
-const std::vector<std::string> kHeader = {"id",        "time_utc",     "station", "port",   "operation", "batch",
-                                          "first_capcode", "capcodes", "frequency_hz", "result", "sha256", "note"};
-
-} // namespace
 
 std::string operationText(RecordOperation operation)
 {
@@ -141,7 +141,7 @@ std::string formatRecordCsv(const std::vector<RecordEntry>& entries)
     };
     line(kHeader);
     for (const RecordEntry& e : entries)
-        line(rowOf(e));
+        line(recordRow(e));
     return out;
 }
 
@@ -151,7 +151,7 @@ std::string formatRecordTable(const std::vector<RecordEntry>& entries)
     std::vector<std::vector<std::string>> rows;
     rows.push_back(kHeader);
     for (const RecordEntry& e : entries) {
-        auto row = rowOf(e);
+        auto row = recordRow(e);
         row[10] = row[10].substr(0, 12);
         rows.push_back(std::move(row));
     }

@@ -24,19 +24,10 @@ ProductionRecordDialog::ProductionRecordDialog(const std::vector<RecordEntry>& e
     table_->verticalHeader()->setVisible(false);
     for (int row = 0; row < static_cast<int>(entries.size()); ++row) {
         const RecordEntry& e = entries[row];
-        const std::string cells[] = {isoUtc(e.time),
-                                     e.station,
-                                     e.port,
-                                     operationText(e.operation),
-                                     e.batch,
-                                     e.firstCapcode ? std::to_string(*e.firstCapcode) : std::string(),
-                                     joinCapcodes(e.capcodes),
-                                     std::to_string(e.frequencyHz),
-                                     resultText(e.result),
-                                     e.sha256,
-                                     e.note};
+        // The record's own columns, less the id, which the dialog does not show.
+        const std::vector<std::string> cells = recordRow(e);
         for (int column = 0; column < headers.size(); ++column)
-            table_->setItem(row, column, new QTableWidgetItem(QString::fromStdString(cells[column])));
+            table_->setItem(row, column, new QTableWidgetItem(QString::fromStdString(cells[column + 1])));
     }
     table_->resizeColumnsToContents();
     if (!entries.empty())

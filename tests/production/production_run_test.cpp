@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 
@@ -18,17 +20,31 @@ using testing::ProductionFolder;
 struct Pagers {
     std::mutex mutex;
     std::map<std::uint64_t, int> written;
+    // Lets healthy boards wait for a failing one, so that it reaches its
+    // failing transfer however the threads are scheduled.
+    std::condition_variable failureSeen;
+    bool failed = false;
 };
 
 class FakeBoard : public PagerProgrammer {
 public:
     // `failAt`: the number of this board's transfer (1-based) that fails as `failure`.
-    FakeBoard(Pagers& pagers, int failAt, PagerTransfer failure) : pagers_(pagers), failAt_(failAt), failure_(failure) {}
+    // `waitAfter`: a healthy board waits after that many transfers until a board has failed.
+    FakeBoard(Pagers& pagers, int failAt, PagerTransfer failure, int waitAfter)
+        : pagers_(pagers), failAt_(failAt), failure_(failure), waitAfter_(waitAfter)
+    {
+    }
     PagerTransfer writeAndVerify(const PagerTable& image) override
     {
-        if (++transfers_ == failAt_)
+        if (++transfers_ == failAt_) {
+            const std::lock_guard lock(pagers_.mutex);
+            pagers_.failed = true;
+            pagers_.failureSeen.notify_all();
             return failure_;
-        const std::lock_guard lock(pagers_.mutex);
+        }
+        std::unique_lock lock(pagers_.mutex);
+        if (waitAfter_ > 0 && transfers_ > waitAfter_)
+            pagers_.failureSeen.wait_for(lock, std::chrono::seconds(10), [this] { return pagers_.failed; });
         ++pagers_.written[static_cast<std::uint64_t>(summarizeImage(image).firstCapcode.value_or(-1))];
         return {RecordResult::Success, RecordResult::Success};
     }
@@ -37,6 +53,7 @@ private:
     Pagers& pagers_;
     int failAt_;
     PagerTransfer failure_;
+    int waitAfter_;
     int transfers_ = 0;
 };
 
@@ -58,9 +75,11 @@ protected:
         plan.station = "bench";
         plan.imageFor = imageFor;
     }
-    BoardPlan board(const std::string& port, int failAt, PagerTransfer failure = {})
+    BoardPlan board(const std::string& port, int failAt, PagerTransfer failure = {}, int waitAfter = 0)
     {
-        return {port, [this, failAt, failure] { return std::make_unique<FakeBoard>(pagers, failAt, failure); }};
+        return {port, [this, failAt, failure, waitAfter] {
+                    return std::make_unique<FakeBoard>(pagers, failAt, failure, waitAfter);
+                }};
     }
     std::vector<RecordEntry> entries() { return record->list(std::nullopt).value(); }
 
@@ -76,7 +95,8 @@ TEST_F(ProductionRun, AFailingBoardStopsAloneAndItsCapcodeGoesToAnotherPager)
     plan.count = 60;
     const PagerTransfer linkLost{RecordResult::LinkLost, std::nullopt};
     const ProductionReport report =
-        runProduction({board("COM3", 0), board("COM4", 3, linkLost), board("COM5", 0)}, plan, sequence, *record);
+        runProduction({board("COM3", 0, {}, 2), board("COM4", 3, linkLost), board("COM5", 0, {}, 2)}, plan, sequence,
+                      *record);
 
     EXPECT_EQ(report.written, 60);
     EXPECT_TRUE(report.failed);
