@@ -120,8 +120,9 @@ void Form1::buildMenus()
     factory.registerWithoutGeometry(mnuFile->menuAction(), QStringLiteral("mnuFile"));
     mnuLBFF = item(mnuFile, QStringLiteral("mnuLBFF"), QStringLiteral("Open"), QKeySequence(QStringLiteral("Ctrl+O")));
     mnuSBTF = item(mnuFile, QStringLiteral("mnuSBTF"), QStringLiteral("Save"), QKeySequence(QStringLiteral("Ctrl+S")));
+    // The caption "-" of the classic menu makes this item a separator; a Qt
+    // separator carries no text (some styles would print it as a heading).
     mnudash = mnuFile->addSeparator();
-    mnudash->setText(QStringLiteral("-"));
     factory.registerWithoutGeometry(mnudash, QStringLiteral("mnudash"));
     mnuExit = item(mnuFile, QStringLiteral("mnuExit"), QStringLiteral("Exit"), QKeySequence(QStringLiteral("Ctrl+E")));
     // Not one of the window's own controls: kept out of the control list.
