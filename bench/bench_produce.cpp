@@ -8,11 +8,11 @@
 #include "link/usb_link.h"
 #include "table/pager_table.h"
 
+#include "support/link_emulator_process.h"
 #include "wire_model.h"
 
 #include <QCoreApplication>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -52,22 +52,12 @@ int main(int argc, char** argv)
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
     env.insert(QStringLiteral("XDG_DATA_HOME"), dir.path());
 
-    QProcess emulator;
-    emulator.setProcessEnvironment(env);
-    emulator.start(QStringLiteral(PX316T_BOARD_EMULATOR), {});
-    QString com;
-    const QRegularExpression ready(QStringLiteral("COM(\\d+) on"));
-    while (com.isEmpty() && emulator.waitForReadyRead(5000)) {
-        while (emulator.canReadLine()) {
-            const auto m = ready.match(QString::fromLocal8Bit(emulator.readLine()));
-            if (m.hasMatch())
-                com = m.captured(1);
-        }
-    }
-    if (com.isEmpty()) {
+    testing::EmulatorProcess emulator(QStringLiteral(PX316T_BOARD_EMULATOR), dir.path(), {});
+    if (!emulator.ready) {
         std::fprintf(stderr, "the board emulator did not start\n");
         return 1;
     }
+    const QString com = QString::number(emulator.com);
     const QString cli = QStringLiteral(PX316T_CLI);
     const QString file = dir.filePath(QStringLiteral("bench.tbl"));
     if (run(cli, {"new", file}, env) != 0)
@@ -76,8 +66,7 @@ int main(int argc, char** argv)
     const auto start = std::chrono::steady_clock::now();
     const int status = run(cli, {"produce", file, "--count", QString::number(Pagers), "--no-wait", "--port", com}, env);
     const double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    emulator.terminate();
-    emulator.waitForFinished(5000);
+    emulator.stop();
     if (status != 0) {
         std::fprintf(stderr, "produce failed (status %d)\n", status);
         return 1;

@@ -8,11 +8,13 @@
 // write and verify (3.625 s). The last line reads "speedup S overhead O%".
 #include "production/pg_connection.h"
 #include "production/production_services.h"
+#include "support/link_emulator_process.h"
 #include "support/pg_cluster.h"
+
+#include "wire_model.h"
 
 #include <QCoreApplication>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -24,8 +26,14 @@ using namespace px316t;
 
 namespace {
 
+// One write and one verify of the whole image on the wire (wire_model.h).
+double wireModelSeconds()
+{
+    return bench::writeLimit(PagerTableSize, UsbBlockSize).seconds
+         + bench::readLimit(PagerTableSize, UsbBlockSize).seconds;
+}
+
 constexpr int PagersPerBoard = 4;
-constexpr double WireModelSeconds = 3.625;
 constexpr int OverheadRounds = 200;
 
 int run(const QStringList& args, const QProcessEnvironment& env)
@@ -39,19 +47,6 @@ int run(const QStringList& args, const QProcessEnvironment& env)
     if (status != 0)   // the program's own lines say why
         std::fputs(p.readAllStandardError().constData(), stderr);
     return status;
-}
-
-std::unique_ptr<QProcess> startBoard(int com, const QProcessEnvironment& env)
-{
-    auto emulator = std::make_unique<QProcess>();
-    emulator->setProcessEnvironment(env);
-    emulator->start(QStringLiteral(PX316T_BOARD_EMULATOR), {"--com", QString::number(com)});
-    const QRegularExpression ready(QStringLiteral("COM(\\d+) on"));
-    while (emulator->waitForReadyRead(5000))
-        while (emulator->canReadLine())
-            if (ready.match(QString::fromLocal8Bit(emulator->readLine())).hasMatch())
-                return emulator;
-    return nullptr;
 }
 
 } // namespace
@@ -75,10 +70,11 @@ int main(int argc, char** argv)
         conninfo = cluster->conninfo();
     }
 
-    std::vector<std::unique_ptr<QProcess>> boards;
+    std::vector<std::unique_ptr<testing::EmulatorProcess>> boards;
     for (int com = 11; com <= 14; ++com) {
-        boards.push_back(startBoard(com, env));
-        if (!boards.back()) {
+        boards.push_back(std::make_unique<testing::EmulatorProcess>(QStringLiteral(PX316T_BOARD_EMULATOR), dir.path(),
+                                                                    QStringList{"--com", QString::number(com)}));
+        if (!boards.back()->ready) {
             std::fprintf(stderr, "the board emulator did not start\n");
             return 1;
         }
@@ -112,10 +108,7 @@ int main(int argc, char** argv)
         if (n == 4)
             rateOfFour = perHour;
     }
-    for (auto& b : boards) {
-        b->terminate();
-        b->waitForFinished(5000);
-    }
+    boards.clear();   // each emulator is stopped as an operator's Ctrl+C would
 
     // Reserving and recording alone, as each pager of a run does them.
     std::vector<std::string> notices;
@@ -146,7 +139,7 @@ int main(int argc, char** argv)
     const double overhead =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / OverheadRounds;
     std::printf("reserve + record write and verify + mark used: %.2f ms per pager (wire model %.3f s)\n",
-                overhead * 1000.0, WireModelSeconds);
-    std::printf("speedup %.2f overhead %.2f%%\n", rateOfFour / rateOfOne, overhead / WireModelSeconds * 100.0);
+                overhead * 1000.0, wireModelSeconds());
+    std::printf("speedup %.2f overhead %.2f%%\n", rateOfFour / rateOfOne, overhead / wireModelSeconds() * 100.0);
     return 0;
 }

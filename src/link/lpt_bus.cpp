@@ -57,19 +57,23 @@ void LptBus::BusStop()
     delay_.BitDelay();
 }
 
+void LptBus::clockOut(bool high)
+{
+    if (high)
+        SdaHigh();
+    else
+        SdaLow();
+    delay_.BitDelay();
+    SclHigh();
+    delay_.BitDelay();
+    SclLow();
+    delay_.BitDelay();
+}
+
 bool LptBus::SendByte(std::uint8_t b)
 {
-    for (int bit = 7; bit >= 0; --bit) {
-        if ((b >> bit) & 1)
-            SdaHigh();
-        else
-            SdaLow();
-        delay_.BitDelay();
-        SclHigh();
-        delay_.BitDelay();
-        SclLow();
-        delay_.BitDelay();
-    }
+    for (int bit = 7; bit >= 0; --bit)
+        clockOut(((b >> bit) & 1) != 0);
     SdaHigh();
     delay_.BitDelay();
     SclHigh();
@@ -93,15 +97,7 @@ std::uint8_t LptBus::ReceiveByte(bool noAcknowledge)
         SclLow();
         delay_.BitDelay();
     }
-    if (noAcknowledge)
-        SdaHigh();
-    else
-        SdaLow();
-    delay_.BitDelay();
-    SclHigh();
-    delay_.BitDelay();
-    SclLow();
-    delay_.BitDelay();
+    clockOut(noAcknowledge);   // a released data line is no acknowledge
     return v;
 }
 

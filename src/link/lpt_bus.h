@@ -94,6 +94,8 @@ private:
     bool dataLineLow();
     bool rangeUsable(std::size_t size, int first, int last) const;
     bool ensurePort();
+    // One bit onto the data line, clocked: data, delay, clock high, delay, clock low, delay.
+    void clockOut(bool high);
     struct ProgressStart {
         int maximum;
         int position;
