@@ -4,11 +4,25 @@
 #include "support/lpt_sim_rig.h"
 
 #include "link/lpt_delay.h"
+#include "link/lpt_link.h"
+#include "link/lpt_simulated_board.h"
+#include "link/programming_sequence.h"
+#include "support/link_fake_board.h"
+#include "support/link_recording_views.h"
+#include "support/recording_dialogs.h"
+
+#ifdef __linux__
+#include "link/port_io_linux.h"
+#endif
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <functional>
 #include <numeric>
 
 using namespace px316t;
@@ -305,3 +319,252 @@ TEST(HighResolutionDelay, EveryDelayLastsAtLeastSeventyFiveMicroseconds)
     }
     EXPECT_GE(shortest, std::chrono::microseconds(75));
 }
+
+namespace {
+
+enum class LptOperation { Read, Write, Verify };
+
+struct LossOutcome {
+    bool failed = false;
+    bool bytesRight = false;
+    std::vector<std::string> messages;
+};
+
+// One whole operation on a fresh rig; the board is pulled off at the
+// `loseAt`-th data-register write of the operation (never when 0). `writes`
+// gets the number of writes the operation made.
+LossOutcome runWithLoss(LptOperation op, int loseAt, std::uint8_t stuck, std::size_t* writes = nullptr)
+{
+    const std::vector<std::uint8_t> table = patternTable();
+    // The verify compares against a table that ends in FF, which a lost board
+    // reading a released line agrees with; the memory differs in its last byte.
+    std::vector<std::uint8_t> verifyTable = table;
+    std::fill(verifyTable.end() - 32, verifyTable.end(), 0xFF);
+
+    LptSimRig rig;
+    EXPECT_TRUE(rig.find());
+    if (op == LptOperation::Read)
+        std::copy(table.begin(), table.end(), rig.memory.memory().begin());
+    if (op == LptOperation::Verify) {
+        std::copy(verifyTable.begin(), verifyTable.end(), rig.memory.memory().begin());
+        rig.memory.memory()[911] = 0x00;
+    }
+    rig.board.recordWrites = writes != nullptr;
+    rig.board.dataWrites.clear();
+    if (loseAt > 0)
+        rig.board.loseBoardAfter(loseAt, stuck);
+
+    LossOutcome outcome;
+    switch (op) {
+    case LptOperation::Read: {
+        std::vector<std::uint8_t> into(912, 0);
+        outcome.failed = rig.bus.lpt_readall(into, 0, 911, rig.progress);
+        outcome.bytesRight = into == table;
+        break;
+    }
+    case LptOperation::Write:
+        outcome.failed = rig.bus.lpt_writeall(table, 0, 911, rig.progress);
+        outcome.bytesRight = std::equal(table.begin(), table.end(), rig.memory.memory().begin());
+        break;
+    case LptOperation::Verify:
+        outcome.failed = rig.bus.lpt_verify(verifyTable, 0, 911, rig.progress);
+        outcome.bytesRight = false;   // the memory never equals the table
+        break;
+    }
+    outcome.messages = rig.host.texts();
+    if (writes)
+        *writes = rig.board.dataWrites.size();
+    return outcome;
+}
+
+// The board pulled off at each of the last 400 data-register writes of a whole
+// read, write and verify, its status reading a data line held low (FF) or left
+// high (00): the operation never says it succeeded with bytes that are wrong.
+TEST(LptBoardLost, NoSuccessWithWrongBytesWhenTheBoardGoesDuringTheLastPage)
+{
+    struct Case {
+        LptOperation op;
+        const char* name;
+        std::vector<std::string> errors;   // the one message a failure may show
+    };
+    const Case cases[] = {
+        {LptOperation::Read, "read", {"Read error!"}},
+        {LptOperation::Write, "write", {"Write error!"}},
+        {LptOperation::Verify, "verify", {"Verify Error!", "Read error!"}},
+    };
+    for (const Case& c : cases) {
+        std::size_t total = 0;
+        const LossOutcome intact = runWithLoss(c.op, 0, 0, &total);
+        EXPECT_EQ(intact.failed, c.op == LptOperation::Verify) << c.name;
+        ASSERT_GT(total, 400u);
+        for (std::uint8_t stuck : {std::uint8_t(0xFF), std::uint8_t(0x00)}) {
+            int failures = 0;
+            for (int at = static_cast<int>(total) - 399; at <= static_cast<int>(total); ++at) {
+                const LossOutcome o = runWithLoss(c.op, at, stuck);
+                SCOPED_TRACE(std::string(c.name) + " lost at write " + std::to_string(at) + " of "
+                             + std::to_string(total) + ", status " + std::to_string(stuck));
+                ASSERT_TRUE(o.failed || o.bytesRight) << "success with wrong bytes";
+                ASSERT_EQ(o.messages.size(), 1u);
+                if (o.failed) {
+                    ++failures;
+                    EXPECT_NE(std::find(c.errors.begin(), c.errors.end(), o.messages[0]), c.errors.end())
+                        << o.messages[0];
+                }
+            }
+            // Only a loss after the memory's last answer leaves nothing to notice.
+            EXPECT_GT(failures, 300) << c.name;
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The simulated board's memory file: only a table file is loaded, and a write
+// whose memory cannot be saved is not reported as written.
+TEST(LptSimulatedMemoryFile, OnlyTableFilesLoadAndAFailedSaveFailsTheWrite)
+{
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    auto fileOf = [&](const std::string& name, std::size_t size) {
+        const std::string path = folder + "/" + name;
+        std::ofstream(path, std::ios::binary) << std::string(size, '\x30');
+        return path;
+    };
+    struct Case {
+        std::string file;
+        const char* refusal;   // part of the message; null: accepted
+    };
+    const Case cases[] = {
+        {fileOf("short.tbl", 911), "911 bytes"},
+        {fileOf("long.tbl", 2048), "2048 bytes"},
+        {folder, "is a folder"},
+        {fileOf("pager.tbl", 912), nullptr},
+        {folder + "/new.tbl", nullptr},
+        {folder + "/missing/pager.tbl", nullptr},   // said when the write saves it
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        SimTime time;
+        SimulatedBoardSession session([&time] { return time.ns; });
+        std::string error;
+        const bool started = session.start(c.file, std::nullopt, error);
+        if (c.refusal) {
+            EXPECT_FALSE(started);
+            EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
+            EXPECT_EQ(error.find("Success"), std::string::npos) << error;
+            continue;
+        }
+        ASSERT_TRUE(started) << error;
+        SimDelay delay(time);
+        RecordingHost host(time);
+        RecordingProgress progress;
+        LptBus bus(session.board, delay, host);
+        ASSERT_TRUE(bus.FindLptBoard());
+        const std::vector<std::uint8_t> table = patternTable();
+        const bool failed = bus.lpt_writeall(table, 0, 911, progress);
+        const bool saves = c.file.find("missing") == std::string::npos;
+        EXPECT_EQ(failed, !saves);
+        if (saves) {
+            EXPECT_TRUE(host.messages.empty());
+            std::ifstream in(c.file, std::ios::binary);
+            EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}), table);
+        } else {
+            ASSERT_EQ(host.messages.size(), 1u);
+            EXPECT_NE(host.messages[0].text.find("could not be saved"), std::string::npos) << host.messages[0].text;
+        }
+    }
+}
+
+// Counts the accesses made since the port was last given back.
+class ClaimCountingPort final : public PortIo {
+public:
+    explicit ClaimCountingPort(PortIo& inner) : inner_(inner) {}
+    void out(std::uint16_t address, std::uint8_t value) override
+    {
+        ++held;
+        inner_.out(address, value);
+    }
+    std::uint8_t in(std::uint16_t address) override
+    {
+        ++held;
+        return inner_.in(address);
+    }
+    void release() override
+    {
+        held = 0;
+        ++releases;
+    }
+    int held = 0;
+    int releases = 0;
+
+private:
+    PortIo& inner_;
+};
+
+// The port is held for one operation only; a verify that gets no answer is a
+// failed read, not a difference; every port's problem is said.
+TEST(LptPortUse, PortsAreHeldForOneOperationAndEveryProblemIsSaid)
+{
+    LptSimRig rig;
+    ClaimCountingPort port(rig.board);
+    testing::RecordingMessageBoxes messages;
+    testing::FakeClock clock;
+    LptLink link(port, rig.delay, messages, clock);
+    PagerCommandState state;
+    ProgrammingSequence sequence(LinkKind::LPT, nullptr, &link, messages, state);
+    testing::RecordingProgressView progress;
+    PagerTable table {};
+    std::fill(table.begin(), table.end(), 0x5A);
+
+    ASSERT_TRUE(link.FindLptBoard());
+    EXPECT_EQ(port.held, 0) << "given back after the probe";
+    struct Step {
+        const char* name;
+        std::function<bool()> run;
+        TransferFailure failure;
+    };
+    const Step steps[] = {
+        {"write", [&] { return sequence.write(table, progress); }, TransferFailure::None},
+        {"verify", [&] { return sequence.verify(table, progress); }, TransferFailure::None},
+        {"read", [&] { return sequence.read(table, progress); }, TransferFailure::None},
+        {"verify, a difference", [&] {
+             rig.memory.memory()[500] ^= 1;
+             return sequence.verify(table, progress);
+         }, TransferFailure::VerifyMismatch},
+        {"verify, no answer", [&] {
+             rig.memory.faults.neverAcknowledge = true;
+             return sequence.verify(table, progress);
+         }, TransferFailure::NoAnswer},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        const int releases = port.releases;
+        EXPECT_EQ(step.run(), step.failure == TransferFailure::None);
+        EXPECT_EQ(sequence.lastFailure(), step.failure);
+        EXPECT_GT(port.releases, releases);
+        EXPECT_EQ(port.held, 0) << "nothing touched the port after it was given back";
+    }
+    EXPECT_EQ(messages.texts().back(), QStringLiteral("Read error!"));
+
+#ifdef __linux__
+    // Two ports that cannot be opened: both are named, not only the last.
+    QTemporaryDir dir;
+    const std::filesystem::path root = dir.path().toStdString();
+    PpdevPortIo twoPorts({{0x378, root / "parport7"}, {0x278, root / "parport8"}});
+    testing::RecordingMessageBoxes probeMessages;
+    LptLink probe(twoPorts, rig.delay, probeMessages, clock);
+    EXPECT_FALSE(probe.FindLptBoard());
+    ASSERT_EQ(probeMessages.texts().size(), 2);
+    const QString reasons = probeMessages.texts()[1];
+    EXPECT_TRUE(reasons.contains("parport7") && reasons.contains("parport8")) << reasons.toStdString();
+    // No parallel-port support loaded at all: the missing module is named.
+    EXPECT_NE(parportSupportProblem({}, root).find("ppdev is missing"), std::string::npos);
+    std::filesystem::create_directories(root / "dev/parport");
+    EXPECT_EQ(parportSupportProblem({}, root).find("ppdev"), std::string::npos);
+    EXPECT_NE(PpdevPortIo({}, parportSupportProblem({}, "/nonexistent")).problem().find("ppdev"), std::string::npos);
+#endif
+}
+
+} // namespace

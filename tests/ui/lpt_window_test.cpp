@@ -102,7 +102,7 @@ TEST(LptProgram, SimulatedBoardKeepsItsMemoryInATableFile)
     LptBus bus(session.board, delay, host);
     ASSERT_TRUE(bus.FindLptBoard());
     std::vector<std::uint8_t> table(912, 0x41);
-    ASSERT_FALSE(bus.lpt_writeall(table, 0, 15, progress));   // one page, saved after its write cycle
+    ASSERT_FALSE(bus.lpt_writeall(table, 0, 15, progress));   // one page, saved at the end of the write
     QFile saved(QString::fromStdString(file));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     const QByteArray bytes = saved.readAll();
