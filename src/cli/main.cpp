@@ -205,10 +205,6 @@ std::optional<PagerTable> loadTable(const QString& file)
 bool saveTable(const QString& file, const PagerTable& table)
 {
     std::error_code reason;
-    if (std::filesystem::is_directory(file.toStdString(), reason)) {
-        say(file + QStringLiteral(": is a folder; a table file is needed"));
-        return false;
-    }
     const TableFileError error = writeTableFile(file.toStdString(), table, reason);
     if (error == TableFileError::None)
         return true;
@@ -755,6 +751,10 @@ int cmdNew(const Args& a)
         return usage("new", QStringLiteral("expected one table file"));
     const QString file = a.positional[0];
     std::error_code ec;
+    if (std::filesystem::is_directory(file.toStdString(), ec)) {
+        say(file + QStringLiteral(": is a folder; a table file is needed"));
+        return Usage;
+    }
     if (std::filesystem::exists(file.toStdString(), ec) && !a.options.count(QStringLiteral("--force"))) {
         say(file + QStringLiteral(": exists; --force replaces it"));
         return Usage;

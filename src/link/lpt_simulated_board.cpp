@@ -60,9 +60,17 @@ bool SimulatedBoardSession::start(const std::string& memoryFile, const std::opti
         error = memoryFile + ": is a folder; the simulated board keeps its memory in a table file";
         return false;
     }
+    // Padding or cutting another file would pass it off as a pager's memory.
+    const auto size = std::filesystem::file_size(memoryFile, reason);
+    if (!reason && size != static_cast<std::uintmax_t>(PagerTableSize)
+        && std::filesystem::is_regular_file(memoryFile, reason)) {
+        error = memoryFile + ": not a table file (" + std::to_string(size) + " bytes; a table file holds "
+            + std::to_string(PagerTableSize) + ")";
+        return false;
+    }
+    reason.clear();
     const auto loaded = readTableFile(memoryFile, reason);
     if (const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&loaded)) {
-        // Padding or cutting another file would pass it off as a pager's memory.
         if (bytes->size() != static_cast<std::size_t>(PagerTableSize)) {
             error = memoryFile + ": not a table file (" + std::to_string(bytes->size()) + " bytes; a table file holds "
                 + std::to_string(PagerTableSize) + ")";
