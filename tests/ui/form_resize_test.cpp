@@ -154,9 +154,13 @@ TEST_F(Scaling, NothingAccumulatesOverManyResizes)
     resizeClient(designClient());
     const auto before = snapshot();
     QRandomGenerator random(12);
-    for (int i = 0; i < 100; ++i)
-        resizeClient(QSize(random.bounded(1, 2000), random.bounded(1, 1500)));
-    resizeClient(designClient());
+    // The inner area itself: the window keeps a minimum size, a minimised one
+    // may still report any size.
+    for (int i = 0; i < 100; ++i) {
+        client()->resize(QSize(random.bounded(1, 2000), random.bounded(1, 1500)));
+        QCoreApplication::processEvents();
+    }
+    client()->resize(designClient());
     EXPECT_EQ(changedSince(before), QStringList());
     EXPECT_EQ(form->capcodes().Picture2->y(), twipsToPixels(-form->capcodes().VScroll1->value()))
         << "the list stands where its scroll bar says";
