@@ -488,11 +488,15 @@ void Form1::mnuLBFF_Click()
     const auto chosen = fileDialogs_->openFile(fileDialogFolder(), kTableFilter);
     if (!chosen)
         return;
-    filePlaces_->remember(RegistryAccess.get(), *chosen);
+    if (filePlaces_)
+        filePlaces_->remember(RegistryAccess.get(), *chosen);
     openTableFile(*chosen);
 }
 
-QString Form1::fileDialogFolder() const { return filePlaces_->dialogFolder(RegistryAccess.get()); }
+QString Form1::fileDialogFolder() const
+{
+    return filePlaces_ ? filePlaces_->dialogFolder(RegistryAccess.get()) : appFolder_;
+}
 
 void Form1::openTableFile(const QString& path)
 {
@@ -551,7 +555,8 @@ void Form1::mnuSBTF_Click()
     const auto chosen = fileDialogs_->saveFile(fileDialogFolder(), kTableFilter);
     if (!chosen)
         return;
-    filePlaces_->remember(RegistryAccess.get(), *chosen);
+    if (filePlaces_)
+        filePlaces_->remember(RegistryAccess.get(), *chosen);
     std::error_code ec;
     if (std::filesystem::exists(toPath(*chosen), ec)
         && !messages_->askYesNo(QStringLiteral("This file is arealy exist ! \r\nAre you sure overwrite this file?")))
