@@ -263,3 +263,12 @@ TEST_F(Scaling, TextureCoversTheWholeBackgroundAtAnySize)
             << corner.x() << "," << corner.y() << " " << c.name().toStdString();
     }
 }
+
+TEST_F(Scaling, TheWindowDoesNotShrinkBelowItsDesignSize)
+{
+    const auto before = snapshot();
+    form->resize(200, 150);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(client()->size(), designClient()) << "smaller, the controls would run into each other";
+    EXPECT_EQ(changedSince(before), QStringList());
+}
