@@ -14,7 +14,7 @@ packages=(
   sigrok-cli
   imagemagick xdotool   # screenshots when trying the program under a virtual display
   clang libclang-rt-14-dev
-  dpkg-dev desktop-file-utils appstream librsvg2-bin man-db groff-base help2man
+  dpkg-dev desktop-file-utils appstream librsvg2-bin man-db groff-base help2man lintian
 )
 
 missing=()

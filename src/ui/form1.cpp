@@ -14,6 +14,7 @@
 #include "table/builtin_tables.h"
 #include "table/table_file.h"
 #include "ui/ct_eb_slider.h"
+#include "ui/file_places.h"
 #include "ui/form_resize.h"
 #include "ui/frm_about.h"
 #include "ui/hand_cursor.h"
@@ -73,7 +74,9 @@ Form1::Form1(Form1Services services)
       linkClock_(services.linkClock),
       findLptBoard_(std::move(services.findLptBoard)),
       parallelPort_(services.parallelPort),
-      appFolder_(services.appFolder)
+      appFolder_(services.appFolder),
+      documentsFolder_(services.documentsFolder),
+      folderWritable_(std::move(services.folderWritable))
 {
     setObjectName(QStringLiteral("Form1"));
     if (!services.messages)
@@ -193,8 +196,14 @@ void Form1::buildWindow()
                                      QRect(6192, 240, 1488, 204));
     WriteOpt = factory.optionButton(picTabBack, QStringLiteral("WriteOpt"), QStringLiteral("Write Mode"),
                                     QRect(7776, 240, 1428, 204));
+    // White text on teal; the mark is drawn in white too (a ring, filled when
+    // chosen), since a style's own mark is dark and vanishes on teal.
     for (QRadioButton* mode : {ModifyOpt, WriteOpt})
-        mode->setStyleSheet(QStringLiteral("QRadioButton { color: white; background-color: rgb(0, 128, 128); }"));
+        mode->setStyleSheet(QStringLiteral(
+            "QRadioButton { color: white; background-color: rgb(0, 128, 128); }"
+            "QRadioButton::indicator { width: 8px; height: 8px; border: 2px solid white; border-radius: 6px;"
+            " background-color: rgb(0, 128, 128); }"
+            "QRadioButton::indicator:checked { background-color: white; }"));
     ModifyOpt->setChecked(true);
     connect(ModifyOpt, &QRadioButton::toggled, this, [this](bool on) { if (on) ModifyOpt_Click(); });
     connect(WriteOpt, &QRadioButton::toggled, this, [this](bool on) { if (on) WriteOpt_Click(); });
@@ -249,6 +258,8 @@ void Form1::buildWindow()
     showPage(picSet, EMoptCode);
     // Opens at the design client size; from then on the window may take any size.
     resize(designClient.width(), designClient.height() + menuBar()->sizeHint().height());
+    // Smaller than the design size the controls would run into each other.
+    setMinimumSize(size());
 }
 
 // ---- start-up --------------------------------------------------------------
@@ -260,6 +271,7 @@ void Form1::Form_Load()
     loaded_ = true;
     if (appFolder_.isEmpty())
         appFolder_ = QCoreApplication::applicationDirPath();
+    filePlaces_ = std::make_unique<FilePlaces>(appFolder_, documentsFolder_, folderWritable_);
     designScaleWidth_ = static_cast<int>(std::lround(pixelsToTwips(client->width())));
     designScaleHeight_ = static_cast<int>(std::lround(pixelsToTwips(client->height())));
     controls_.appendGeometrySuffixes();
@@ -475,11 +487,23 @@ void Form1::mnuLBFF_Click()
     // the image after the load.
     if (!commitFieldForFileCommand())
         return;
-    const auto chosen = fileDialogs_->openFile(appFolder_, kTableFilter);
+    const auto chosen = fileDialogs_->openFile(fileDialogFolder(), kTableFilter);
     if (!chosen)
         return;
+    if (filePlaces_)
+        filePlaces_->remember(RegistryAccess.get(), *chosen);
+    openTableFile(*chosen);
+}
+
+QString Form1::fileDialogFolder() const
+{
+    return filePlaces_ ? filePlaces_->dialogFolder(RegistryAccess.get()) : appFolder_;
+}
+
+void Form1::openTableFile(const QString& path)
+{
     std::error_code reason;
-    auto loaded = readTableFile(toPath(*chosen), reason);
+    auto loaded = readTableFile(toPath(path), reason);
     if (const auto* error = std::get_if<TableFileError>(&loaded)) {
         const QString text = QString::fromStdString(describeTableFileError(*error, reason ? reason.message() : ""));
         messages_->message(text, *error == TableFileError::NotFound ? MessageBoxes::Icon::None
@@ -530,9 +554,11 @@ void Form1::mnuSBTF_Click()
     // entry refused by that commit saves nothing.
     if (!commitFieldForFileCommand())
         return;
-    const auto chosen = fileDialogs_->saveFile(appFolder_, kTableFilter);
+    const auto chosen = fileDialogs_->saveFile(fileDialogFolder(), kTableFilter);
     if (!chosen)
         return;
+    if (filePlaces_)
+        filePlaces_->remember(RegistryAccess.get(), *chosen);
     std::error_code ec;
     if (std::filesystem::exists(toPath(*chosen), ec)
         && !messages_->askYesNo(QStringLiteral("This file is arealy exist ! \r\nAre you sure overwrite this file?")))

@@ -33,6 +33,7 @@ class LinkClock;
 class ParallelPortLink;
 class SerialPorts;
 class UsbLink;
+class FilePlaces;
 class FrequencyPanel;
 class MessageBoxes;
 class OptionControls;
@@ -49,6 +50,10 @@ struct Form1Services {
     std::function<std::unique_ptr<clsRegistryAccess>()> makeRegistry;   // empty: platform default
     std::function<void()> endProgram;     // empty: quit the application
     QString appFolder;                    // empty: the program's folder
+    // Where the file dialogs start when the program's folder is not the user's
+    // to write in: empty, the user's documents folder; and the test of that.
+    QString documentsFolder;
+    std::function<bool(const QString& folder)> folderWritable;   // empty: the file system's answer
     // The serial ports of the USB board; empty: the machine's ports by COM number.
     std::function<std::unique_ptr<SerialPorts>()> makeSerialPorts;
     LinkClock* linkClock = nullptr;       // nullptr: the real clock, letting window events run
@@ -76,6 +81,11 @@ public:
     void cboCtl_Click(int index);
 
     void mnuLBFF_Click();
+    // Loads a table file as File > Open does once a name is chosen (the file
+    // named on the command line).
+    void openTableFile(const QString& path);
+    // The folder the open and save dialogs start in.
+    QString fileDialogFolder() const;
     void mnuSBTF_Click();
     void mnuEntire_Click();
     void mnuEB_Click();
@@ -205,6 +215,9 @@ private:
     PromptsPanel* prompts_ = nullptr;
     std::unique_ptr<clsRegistryAccess> RegistryAccess;
     QString appFolder_;
+    QString documentsFolder_;
+    std::function<bool(const QString&)> folderWritable_;
+    std::unique_ptr<FilePlaces> filePlaces_;
     int designScaleWidth_ = 0;
     int designScaleHeight_ = 0;
     bool loaded_ = false;

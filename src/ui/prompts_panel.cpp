@@ -24,7 +24,8 @@ constexpr int kRowPitch = 372;
 constexpr int kBoxWidth = 2340;
 constexpr int kBoxHeight = 285;
 struct Column { int captionLeft; int captionWidth; int boxLeft; };
-constexpr Column kColumns[] = {{120, 1860, 1980}, {4350, 2070, 6420}};
+// A gap of four pixels between each caption and its box.
+constexpr Column kColumns[] = {{90, 1860, 2010}, {4410, 2070, 6540}};
 constexpr int kButtonsTop = kFirstRowTop + kRowsPerColumn * kRowPitch + 30;
 
 const char* const kCaptions[PromptRecordCount] = {
