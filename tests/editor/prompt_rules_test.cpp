@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 using namespace px316t;
@@ -75,4 +76,22 @@ TEST(PromptAlign, CountsCharactersAndNeverPadsBeyondTheBox)
     const std::string longLogo = "ABCDEFGHIJKLMNOPQ";
     EXPECT_EQ(alignPromptText(longLogo, PromptAlignment::Center, 15), longLogo);
     EXPECT_EQ(alignPromptText(longLogo, PromptAlignment::Right, 15), longLogo);
+}
+
+TEST(PromptBoxText, ControlBytesShowAsPicturesAndEveryByteComesBack)
+{
+    std::vector<std::uint8_t> all(256);
+    for (int b = 0; b < 256; ++b)
+        all[b] = static_cast<std::uint8_t>(b);
+    const std::string shown = withControlPictures(windows1252ToUtf8(all));
+    EXPECT_TRUE(std::none_of(shown.begin(), shown.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
+    EXPECT_EQ(shown.substr(0, 9), "\u2400\u2401\u2402");
+    EXPECT_EQ(utf8ToWindows1252(withoutControlPictures(shown)), all);
+    EXPECT_EQ(withoutControlPictures("\u2420\u2421\xE2\x90"), "\u2420\u2421\xE2\x90") << "no picture of a byte";
+
+    // A paste keeps its first line, and of it no character below 0x20.
+    const std::pair<const char*, const char*> pastes[] = {
+        {"AB\nCD\r\n", "AB"}, {"A\tB\x01" "C\rD", "ABC"}, {"\r\nXY", ""}, {"\xC3\xA9\x1F!", "\xC3\xA9!"}};
+    for (const auto& [pasted, kept] : pastes)
+        EXPECT_EQ(pastedPromptText(pasted), kept) << pasted;
 }
