@@ -142,7 +142,9 @@ QGroupBox* ControlFactory::frame(QWidget* parent, const QString& name, const QSt
 QWidget* ControlFactory::pictureBox(QWidget* parent, const QString& name, const QRect& twips)
 {
     auto* picture = new QWidget;
-    picture->setFocusPolicy(Qt::StrongFocus);   // a picture box can hold the focus
+    // A picture box can hold the focus (taking it commits the field being left);
+    // Tab passes it by, as it holds nothing to type into.
+    picture->setFocusPolicy(Qt::ClickFocus);
     return place(picture, parent, name, twips, std::nullopt);
 }
 
