@@ -88,10 +88,4 @@ TEST(PromptBoxText, ControlBytesShowAsPicturesAndEveryByteComesBack)
     EXPECT_EQ(shown.substr(0, 9), "\u2400\u2401\u2402");
     EXPECT_EQ(utf8ToWindows1252(withoutControlPictures(shown)), all);
     EXPECT_EQ(withoutControlPictures("\u2420\u2421\xE2\x90"), "\u2420\u2421\xE2\x90") << "no picture of a byte";
-
-    // A paste keeps its first line, and of it no character below 0x20.
-    const std::pair<const char*, const char*> pastes[] = {
-        {"AB\nCD\r\n", "AB"}, {"A\tB\x01" "C\rD", "ABC"}, {"\r\nXY", ""}, {"\xC3\xA9\x1F!", "\xC3\xA9!"}};
-    for (const auto& [pasted, kept] : pastes)
-        EXPECT_EQ(pastedPromptText(pasted), kept) << pasted;
 }

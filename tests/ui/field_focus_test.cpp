@@ -144,4 +144,9 @@ TEST_F(FieldFocus, ADropChangesNoBoxAndTheImageStaysWhatTheScreenShows)
         EXPECT_EQ(c.box->text(), shown) << c.kind;
     }
     EXPECT_TRUE(messages.texts().isEmpty());
+    // The drag reaches a box that takes drops: the refusal above is the boxes' own.
+    QLineEdit* taker = form->password().txtPass;
+    taker->setAcceptDrops(true);
+    drop(taker, QStringLiteral("9876"));
+    EXPECT_TRUE(taker->text().contains("9876"));
 }

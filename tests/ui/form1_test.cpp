@@ -216,6 +216,8 @@ TEST_F(Form1Fixture, PageKeysAndTabReachOnlyControlsOnScreen)
                 ASSERT_NE(now, nullptr);
                 EXPECT_TRUE(whollyOnScreen(now, form->centralWidget()))
                     << now->objectName().toStdString() << " page " << p << " step " << steps;
+                for (QWidget* other : pages)
+                    EXPECT_TRUE(other == pages[p] || !other->isAncestorOf(now)) << "a control of a page behind";
                 reached.insert(now);
                 if (now == first)
                     break;
@@ -230,8 +232,18 @@ TEST_F(Form1Fixture, PageKeysAndTabReachOnlyControlsOnScreen)
     const CapcodeList& list = form->capcodes();
     for (int k = 0; k < CapcodeList::Rows; ++k)
         EXPECT_EQ(reached.count(list.txtAddr[k]), list.txtAddr[k]->isEnabled() ? 1u : 0u) << k;
-    EXPECT_TRUE(list.txtAddr[15]->isEnabled());
+    EXPECT_TRUE(list.txtAddr[15]->isEnabled()) << "rows below the list's view were reached";
     EXPECT_TRUE(messages.texts().isEmpty());
+
+    // A page key commits the field being edited; a refused entry keeps its page in front.
+    QLineEdit* field = list.txtAddr[0];
+    field->setFocus(Qt::MouseFocusReason);
+    QTest::keyClicks(field, "2031615");
+    press(Qt::Key_Tab, ctrl);
+    EXPECT_EQ(messages.texts(), QStringList{"Invalid Capcode!"});
+    EXPECT_TRUE(field->hasFocus());
+    EXPECT_TRUE(form->picSet->isVisible());
+    EXPECT_FALSE(form->picSet2->isVisible());
 }
 
 TEST_F(Form1Fixture, SpaceInWriteModeRunsTheWriteCommand)
