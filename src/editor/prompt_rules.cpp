@@ -390,6 +390,60 @@ std::string alignPromptText(std::string_view text, PromptAlignment alignment, in
     return std::string(pad, ' ') + encodeUtf8(t);
 }
 
+namespace {
+// U+2400 .. U+241F in UTF-8: E2 90 80 .. E2 90 9F.
+constexpr unsigned char kPictureLead0 = 0xE2;
+constexpr unsigned char kPictureLead1 = 0x90;
+constexpr unsigned char kPictureFirst = 0x80;
+} // namespace
+
+std::string withControlPictures(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    // A byte below 0x20 is never part of a longer UTF-8 sequence.
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20) {
+            out.push_back(static_cast<char>(kPictureLead0));
+            out.push_back(static_cast<char>(kPictureLead1));
+            out.push_back(static_cast<char>(kPictureFirst + b));
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string withoutControlPictures(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i + 2 < text.size() && static_cast<unsigned char>(text[i]) == kPictureLead0
+            && static_cast<unsigned char>(text[i + 1]) == kPictureLead1) {
+            const auto last = static_cast<unsigned char>(text[i + 2]);
+            if (last >= kPictureFirst && last < kPictureFirst + 0x20) {
+                out.push_back(static_cast<char>(last - kPictureFirst));
+                i += 2;
+                continue;
+            }
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+std::string pastedPromptText(std::string_view text)
+{
+    const std::size_t lineEnd = text.find_first_of("\r\n");
+    std::string out;
+    for (const char c : text.substr(0, lineEnd))
+        if (static_cast<unsigned char>(c) >= 0x20)
+            out.push_back(c);
+    return out;
+}
+
 std::optional<PromptLanguage> promptLanguageFromCode(std::uint8_t code)
 {
     for (auto language : {PromptLanguage::English, PromptLanguage::Spanish, PromptLanguage::French,

@@ -75,6 +75,19 @@ void commitPromptText(PagerTable& table, int n, std::string_view text);
 // Copies record n of the built-in English set over record n.
 void restoreDefaultPrompt(PagerTable& table, int n);
 
+// ---- the prompt boxes ---------------------------------------------------------
+
+// A byte below 0x20 in a record is shown in a box as its control picture
+// (U+2400 + byte), so that the technician sees it instead of a blank; the
+// picture turns back into the byte when the box is stored, so a record left
+// unedited is stored unchanged.
+std::string withControlPictures(std::string_view text);
+std::string withoutControlPictures(std::string_view text);
+
+// What a paste (or any insertion) into a prompt box keeps: its first line, and
+// of that no character below 0x20.
+std::string pastedPromptText(std::string_view text);
+
 // ---- alignment -------------------------------------------------------------
 
 enum class PromptAlignment { Left, Center, Right };

@@ -41,6 +41,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 
@@ -277,7 +279,7 @@ void Form1::Form_Load()
     controls_.appendGeometrySuffixes();
     // Every later change of the window's size scales the controls from these tags.
     new FormResize(client, controls_, QSize(designScaleWidth_, designScaleHeight_),
-                   [this] { capcodes_->ChkCapLen(); });
+                   [this] { capcodes_->ChkCapLen(); prompts_->fitLogoBox(); });
     flags_.EntryRejected = false;
     flags_.CapcodeInvalid = false;
     RegistryAccess = makeRegistry_ ? makeRegistry_() : std::make_unique<clsRegistryAccess>();
@@ -424,6 +426,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
                 mnuEB_Click();
                 return true;   // no control receives the space
             }
+            if (const int step = pageStep(*key)) {
+                showNextPage(step);
+                return true;
+            }
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -456,11 +462,53 @@ void Form1::mnuAbout_Click()
 
 void Form1::showPage(QWidget* page, QPushButton* tab)
 {
+    QWidget* front = frontPage_;
+    picTabBack->raise();
+    page->show();
+    page->raise();
+    // Giving the page the focus leaves the field being edited, which commits it.
+    page->setFocus(Qt::OtherFocusReason);
+    if (front && front != page && front->isAncestorOf(focusWidget())) {
+        // The field refused its entry and took the focus back: its page stays in
+        // front, so that the technician sees the field the message is about.
+        page->hide();
+        return;
+    }
     for (QPushButton* button : {EMoptCode, EMoptStatus, EMoptPrompts})
         button->setVisible(button != tab);
-    picTabBack->raise();
-    page->raise();
-    page->setFocus(Qt::OtherFocusReason);
+    // The pages behind are hidden, not only covered, so that neither Tab nor any
+    // other way of moving the focus reaches a control the technician cannot see.
+    for (QWidget* other : {picSet, picSet2, picSet5})
+        if (other != page)
+            other->hide();
+    frontPage_ = page;
+}
+
+int Form1::pageStep(const QKeyEvent& key)
+{
+    // Ctrl+Tab and Ctrl+PgDn go to the next page, Ctrl+Shift+Tab and Ctrl+PgUp to
+    // the previous one, as in tabbed windows.
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    if (!(modifiers & Qt::ControlModifier) || (modifiers & (Qt::AltModifier | Qt::MetaModifier)))
+        return 0;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    switch (key.key()) {
+    case Qt::Key_Tab: return shift ? -1 : 1;
+    case Qt::Key_Backtab: return -1;
+    case Qt::Key_PageDown: return shift ? 0 : 1;
+    case Qt::Key_PageUp: return shift ? 0 : -1;
+    default: return 0;
+    }
+}
+
+void Form1::showNextPage(int step)
+{
+    const std::array<QWidget*, 3> pages = {picSet, picSet2, picSet5};
+    const std::array<QPushButton*, 3> tabs = {EMoptCode, EMoptStatus, EMoptPrompts};
+    const auto at = std::find(pages.begin(), pages.end(), frontPage_);
+    const int current = at == pages.end() ? 0 : static_cast<int>(at - pages.begin());
+    const int next = (current + step + 3) % 3;
+    showPage(pages[next], tabs[next]);
 }
 
 void Form1::EMoptCode_Click() { showPage(picSet, EMoptCode); }

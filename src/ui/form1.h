@@ -23,6 +23,7 @@ class QPushButton;
 class QRadioButton;
 class QCheckBox;
 class QGroupBox;
+class QKeyEvent;
 
 namespace px316t {
 
@@ -173,6 +174,10 @@ private:
     void InitTables();
     void setModeLocked(bool locked);
     void showPage(QWidget* page, QPushButton* tab);
+    // The page step a key asks for: 1 next, -1 previous, 0 none.
+    static int pageStep(const QKeyEvent& key);
+    // Brings the page `step` places after the one in front to the front, round.
+    void showNextPage(int step);
     // The first steps of every Pager command: commit the field being edited and
     // drop the command once after a refused entry. True when the command may run.
     void runPagerCommand(int command);
@@ -221,6 +226,7 @@ private:
     int designScaleWidth_ = 0;
     int designScaleHeight_ = 0;
     bool loaded_ = false;
+    QWidget* frontPage_ = nullptr;
 };
 
 } // namespace px316t

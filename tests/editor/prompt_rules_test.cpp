@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 using namespace px316t;
@@ -101,4 +102,16 @@ TEST(PromptText, OneLineFormComesBackForEveryByteString)
     EXPECT_EQ(characterOutsideCodePage("a\xE2\x82\xAC\xE6\x97\xA5"), "\xE6\x97\xA5");
     for (const char* bad : {"\\", "\\q", "\\x", "\\x4", "\\xG0"})
         EXPECT_FALSE(unescapedText(bad)) << bad;
+}
+
+TEST(PromptBoxText, ControlBytesShowAsPicturesAndEveryByteComesBack)
+{
+    std::vector<std::uint8_t> all(256);
+    for (int b = 0; b < 256; ++b)
+        all[b] = static_cast<std::uint8_t>(b);
+    const std::string shown = withControlPictures(windows1252ToUtf8(all));
+    EXPECT_TRUE(std::none_of(shown.begin(), shown.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
+    EXPECT_EQ(shown.substr(0, 9), "\u2400\u2401\u2402");
+    EXPECT_EQ(utf8ToWindows1252(withoutControlPictures(shown)), all);
+    EXPECT_EQ(withoutControlPictures("\u2420\u2421\xE2\x90"), "\u2420\u2421\xE2\x90") << "no picture of a byte";
 }
