@@ -214,7 +214,7 @@ int Win32SerialPorts::getch(int port)
     const int got = read(port, &byte, 1);
     if (got < 0)
         return got;
-    return got == 0 ? SerialNoData : byte;
+    return got == 0 ? static_cast<int>(SerialNoData) : static_cast<int>(byte);
 }
 
 int Win32SerialPorts::lstatus(int port)

@@ -238,7 +238,9 @@ TEST_P(RegistryAccessTest, NamesAndDataBeyond255CharactersCannotBeRead) {
 
     EXPECT_NE(reg.CreateKey("HKCU\\Px\\" + std::string(255, 'k')), 0);
     // Windows refuses longer key names; wine, where the Windows build is tested, does not.
-    if (!windows()) EXPECT_EQ(reg.CreateKey("HKCU\\Px\\" + std::string(256, 'k')), 0);
+    if (!windows()) {
+        EXPECT_EQ(reg.CreateKey("HKCU\\Px\\" + std::string(256, 'k')), 0);
+    }
 }
 
 TEST(HexTextTest, ConvertsBothWays) {

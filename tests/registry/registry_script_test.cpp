@@ -63,7 +63,9 @@ TEST_P(RegistryScriptTest, SubkeysFollowTheirKeyDepthFirstInEnumerationOrder) {
     ASSERT_EQ(reg.ExportToReg("HKLM\\Software\\Px", file, true, [&](const std::string& p) { shown.push_back(p); }), 1);
     const std::string base = "HKEY_LOCAL_MACHINE\\Software\\Px";
     // The portable store enumerates in creation order; Windows in its own.
-    if (!windows()) EXPECT_EQ(order, (std::vector<std::string>{"Zeta", "Alpha", "Beta"}));
+    if (!windows()) {
+        EXPECT_EQ(order, (std::vector<std::string>{"Zeta", "Alpha", "Beta"}));
+    }
     // Alpha's own subkey comes right after Alpha, before the key that follows it.
     std::vector<std::string> expected{base};
     for (const auto& name : order) {
