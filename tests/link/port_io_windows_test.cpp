@@ -35,9 +35,10 @@ TEST(WindowsPortIo, ReachesThePortRegistersThroughTheDriverLibrary)
     using Set = void(__stdcall*)(short, short);
     using Get = short(__stdcall*)(short);
     using Writes = long(__stdcall*)();
-    const auto set = reinterpret_cast<Set>(GetProcAddress(standin, "StandinSet"));
-    const auto get = reinterpret_cast<Get>(GetProcAddress(standin, "StandinGet"));
-    const auto writes = reinterpret_cast<Writes>(GetProcAddress(standin, "StandinWrites"));
+    const auto function = [&](const char* name) { return reinterpret_cast<void (*)()>(GetProcAddress(standin, name)); };
+    const auto set = reinterpret_cast<Set>(function("StandinSet"));
+    const auto get = reinterpret_cast<Get>(function("StandinGet"));
+    const auto writes = reinterpret_cast<Writes>(function("StandinWrites"));
     ASSERT_TRUE(set && get && writes);
 
     {
