@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config ccache   # ccache: the three builds of the tests share what compiles the same
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev
-  libsqlite3-dev libpq-dev libssl-dev
+  libsqlite3-dev libpq-dev libssl-dev libicu-dev
   postgresql
   fonts-liberation fonts-dejavu-core
   xvfb xauth

@@ -55,12 +55,17 @@ FieldEntry promptField(int n)
     e.addresses = recordAddresses(n);
     e.show = [n](const EditSession& s) { return readPromptText(s.table, n); };
     e.set = [n](EditSession& s, const std::string& value) -> SetResult {
+        // Composed as the window stores a typed text; a character the pager's
+        // code page has no byte for is refused, where the window stores "?".
+        const std::string text = composedText(value);
+        if (const auto outside = characterOutsideCodePage(text))
+            return {SetOutcome::BadValue, "the pager's code page (Windows-1252) has no character " + *outside};
         // What the box takes from the keyboard; the window cuts a longer paste,
         // a script is told instead.
         const int limit = n == LogoPrompt ? logoMaxLength(storedLogoFont(s.table)) : PromptBoxMaxLength;
-        if (characterCount(value) > limit)
+        if (characterCount(text) > limit)
             return {SetOutcome::BadValue, "at most " + std::to_string(limit) + " characters"};
-        commitPromptText(s.table, n, value);
+        commitPromptText(s.table, n, text);
         return {};
     };
     return e;

@@ -301,7 +301,7 @@ void Form1::createLink()
 
 void Form1::InitTables()
 {
-    PagerTable_ = makeDefaultPagerTable();
+    PagerTable_ = startupPagerTable();
     if (linkKind_ == LinkKind::USB) {
         setWindowTitle(QStringLiteral("Quorvalent USB PX316T V5.02"));
         lblMsg->setVisible(true);
@@ -309,7 +309,9 @@ void Form1::InitTables()
         setWindowTitle(QStringLiteral("Quorvalent PX316T V5.02"));
         lblMsg->setVisible(false);
     }
-    frequency_->selectBand(Band::Top);
+    // Selecting the band runs its change handler, which loads the same preset
+    // again and refreshes the controls.
+    frequency_->selectBand(StartupBand);
 }
 
 // ---- refresh and modes -----------------------------------------------------

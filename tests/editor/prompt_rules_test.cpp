@@ -76,3 +76,29 @@ TEST(PromptAlign, CountsCharactersAndNeverPadsBeyondTheBox)
     EXPECT_EQ(alignPromptText(longLogo, PromptAlignment::Center, 15), longLogo);
     EXPECT_EQ(alignPromptText(longLogo, PromptAlignment::Right, 15), longLogo);
 }
+
+// Every text of code-page characters comes back from its one-line form, which
+// holds no character that shows nothing; composing keeps such texts as they are.
+TEST(PromptText, OneLineFormComesBackForEveryByteString)
+{
+    std::uint32_t seed = 7;
+    for (int round = 0; round < 500; ++round) {
+        ByteList bytes(round % 24);
+        for (auto& b : bytes) {
+            seed = seed * 1103515245u + 12345u;
+            b = static_cast<std::uint8_t>(seed >> 16);
+        }
+        const std::string text = windows1252ToUtf8(bytes);
+        const std::string line = escapedText(text);
+        for (unsigned char c : line)
+            ASSERT_TRUE(c >= 0x20 && c != 0x7F) << line;
+        EXPECT_EQ(unescapedText(line), text);
+        EXPECT_EQ(composedText(text), text);
+        EXPECT_FALSE(characterOutsideCodePage(text));
+    }
+    EXPECT_EQ(escapedText("a\\b\n\x01\xC2\xA0"), "a\\\\b\\n\\x01\\xA0");
+    EXPECT_EQ(composedText("e\xCC\x81"), "\xC3\xA9");
+    EXPECT_EQ(characterOutsideCodePage("a\xE2\x82\xAC\xE6\x97\xA5"), "\xE6\x97\xA5");
+    for (const char* bad : {"\\", "\\q", "\\x", "\\x4", "\\xG0"})
+        EXPECT_FALSE(unescapedText(bad)) << bad;
+}
