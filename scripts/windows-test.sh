@@ -3,7 +3,8 @@
 # (table, editor, registry with the Windows registry backend, the production
 # folder's Qt-free part) and their tests with Debian's MinGW-w64, and runs the
 # tests under wine in a throw-away wine prefix, so a test that deletes registry
-# keys never touches anything else. Prints how long each part took.
+# keys never touches anything else; then px316t-cli.exe with Qt Core against
+# the board emulator (scripts/windows-cli-test.sh). Prints how long each part took.
 #   scripts/windows-test.sh            (build in build-windows/qt-free)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,7 +26,7 @@ t=$(stamp)
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 # -Os: the tests need no debugging information, and the build is the stage's largest part.
-cmake -S . -B build-windows/qt-free -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+cmake --no-warn-unused-cli -S . -B build-windows/qt-free -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=MinSizeRel -DPX316T_QT_FREE=ON -DPX316T_WINDOWS_SQLITE="$sqlite" "${launcher[@]}" >/dev/null
 cmake --build build-windows/qt-free -j "$(nproc)"
 took "cross-build (Qt-free)" "$t"
@@ -54,6 +55,11 @@ export PX316T_TEST_ECHO_COM=40
 t=$(stamp)
 ctest --test-dir build-windows/qt-free -j "$(nproc)" --output-on-failure
 took "tests under wine" "$t"
+
+# The command line for Windows with Qt Core, against the board emulator.
+t=$(stamp)
+scripts/windows-cli-test.sh
+took "Qt Core, px316t-cli.exe, its checks" "$t"
 
 took "Windows stage" "$t_all"
 printf '%s\n' "${times[@]}"
