@@ -2,7 +2,8 @@
 # Installs what is missing, builds everything and runs the whole test suite
 # headless: once under AddressSanitizer and UndefinedBehaviorSanitizer, then the
 # programs and command-line tests of the build for the parallel-port board
-# (build-lpt), then the normal build.
+# (build-lpt), then the Qt-free folders cross-built for Windows and tested under
+# wine (scripts/windows-test.sh), then the normal build.
 # The normal build then makes the Debian package and checks it, and runs each
 # benchmark once (figures are printed, not judged); its CTest summary ends the
 # output.
@@ -27,6 +28,9 @@ echo "== parallel-port board build (build-lpt)"
 cmake -S . -B build-lpt -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPX316T_LINK_KIND=LPT "${launcher[@]}" >/dev/null
 cmake --build build-lpt -j "$jobs" --target px316t px316t-cli px316t-board-emulator test_cli
 build-lpt/tests/test_cli
+
+echo "== Windows: Qt-free folders cross-built with MinGW-w64, tests under wine (build-windows)"
+scripts/windows-test.sh
 
 echo "== normal build (build)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null

@@ -12,7 +12,11 @@
 #include "link/lpt_board.h"
 #include "link/programming_sequence.h"
 #include "link/qt_link_clock.h"
+#ifdef _WIN32
+#include "link/win32_serial_ports.h"
+#else
 #include "link/qt_serial_ports.h"
+#endif
 #include "link/serial_port_list.h"
 #include "link/usb_link.h"
 #include "production/backup_store.h"
@@ -78,7 +82,14 @@ const char* const MainHelp =
     "verify is recorded in $XDG_DATA_HOME/px316t/production.sqlite and, with\n"
     "--production-db CONNINFO (or $PX316T_PRODUCTION_DB, a PostgreSQL connection\n"
     "string), in that shared database too. --station NAME (or $PX316T_STATION)\n"
-    "names this station in the record; the host name by default.\n";
+    "names this station in the record; the host name by default.\n"
+#ifdef _WIN32
+    "\n"
+    "This Windows build has no PostgreSQL client: a shared production database\n"
+    "(--production-db, --shared, a shared --batch) is for the Linux build only;\n"
+    "the record and the backups stay in %APPDATA%\\px316t on this computer.\n"
+#endif
+    ;
 
 const std::map<std::string, const char*> CommandHelp = {
     {"ports", "Usage: px316t-cli ports\n\nLists the serial ports as the program numbers them (COMn and device) and\n"
@@ -223,7 +234,11 @@ LptProgramOptions& lptOptions()
 }
 
 struct Board {
+#ifdef _WIN32
+    Win32SerialPorts ports;
+#else
     QtSerialPorts ports;
+#endif
     LinkState state;
     clsRegistryAccess registry;
     SilentBoardStatus status;

@@ -22,8 +22,11 @@ bool WindowsPortIo::load()
         HMODULE module = ::LoadLibraryA(name);
         if (!module)
             continue;
-        out32_ = reinterpret_cast<void(__stdcall*)(short, short)>(::GetProcAddress(module, "Out32"));
-        inp32_ = reinterpret_cast<short(__stdcall*)(short)>(::GetProcAddress(module, "Inp32"));
+        // Through void (*)(void), the one function type any other may be cast from without a warning.
+        out32_ = reinterpret_cast<void(__stdcall*)(short, short)>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(module, "Out32")));
+        inp32_ = reinterpret_cast<short(__stdcall*)(short)>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(module, "Inp32")));
         if (out32_ && inp32_) {
             library_ = module;
             return true;

@@ -151,6 +151,12 @@ std::int32_t clsRegistryAccess::CreateKey(const std::string& sPath) {
 }
 
 long clsRegistryAccess::killKeyImpl(const std::string& sPath, std::uint32_t& key) {
+    // A root is never deleted, nor emptied of its keys: on Windows that would wipe a
+    // part of the user's registry before failing on a key it may not touch.
+    key = 0;
+    const RegPath parsed = SplitRegPath(sPath);
+    if (parsed.root != 0 && parsed.subPath.find_first_not_of('\\') == std::string::npos)
+        return REG_ERROR_ACCESS_DENIED;
     const long rc = openPath(sPath, RegAccess::Full, false, key);
     if (rc != REG_ERROR_SUCCESS) return rc;
     KeyCloser closer(*m_backend, key);

@@ -10,6 +10,7 @@
 #include "registry/cls_registry_access.h"
 #include "registry/reg_text.h"
 #include "registry/registry_backend.h"
+#include "table/exclusive_file.h"
 
 namespace px316t {
 
@@ -57,13 +58,11 @@ std::optional<std::uint32_t> parseDword(const std::string& text) {
 
 std::int32_t clsRegistryAccess::ExportToReg(const std::string& sPath, const std::string& sRegFile,
                                             bool IncludeSubkeys, const RegExportOutput& Output) {
-    // "x" opens exclusively: an existing file (or a link in its place) is refused untouched.
-    std::FILE* file = std::fopen(sRegFile.c_str(), "wbx");
-    if (!file) return 0;
+    // Made exclusively: an existing file (or a link in its place) is refused untouched.
     const std::string header = std::string("REGEDIT4") + kCrLf + kCrLf;
-    const bool written = std::fwrite(header.data(), 1, header.size(), file) == header.size();
-    const bool closed = std::fclose(file) == 0;
-    if (written && closed && ExportKey(sPath, sRegFile, IncludeSubkeys, Output)) return 1;
+    std::error_code reason;
+    if (createFileExclusively(sRegFile, header.data(), header.size(), reason) != ExclusiveCreate::Written) return 0;
+    if (ExportKey(sPath, sRegFile, IncludeSubkeys, Output)) return 1;
     // A half-written script would later import as if it were whole.
     std::error_code ec;
     std::filesystem::remove(sRegFile, ec);

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <mutex>
+#include <set>
 #include <vector>
 
 #include "registry/cls_registry_access.h"
@@ -65,6 +66,7 @@ public:
             ++m_next;
         } while (m_next == 0 || m_open.count(m_next));
         m_open.emplace(m_next, opened);
+        if (subPath.find_first_not_of('\\') == std::string::npos) m_roots.insert(m_next);
         key = m_next;
         return ERROR_SUCCESS;
     }
@@ -75,12 +77,18 @@ public:
         if (it == m_open.end()) return ERROR_INVALID_HANDLE;
         const LONG rc = RegCloseKey(it->second);
         m_open.erase(it);
+        m_roots.erase(key);
         return rc;
     }
 
     long deleteKey(std::uint32_t key) override {
         HKEY h = handle(key);
         if (!h) return ERROR_INVALID_HANDLE;
+        // The subkeys go first, so deleting a root would empty it before failing.
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_roots.count(key)) return ERROR_ACCESS_DENIED;
+        }
         const LONG rc = deleteSubkeys(h);
         if (rc != ERROR_SUCCESS) return rc;
         return RegDeleteKeyA(h, "");
@@ -157,6 +165,7 @@ private:
 
     std::mutex m_mutex;
     std::map<std::uint32_t, HKEY> m_open;
+    std::set<std::uint32_t> m_roots;  // keys opened at a root (no sub-path)
     std::uint32_t m_next = 0;
 };
 

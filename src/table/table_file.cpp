@@ -1,13 +1,21 @@
 #include "table/table_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
 
+#include "table/exclusive_file.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <process.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace px316t {
 namespace {
@@ -15,6 +23,13 @@ namespace {
 namespace fs = std::filesystem;
 
 std::error_code lastError() { return {errno, std::generic_category()}; }
+
+#ifdef _WIN32
+using mode_t = unsigned;
+int processId() { return ::_getpid(); }
+#else
+int processId() { return static_cast<int>(::getpid()); }
+#endif
 
 // Closes a descriptor exactly once and removes the temporary file unless it was
 // renamed into place.
@@ -26,8 +41,10 @@ public:
     ~TemporaryFile()
     {
         closeNow();
-        if (!path_.empty())
-            ::unlink(path_.c_str());
+        if (!path_.empty()) {
+            std::error_code ignored;
+            fs::remove(path_, ignored);
+        }
     }
 
     // Creates a new file beside `target` that no one else has; false on failure.
@@ -36,17 +53,20 @@ public:
         static unsigned counter = 0;
         const fs::path folder = target.parent_path();
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string name = "." + target.filename().string() + ".tmp"
-                + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-            const fs::path candidate = folder.empty() ? fs::path(name) : folder / name;
-            const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            // Built from the wide name on Windows, so every character of it is kept.
+            fs::path name = ".";
+            name += target.filename();
+            name += ".tmp" + std::to_string(processId()) + "-" + std::to_string(counter++);
+            const fs::path candidate = folder.empty() ? name : folder / name;
+            std::error_code error;
+            const int fd = openNewFile(candidate, error, mode);
             if (fd >= 0) {
                 fd_ = fd;
                 path_ = candidate;
                 return true;
             }
-            if (errno != EEXIST) {
-                reason = lastError();
+            if (error != std::errc::file_exists) {
+                reason = error;
                 return false;
             }
         }
@@ -55,47 +75,44 @@ public:
     }
 
     // The umask may have dropped bits of the replaced file's mode; a failure only
-    // leaves the umask's choice.
-    void keepMode(mode_t mode) { ::fchmod(fd_, mode); }
+    // leaves the umask's choice. Windows files have no such bits.
+    void keepMode([[maybe_unused]] mode_t mode)
+    {
+#ifndef _WIN32
+        ::fchmod(fd_, mode);
+#endif
+    }
 
     bool writeAll(const std::uint8_t* data, std::size_t size, std::error_code& reason)
     {
-        while (size > 0) {
-            const ssize_t n = ::write(fd_, data, size);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                reason = lastError();
-                return false;
-            }
-            data += n;
-            size -= static_cast<std::size_t>(n);
-        }
-        return true;
+        return writeAllToFile(fd_, data, size, reason);
     }
 
     // Forces the bytes to the disk and closes; a full disk may only show here.
     bool finish(std::error_code& reason)
     {
-        if (::fsync(fd_) != 0) {
-            reason = lastError();
+        if (!syncFile(fd_, reason))
             return false;
-        }
         const int fd = fd_;
         fd_ = -1;
-        if (::close(fd) != 0) {
-            reason = lastError();
-            return false;
-        }
-        return true;
+        return closeFile(fd, reason);
     }
 
     bool renameOver(const fs::path& target, std::error_code& reason)
     {
+#ifdef _WIN32
+        // rename() refuses an existing target on Windows; this replaces it in one
+        // step and returns only once the move is on the disk.
+        if (!::MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            reason = std::error_code(static_cast<int>(::GetLastError()), std::system_category());
+            return false;
+        }
+#else
         if (::rename(path_.c_str(), target.c_str()) != 0) {
             reason = lastError();
             return false;
         }
+#endif
         path_.clear();
         return true;
     }
@@ -103,8 +120,9 @@ public:
 private:
     void closeNow()
     {
+        std::error_code ignored;
         if (fd_ >= 0)
-            ::close(fd_);
+            closeFile(fd_, ignored);
         fd_ = -1;
     }
 
@@ -113,22 +131,51 @@ private:
 };
 
 // Makes the rename itself durable; a failure here leaves a complete file either
-// way, so it is not reported.
-void syncFolder(const fs::path& folder)
+// way, so it is not reported. (On Windows MOVEFILE_WRITE_THROUGH did it.)
+void syncFolder([[maybe_unused]] const fs::path& folder)
 {
+#ifndef _WIN32
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
+#endif
 }
 
 } // namespace
+
+bool isWindowsDeviceName(const fs::path& path)
+{
+    // \\.\NAME reaches any device directly.
+    const std::wstring whole = path.wstring();
+    if (whole.rfind(L"\\\\.\\", 0) == 0 || whole.rfind(L"//./", 0) == 0)
+        return true;
+    // The name up to its first dot, without trailing spaces, in any letter case.
+    std::wstring stem = path.filename().wstring();
+    stem = stem.substr(0, stem.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ')
+        stem.pop_back();
+    for (wchar_t& c : stem)
+        if (c >= L'a' && c <= L'z')
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+    if (stem == L"CON" || stem == L"PRN" || stem == L"AUX" || stem == L"NUL" || stem == L"CONIN$"
+        || stem == L"CONOUT$")
+        return true;
+    return stem.size() == 4 && (stem.rfind(L"COM", 0) == 0 || stem.rfind(L"LPT", 0) == 0)
+        && ((stem[3] >= L'0' && stem[3] <= L'9') || stem[3] == L'\u00B9' || stem[3] == L'\u00B2'
+            || stem[3] == L'\u00B3');
+}
 
 std::variant<std::vector<std::uint8_t>, TableFileError> readTableFile(const fs::path& path,
                                                                       std::error_code& reason)
 {
     reason.clear();
+#ifdef _WIN32
+    // Opening a device name opens the device, wherever the folder: the console would wait for typing.
+    if (isWindowsDeviceName(path))
+        return TableFileError::NotAFile;
+#endif
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (status.type() == fs::file_type::not_found || path.empty()) {
@@ -143,7 +190,11 @@ std::variant<std::vector<std::uint8_t>, TableFileError> readTableFile(const fs::
     if (status.type() != fs::file_type::regular)
         return TableFileError::NotAFile;
 
+#ifdef _WIN32
+    std::FILE* file = ::_wfopen(path.c_str(), L"rb");
+#else
     std::FILE* file = std::fopen(path.c_str(), "rb");
+#endif
     if (!file) {
         reason = lastError();
         return TableFileError::CannotOpen;
@@ -176,6 +227,10 @@ void applyTableFileBytes(PagerTable& table, const std::vector<std::uint8_t>& byt
 TableFileError writeTableFile(const fs::path& path, const PagerTable& table, std::error_code& reason)
 {
     reason.clear();
+#ifdef _WIN32
+    if (isWindowsDeviceName(path))
+        return TableFileError::NotAFile;
+#endif
     std::error_code ec;
     fs::path target = path;
     // Write through a link to the file it names, rather than replacing the link.

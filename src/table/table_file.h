@@ -39,6 +39,11 @@ TableFileError writeTableFile(const std::filesystem::path& path, const PagerTabl
 TableFileError writeTableFile(const std::filesystem::path& path, const PagerTable& table,
                               std::error_code& reason);
 
+// Whether Windows takes this name for a device (CON, PRN, AUX, NUL, COM0-9,
+// LPT0-9, CONIN$, CONOUT$, with any extension, in any folder; or a \\.\ path).
+// Windows builds refuse such names as NotAFile before opening anything.
+bool isWindowsDeviceName(const std::filesystem::path& path);
+
 // A short sentence for the operator, e.g. "The file could not be written." plus
 // the system's reason when one is known (reason.message()). NotFound gives the
 // window's own message "This file is not exit!"; None an empty text.

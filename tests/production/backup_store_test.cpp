@@ -70,6 +70,7 @@ TEST(BackupStore, AFolderThatCannotBeMadeIsAFailureNotACrash)
     EXPECT_EQ(fileBytes(blocker), "a file where the folder should be");
 }
 
+#ifndef _WIN32  // the XDG folders are a convention of the Linux desktop
 TEST(BackupStore, DefaultFolderFollowsXdgDataHome)
 {
     const char* old = std::getenv("XDG_DATA_HOME");
@@ -81,6 +82,7 @@ TEST(BackupStore, DefaultFolderFollowsXdgDataHome)
     else
         ::unsetenv("XDG_DATA_HOME");
 }
+#endif
 
 } // namespace
 } // namespace px316t

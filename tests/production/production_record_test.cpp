@@ -4,7 +4,9 @@
 #include "editor/capcode_codec.h"
 #include "production_test_folder.h"
 
+#ifndef PX316T_QT_FREE
 #include <QProcess>
+#endif
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
@@ -169,6 +171,8 @@ TEST_F(SqliteRecord, DamageInsideTheFileIsFoundToo)
     EXPECT_TRUE(store.value()->list(std::nullopt).value().empty());
 }
 
+// Needs the child program of the Qt build.
+#ifndef PX316T_QT_FREE
 TEST_F(SqliteRecord, SurvivesTheWritingProcessBeingKilled)
 {
     QProcess child;
@@ -203,6 +207,8 @@ TEST_F(SqliteRecord, SurvivesTheWritingProcessBeingKilled)
     EXPECT_TRUE(store.value()->append(entryForImage(sampleImage(), RecordOperation::Write, RecordResult::Success,
                                                     "s", "COM1")).ok());
 }
+
+#endif
 
 } // namespace
 } // namespace px316t

@@ -1,5 +1,5 @@
 #pragma once
-#include <stdlib.h>
+#include "support/unique_folder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -13,7 +13,7 @@ public:
     ProductionFolder()
     {
         std::string pattern = (std::filesystem::temp_directory_path() / "px316t-production-XXXXXX").string();
-        if (::mkdtemp(pattern.data()))
+        if (px316t::test::makeUniqueFolder(pattern))
             path_ = pattern;
     }
     ~ProductionFolder()

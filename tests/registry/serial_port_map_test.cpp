@@ -1,3 +1,6 @@
+// Serial ports as Linux shows them (ttys, pseudo-terminals, links): nothing of it
+// exists on Windows, where the system lists its own COM ports.
+#ifndef _WIN32
 #include "registry/serial_port_map.h"
 
 #include <fcntl.h>
@@ -223,3 +226,5 @@ TEST_F(SystemPortsTest, WithoutAWritableLinkFolderPortsAreStillNumbered) {
 
 }  // namespace
 }  // namespace px316t
+
+#endif
