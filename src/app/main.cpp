@@ -8,6 +8,11 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#ifdef Q_OS_WIN
+#include <QDir>
+#include <QFont>
+#include <QFontDatabase>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +34,20 @@ bool displayReachable()
     return true;
 #endif
 }
+
+#ifdef Q_OS_WIN
+// The fonts packed beside the Windows program (fonts\*.ttf) stand in for the
+// window's Tahoma and Arial on a system that lacks them; where the system has
+// them, they are used as before.
+void addPackedFonts()
+{
+    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
+    for (const QString& file : folder.entryList({QStringLiteral("*.ttf")}, QDir::Files))
+        QFontDatabase::addApplicationFont(folder.filePath(file));
+    QFont::insertSubstitution(QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"));
+    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+}
+#endif
 
 // The parallel-port board of an "LPT" build with the window's dialogs and clock.
 struct WindowParallelPort {
@@ -95,6 +114,9 @@ int main(int argc, char** argv)
         return 2;
     }
     QApplication app(argc, argv);
+#ifdef Q_OS_WIN
+    addPackedFonts();
+#endif
     // The window's class (X11 WM_CLASS "px316t", "PX316T") and, on Wayland, its
     // application id tie it to the desktop entry.
     QApplication::setApplicationName(QStringLiteral("PX316T"));

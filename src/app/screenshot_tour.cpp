@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -33,7 +34,7 @@ public:
     }
 
 private:
-    enum class Step { WaitForBoard, Writing, AfterWrite, About, Done };
+    enum class Step { WaitForBoard, Writing, AfterWrite, Verifying, Reading, About, Done };
 
     template <typename T>
     T* named(const char* name) const
@@ -41,11 +42,21 @@ private:
         return window_.findChild<T*>(QString::fromLatin1(name));
     }
 
+    // Each line goes to stderr and to tour.log in the folder (a Windows window
+    // program may have no stderr to read).
+    void note(const QString& line)
+    {
+        std::fprintf(stderr, "%s\n", qPrintable(line));
+        QFile log(QDir(folder_).filePath(QStringLiteral("tour.log")));
+        if (log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+            log.write(line.toUtf8() + '\n');
+    }
+
     bool save(QWidget& widget, const char* file)
     {
         const QString path = QDir(folder_).filePath(QString::fromLatin1(file));
         const bool saved = widget.grab().save(path, "PNG");
-        std::fprintf(stderr, "screenshot %s: %s\n", qPrintable(path), saved ? "saved" : "FAILED");
+        note(QStringLiteral("screenshot %1: %2").arg(path, saved ? QStringLiteral("saved") : QStringLiteral("FAILED")));
         failed_ |= !saved;
         return saved;
     }
@@ -64,17 +75,27 @@ private:
         app_.exit(status);
     }
 
+    // Triggers a Pager menu command; its programming window runs in its own
+    // event loop, in which this timer goes on ticking.
+    void startPagerCommand(Step next, const char* action)
+    {
+        step_ = next;
+        commandSeen_ = false;
+        if (auto* command = named<QAction>(action))
+            QTimer::singleShot(0, command, &QAction::trigger);
+    }
+
     void tick()
     {
-        if (clock_.elapsed() > 60000) {
-            std::fprintf(stderr, "screenshot tour: no progress within a minute\n");
+        if (clock_.elapsed() > 120000) {
+            note(QStringLiteral("screenshot tour: no progress within two minutes"));
             finish(1);
             return;
         }
         QWidget* modal = QApplication::activeModalWidget();
         // The messages that close a transfer need only their OK.
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            std::fprintf(stderr, "message: %s\n", qPrintable(box->text()));
+            note(QStringLiteral("message: ") + box->text());
             box->accept();
             return;
         }
@@ -111,6 +132,22 @@ private:
         case Step::AfterWrite:
             if (modal)
                 return;
+            // Then Pager > Verfy and Pager > Read, so that one tour drives all
+            // three commands through the board (their messages are printed).
+            startPagerCommand(Step::Verifying, "mnuEB1");
+            return;
+        case Step::Verifying:
+        case Step::Reading:
+            if (modal) {
+                commandSeen_ |= qobject_cast<QDialog*>(modal) != nullptr;
+                return;
+            }
+            if (!commandSeen_)
+                return;
+            if (step_ == Step::Verifying) {
+                startPagerCommand(Step::Reading, "mnuEntire");
+                return;
+            }
             step_ = Step::About;
             if (auto* about = named<QAction>("mnuAbout"))
                 QTimer::singleShot(0, about, &QAction::trigger);
@@ -136,6 +173,7 @@ private:
     QElapsedTimer clock_;
     Step step_ = Step::WaitForBoard;
     bool failed_ = false;
+    bool commandSeen_ = false;   // the programming window of the current command has opened
 };
 
 } // namespace

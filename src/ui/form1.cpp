@@ -7,7 +7,11 @@
 #include "ui/option_controls.h"
 #include "link/board_detection.h"
 #include "link/qt_link_clock.h"
+#ifdef _WIN32
+#include "link/win32_serial_ports.h"
+#else
 #include "link/qt_serial_ports.h"
+#endif
 #include "link/usb_link.h"
 #include "production/link_transfer.h"
 #include "registry/cls_registry_access.h"
@@ -302,7 +306,13 @@ void Form1::createLink()
         ownLinkClock_ = std::make_unique<QtLinkClock>();
         linkClock_ = ownLinkClock_.get();
     }
-    serialPorts_ = makeSerialPorts_ ? makeSerialPorts_() : std::make_unique<QtSerialPorts>();
+#ifdef _WIN32
+    // No Qt Serial Port in the Windows build: the COM ports through the Win32 functions.
+    using PlatformSerialPorts = Win32SerialPorts;
+#else
+    using PlatformSerialPorts = QtSerialPorts;
+#endif
+    serialPorts_ = makeSerialPorts_ ? makeSerialPorts_() : std::make_unique<PlatformSerialPorts>();
     usbLink_ = std::make_unique<UsbLink>(*serialPorts_, linkState_, *RegistryAccess, *this, *messages_, *linkClock_);
     detection_ = std::make_unique<BoardDetection>(linkKind_, *serialPorts_, linkState_, *RegistryAccess, *this,
                                                   *messages_, *linkClock_, findLptBoard_);

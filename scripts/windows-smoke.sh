@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# Checks the Windows zip made by scripts/windows.sh under wine, from the
+# unpacked folder alone (no Qt from the build machine on the path):
+#  - the Linux board emulator's pseudo-terminal becomes COM7 of a throw-away
+#    wine prefix (wine's own port mapping, HKLM\Software\Wine\Ports), so COM7
+#    is listed in HKLM\HARDWARE\DEVICEMAP\SERIALCOMM as on Windows;
+#  - px316t-cli.exe lists COM7 as the programming board, writes, reads and
+#    verifies the pager through it;
+#  - px316t.exe starts under a virtual display (xvfb-run), its main window
+#    appears (found by its title, photographed from the X screen), finds the
+#    board on COM7, and its screenshot tour writes, verifies and reads the
+#    pager through the window's Pager commands; the pager then holds what the
+#    window wrote, which the command line reads back.
+#
+#   scripts/windows-smoke.sh ZIP [--screenshot FILE.png]
+# The emulator is taken from PX316T_BOARD_EMULATOR, build/ or build-lpt/, or built.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ "${1:-}" = --inside-display ]; then
+  # Under xvfb-run: start the window, wait for it, photograph it, let the tour end.
+  work=$2 exe=$3
+  status=0
+  wine "$exe" >"$work/window.log" 2>&1 &
+  window_pid=$!
+  id=""
+  for _ in $(seq 240); do
+    id=$(xdotool search --name "PX316T V" 2>/dev/null | head -n 1) || true
+    [ -n "$id" ] && break
+    kill -0 "$window_pid" 2>/dev/null || break
+    sleep 0.25
+  done
+  if [ -z "$id" ]; then
+    echo "FAILED: the main window did not appear" >&2
+    kill "$window_pid" 2>/dev/null || true
+    exit 1
+  fi
+  xdotool getwindowname "$id" >"$work/window-title"
+  sleep 1.5   # let it draw
+  import -window root "$work/screen.png" 2>/dev/null || echo "FAILED: no screenshot of the screen" >&2
+  wait "$window_pid" || status=$?
+  exit "$status"
+fi
+
+zip_file=${1:?usage: $0 ZIP [--screenshot FILE.png]}
+shift
+screenshot=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --screenshot) screenshot=$2; shift 2 ;;
+    *) echo "unknown option: $1" >&2; exit 2 ;;
+  esac
+done
+zip_file=$(realpath "$zip_file")
+
+emulator=${PX316T_BOARD_EMULATOR:-}
+for candidate in build/tools/board_emulator/px316t-board-emulator build-lpt/tools/board_emulator/px316t-board-emulator; do
+  [ -z "$emulator" ] && [ -x "$candidate" ] && emulator=$candidate
+done
+if [ -z "$emulator" ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build -j "$(nproc)" --target px316t-board-emulator
+  emulator=build/tools/board_emulator/px316t-board-emulator
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/px316t-windows-smoke-XXXXXX")
+WINEPREFIX=$work/prefix
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset WINEPATH QT_QPA_PLATFORM QT_PLUGIN_PATH
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
+emulator_pid=""
+cleanup() {
+  [ -n "$emulator_pid" ] && kill "$emulator_pid" 2>/dev/null
+  wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/unpacked"
+(cd "$work/unpacked" && unzip -q "$zip_file")
+folder=$(find "$work/unpacked" -mindepth 1 -maxdepth 1 -type d | head -n 1)
+cli_exe=$folder/px316t-cli.exe
+window_exe=$folder/px316t.exe
+
+"$emulator" --memory "$work/pager.tbl" >"$work/emulator.log" 2>&1 &
+emulator_pid=$!
+for _ in $(seq 50); do grep -q "/dev/pts/" "$work/emulator.log" && break; sleep 0.1; done
+tty=$(grep -o "/dev/pts/[0-9]*" "$work/emulator.log" | head -n 1)
+[ -n "$tty" ] || { cat "$work/emulator.log"; echo "the board emulator did not start" >&2; exit 1; }
+
+mkdir -p "$WINEPREFIX"
+wineboot -i >/dev/null 2>&1
+# Wine's port mapping: its mount manager links COM7 to the pseudo-terminal and
+# lists it under SERIALCOMM when the prefix starts again.
+wine reg add 'HKLM\Software\Wine\Ports' /v COM7 /d "$tty" /f >/dev/null 2>&1
+wineserver -w
+ln -sf "$tty" "$WINEPREFIX/dosdevices/com7"
+
+failures=0
+check() {  # check WHAT EXPECTED-STATUS COMMAND...
+  local what=$1 expected=$2
+  shift 2
+  local status=0
+  "$@" >"$work/out" 2>&1 || status=$?
+  if [ "$status" -ne "$expected" ]; then
+    echo "FAILED: $what (exit status $status, expected $expected)"; cat "$work/out"; failures=$((failures + 1))
+  else
+    echo "ok: $what"
+  fi
+}
+says() { grep -q "$1" "$work/out" || { echo "FAILED: output lacks \"$1\""; cat "$work/out"; failures=$((failures + 1)); }; }
+cli() { wine "$cli_exe" "$@"; }
+W() { echo "Z:$work/$1"; }
+
+check "the registry lists COM7" 0 wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'; says "COM7"
+check "px316t-cli.exe ports" 0 cli ports; says "^COM7 .*programming board"
+check "new" 0 cli new "$(W a.tbl)"
+check "set" 0 cli set "$(W a.tbl)" capcode.1=1000100 capcode.1.enable=on
+check "write through COM7" 0 cli write --port 7 "$(W a.tbl)"; says "Verify Success!"
+check "read through COM7" 0 cli read --port 7 -o "$(W r.tbl)"
+check "read gives what was written" 0 cmp "$work/a.tbl" "$work/r.tbl"
+check "verify" 0 cli verify --port 7 "$(W a.tbl)"; says "Verify Success!"
+
+# The window: found by its title under a virtual display; its tour writes the
+# window's own image, verifies and reads it through the board it finds.
+shots_windows="Z:${work//\//\\}\\shots"
+status=0
+PX316T_SCREENSHOT_TOUR=$shots_windows timeout 300 \
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --inside-display "$work" "$window_exe" || status=$?
+# What the tour did, from its log (the window program's own stderr may be lost).
+tr -d '\r' <"$work/shots/tour.log" >"$work/out" 2>/dev/null || cat "$work/window.log" >"$work/out" 2>/dev/null || true
+if [ "$status" -eq 0 ] && [ -s "$work/screen.png" ]; then
+  echo "ok: the main window appeared: $(cat "$work/window-title")"
+else
+  echo "FAILED: the window program (exit status $status)"; cat "$work/out" "$work/window.log" 2>/dev/null
+  failures=$((failures + 1))
+fi
+for message in "Verify Success!" "Read success!"; do
+  says "message: $message"
+done
+[ "$(grep -c "message: Verify Success!" "$work/out")" -ge 2 ] \
+  || { echo "FAILED: the window's write and verify did not both succeed"; failures=$((failures + 1)); }
+for png in page-code-and-features programming-write about; do
+  [ -s "$work/shots/$png.png" ] || { echo "FAILED: the tour did not save $png.png"; failures=$((failures + 1)); }
+done
+check "the window wrote its own image" 1 cmp -s "$work/a.tbl" "$work/pager.tbl"
+check "read what the window wrote" 0 cli read --port 7 -o "$(W w.tbl)"
+check "it is the pager's memory" 0 cmp "$work/w.tbl" "$work/pager.tbl"
+check "verify finds the earlier file differs" 1 cli verify --port 7 "$(W a.tbl)"
+
+if [ -n "$screenshot" ] && [ -s "$work/screen.png" ]; then
+  # The screen cut to the window (the virtual screen is larger).
+  if ! convert "$work/screen.png" -trim +repage "$screenshot" 2>/dev/null; then
+    cp "$work/screen.png" "$screenshot"
+  fi
+  echo "screenshot of the main window under wine: $screenshot"
+fi
+
+[ "$failures" -eq 0 ] || { echo "$failures Windows package checks failed" >&2; exit 1; }
+echo "the Windows package under wine: every check passed"

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# The Windows programs, packed: builds Qt Core, Gui, Widgets and the Windows
+# platform plugin (scripts/windows-qt.sh widgets, reused from its cache), then
+# px316t.exe and px316t-cli.exe into build-windows/gui, and packs
+#   build-windows/px316t-<version>-windows-x64.zip
+# with the programs, the Qt libraries and plugins they load, the MinGW runtime
+# libraries, the fonts of the window with their licences and a README for
+# Windows. Then scripts/windows-smoke.sh checks the zip under wine.
+#
+#   scripts/windows.sh [--no-smoke] [--screenshot FILE.png]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+smoke=1
+screenshot=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --no-smoke) smoke=0; shift ;;
+    --screenshot) screenshot=(--screenshot "$2"); shift 2 ;;
+    -h|--help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "unknown option: $1" >&2; exit 2 ;;
+  esac
+done
+
+started=$SECONDS
+scripts/windows-deps.sh package
+qt=$(scripts/windows-qt.sh widgets | tail -n 1)
+sqlite=$(scripts/windows-sqlite.sh)
+echo "Qt for Windows: $qt ($((SECONDS - started)) s)"
+
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+build=build-windows/gui
+cmake --no-warn-unused-cli -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+  -DCMAKE_BUILD_TYPE=MinSizeRel -DPX316T_BUILD_TESTS=OFF -DPX316T_WINDOWS_QT="$qt" \
+  -DPX316T_WINDOWS_SQLITE="$sqlite" "${launcher[@]}" >/dev/null
+cmake --build "$build" -j "$(nproc)" --target px316t px316t-cli
+echo "programs built ($((SECONDS - started)) s)"
+
+version=$(sed -n 's/^project(px316t VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+name=px316t-$version-windows-x64
+stage=build-windows/package/$name
+zip_file=build-windows/$name.zip
+rm -rf "$stage" "$zip_file"
+mkdir -p "$stage/fonts" "$stage/licences"
+
+objdump=x86_64-w64-mingw32-objdump
+cp "$build/src/app/px316t.exe" "$build/src/cli/px316t-cli.exe" "$stage/"
+"$objdump" -p "$stage/px316t.exe" | grep -q "subsystem.*(Windows GUI)" \
+  || { echo "px316t.exe is not a window program" >&2; exit 1; }
+
+# The platform plugin and the styles Qt has; both are looked for in folders of
+# those names beside the program (qt.conf points Qt's plugin folder there).
+mkdir -p "$stage/platforms"
+cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
+if compgen -G "$qt/plugins/styles/*.dll" >/dev/null; then
+  mkdir -p "$stage/styles"
+  cp "$qt/plugins/styles/"*.dll "$stage/styles/"
+fi
+printf '[Paths]\r\nPrefix = .\r\nPlugins = .\r\n' >"$stage/qt.conf"
+
+# Every DLL the programs and plugins import that Qt's bin folder holds (the Qt
+# libraries and the MinGW runtime libraries put there), followed to the end.
+imports() { "$objdump" -p "$1" | sed -n 's/^\s*DLL Name: //p'; }
+queue=("$stage"/*.exe "$stage"/platforms/*.dll)
+if [ -d "$stage/styles" ]; then queue+=("$stage"/styles/*.dll); fi
+while [ ${#queue[@]} -gt 0 ]; do
+  file=${queue[0]}
+  queue=("${queue[@]:1}")
+  while read -r dll; do
+    found=$(find "$qt/bin" -maxdepth 1 -iname "$dll" | head -n 1)
+    if [ -n "$found" ] && [ ! -f "$stage/$(basename "$found")" ]; then
+      cp "$found" "$stage/"
+      queue+=("$stage/$(basename "$found")")
+    fi
+  done < <(imports "$file")
+done
+for needed in Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll libwinpthread-1.dll; do
+  [ -f "$stage/$needed" ] || { echo "$needed is missing from the package" >&2; exit 1; }
+done
+
+# The window asks for Tahoma and Arial; where Windows lacks them, DejaVu Sans
+# and Liberation Sans (Debian's) stand in.
+for font in dejavu/DejaVuSans.ttf dejavu/DejaVuSans-Bold.ttf \
+            liberation/LiberationSans-Regular.ttf liberation/LiberationSans-Bold.ttf \
+            liberation/LiberationSans-Italic.ttf liberation/LiberationSans-BoldItalic.ttf; do
+  cp "/usr/share/fonts/truetype/$font" "$stage/fonts/"
+done
+crlf() { sed 's/\r\?$/\r/' "$1" >"$2"; }
+crlf /usr/share/doc/fonts-dejavu-core/copyright "$stage/licences/fonts-DejaVu.txt"
+crlf /usr/share/doc/fonts-liberation/copyright "$stage/licences/fonts-Liberation.txt"
+qt_source=$(find "${PX316T_WINDOWS_CACHE:-/var/cache/px316t-windows}/src" -maxdepth 1 -type d \
+  -name 'qt6-base-*' 2>/dev/null | head -n 1)
+if [ -n "$qt_source" ] && [ -f "$qt_source/debian/copyright" ]; then
+  crlf "$qt_source/debian/copyright" "$stage/licences/Qt.txt"
+  for licence in LGPL-3.0-only GPL-2.0-only GPL-3.0-only; do
+    if [ -f "$qt_source/LICENSES/$licence.txt" ]; then
+      crlf "$qt_source/LICENSES/$licence.txt" "$stage/licences/Qt-$licence.txt"
+    fi
+  done
+fi
+for doc in gcc-mingw-w64-base mingw-w64-common; do
+  if [ -f "/usr/share/doc/$doc/copyright" ]; then
+    crlf "/usr/share/doc/$doc/copyright" "$stage/licences/$doc.txt"
+  fi
+done
+sed "s/@VERSION@/$version/" packaging/windows/README.txt >"$stage/README.tmp"
+crlf "$stage/README.tmp" "$stage/README.txt"
+rm "$stage/README.tmp"
+
+(cd build-windows/package && zip -q -r -X "../$name.zip" "$name")
+echo "packed $zip_file ($(du -k "$zip_file" | cut -f1) KiB, $(unzip -Z1 "$zip_file" | grep -vc '/$') files) ($((SECONDS - started)) s)"
+
+if [ "$smoke" -eq 1 ]; then
+  scripts/windows-smoke.sh "$zip_file" "${screenshot[@]}"
+fi
+echo "scripts/windows.sh done in $((SECONDS - started)) s"
