@@ -128,7 +128,7 @@ status=0
 PX316T_SCREENSHOT_TOUR=$shots_windows timeout 300 \
   xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --inside-display "$work" "$window_exe" || status=$?
 # What the tour did, from its log (the window program's own stderr may be lost).
-tr -d '\r' <"$work/shots/tour.log" >"$work/out" 2>/dev/null || cat "$work/window.log" >"$work/out" 2>/dev/null || true
+tr -d '\r' 2>/dev/null <"$work/shots/tour.log" >"$work/out" || cat "$work/window.log" >"$work/out" 2>/dev/null || true
 if [ "$status" -eq 0 ] && [ -s "$work/screen.png" ]; then
   echo "ok: the main window appeared: $(cat "$work/window-title")"
 else
