@@ -4,13 +4,13 @@
 # SQLite's single-file source. Installs only what is missing.
 #   scripts/windows-deps.sh           what the cross-build and its tests need
 #   scripts/windows-deps.sh package   also what scripts/windows.sh packs and
-#                                     checks the zip with: zip, the fonts, a
+#                                     checks the zip with: zip, nsis, the fonts, a
 #                                     virtual display and its screenshot tools
 set -euo pipefail
 
 packages=(g++-mingw-w64-x86-64-posix wine wine64 tcl make)
 if [ "${1:-}" = package ]; then
-  packages+=(zip unzip fonts-liberation fonts-dejavu-core xvfb xauth xdotool imagemagick)
+  packages+=(zip unzip nsis fonts-liberation fonts-dejavu-core xvfb xauth xdotool imagemagick)
 fi
 
 missing=()

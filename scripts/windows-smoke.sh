@@ -12,7 +12,10 @@
 #    pager through the window's Pager commands; the pager then holds what the
 #    window wrote, which the command line reads back.
 #
-#   scripts/windows-smoke.sh ZIP [--screenshot FILE.png]
+#  - with --setup, the installer installs silently into C:\px316t, the
+#    installed command line finds the board, and the uninstaller removes it.
+#
+#   scripts/windows-smoke.sh ZIP [--setup SETUP.exe] [--screenshot FILE.png]
 # The emulator is taken from PX316T_BOARD_EMULATOR, build/ or build-lpt/, or built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -42,12 +45,14 @@ if [ "${1:-}" = --inside-display ]; then
   exit "$status"
 fi
 
-zip_file=${1:?usage: $0 ZIP [--screenshot FILE.png]}
+zip_file=${1:?usage: $0 ZIP [--setup SETUP.exe] [--screenshot FILE.png]}
 shift
 screenshot=""
+setup=""
 while [ $# -gt 0 ]; do
   case $1 in
     --screenshot) screenshot=$2; shift 2 ;;
+    --setup) setup=$(realpath "$2"); shift 2 ;;
     *) echo "unknown option: $1" >&2; exit 2 ;;
   esac
 done
@@ -132,7 +137,7 @@ tr -d '\r' 2>/dev/null <"$work/shots/tour.log" >"$work/out" || cat "$work/window
 if [ "$status" -eq 0 ] && [ -s "$work/screen.png" ]; then
   echo "ok: the main window appeared: $(cat "$work/window-title")"
 else
-  echo "FAILED: the window program (exit status $status)"; cat "$work/out" "$work/window.log" 2>/dev/null
+  echo "FAILED: the window program (exit status $status)"; cat "$work/out" "$work/window.log" 2>/dev/null || true
   failures=$((failures + 1))
 fi
 for message in "Verify Success!" "Read success!"; do
@@ -147,6 +152,22 @@ check "the window wrote its own image" 1 cmp -s "$work/a.tbl" "$work/pager.tbl"
 check "read what the window wrote" 0 cli read --port 7 -o "$(W w.tbl)"
 check "it is the pager's memory" 0 cmp "$work/w.tbl" "$work/pager.tbl"
 check "verify finds the earlier file differs" 1 cli verify --port 7 "$(W a.tbl)"
+
+if [ -n "$setup" ]; then
+  installed=$WINEPREFIX/drive_c/px316t
+  check "the installer, silently" 0 wine "$setup" /S '/D=C:\px316t'
+  for file in px316t.exe px316t-cli.exe Qt6Widgets.dll platforms/qwindows.dll README.txt uninstall.exe; do
+    [ -f "$installed/$file" ] || { echo "FAILED: the installer did not put $file there"; failures=$((failures + 1)); }
+  done
+  check "the installed command line finds the board" 0 wine 'C:\px316t\px316t-cli.exe' ports
+  says "^COM7 .*programming board"
+  check "the uninstaller, silently" 0 wine 'C:\px316t\uninstall.exe' /S '_?=C:\px316t'
+  if [ -e "$installed/px316t.exe" ] || [ -e "$installed/Qt6Core.dll" ]; then
+    echo "FAILED: the uninstaller left the programs"; failures=$((failures + 1))
+  else
+    echo "ok: the uninstaller removed the programs"
+  fi
+fi
 
 if [ -n "$screenshot" ] && [ -s "$work/screen.png" ]; then
   # The screen cut to the window (the virtual screen is larger).

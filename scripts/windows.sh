@@ -5,7 +5,9 @@
 #   build-windows/px316t-<version>-windows-x64.zip
 # with the programs, the Qt libraries and plugins they load, the MinGW runtime
 # libraries, the fonts of the window with their licences and a README for
-# Windows. Then scripts/windows-smoke.sh checks the zip under wine.
+# Windows, and the same folder as an installer (NSIS),
+#   build-windows/px316t-<version>-windows-x64-setup.exe
+# Then scripts/windows-smoke.sh checks both under wine.
 #
 #   scripts/windows.sh [--no-smoke] [--screenshot FILE.png]
 set -euo pipefail
@@ -17,7 +19,7 @@ while [ $# -gt 0 ]; do
   case $1 in
     --no-smoke) smoke=0; shift ;;
     --screenshot) screenshot=(--screenshot "$2"); shift 2 ;;
-    -h|--help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "unknown option: $1" >&2; exit 2 ;;
   esac
 done
@@ -114,7 +116,14 @@ rm "$stage/README.tmp"
 (cd build-windows/package && zip -q -r -X "../$name.zip" "$name")
 echo "packed $zip_file ($(du -k "$zip_file" | cut -f1) KiB, $(unzip -Z1 "$zip_file" | grep -vc '/$') files) ($((SECONDS - started)) s)"
 
+# The same folder as an installer (Debian's nsis).
+setup=build-windows/$name-setup.exe
+rm -f "$setup"
+makensis -V2 -DVERSION="$version" -DSOURCE="$(realpath "$stage")" -DOUTFILE="$(realpath build-windows)/$name-setup.exe" \
+  packaging/windows/px316t.nsi >/dev/null
+echo "installer $setup ($(du -k "$setup" | cut -f1) KiB)"
+
 if [ "$smoke" -eq 1 ]; then
-  scripts/windows-smoke.sh "$zip_file" "${screenshot[@]}"
+  scripts/windows-smoke.sh "$zip_file" --setup "$setup" "${screenshot[@]}"
 fi
 echo "scripts/windows.sh done in $((SECONDS - started)) s"
