@@ -241,11 +241,13 @@ TEST_F(ProductionRun, APagerIsDoneOnlyOnceItsEntriesAndItsUsedMarkCommitted)
         // What another process would read now.
         auto reader = SqliteRecordStore::open(path);
         bool verified = false;
-        for (const RecordEntry& e : reader.value()->list(std::nullopt).value())
+        const auto listed = reader.value()->list(std::nullopt);
+        for (const RecordEntry& e : listed.value())
             verified = verified || (e.operation == RecordOperation::Verify && e.firstCapcode == std::int64_t(capcode));
         if (!verified)
             problems.push_back("no verify entry for " + std::to_string(capcode));
-        for (const ReservationRow& r : sequence.value()->notUsed().value())
+        const auto open = sequence.value()->notUsed();
+        for (const ReservationRow& r : open.value())
             problems.push_back("capcode " + std::to_string(r.capcode) + " is " + reservationStateText(r.state));
         return true;
     };
