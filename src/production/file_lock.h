@@ -4,6 +4,7 @@
 // liveness of a station instance and to keep two runs off one table file.
 #include "production/outcome.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 
