@@ -7,14 +7,14 @@ packages=(
   g++ cmake ninja-build pkg-config ccache   # ccache: the three builds of the tests share what compiles the same
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev
-  libsqlite3-dev libpq-dev libssl-dev
+  libsqlite3-dev libpq-dev libssl-dev libicu-dev
   postgresql
   fonts-liberation fonts-dejavu-core
   xvfb xauth
   sigrok-cli
   imagemagick xdotool   # screenshots when trying the program under a virtual display
   clang libclang-rt-14-dev
-  dpkg-dev desktop-file-utils appstream librsvg2-bin man-db groff-base help2man
+  dpkg-dev desktop-file-utils appstream librsvg2-bin man-db groff-base help2man lintian
 )
 
 missing=()

@@ -2,6 +2,7 @@
 #include "link/lpt_board.h"
 #include "link/qt_link_clock.h"
 #include "screenshot_tour.h"
+#include "ui/file_places.h"
 #include "ui/form1.h"
 #include "ui/qt_dialogs.h"
 
@@ -59,10 +60,11 @@ bool answeredInformationOption(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            std::printf("Usage: px316t [options]\n\n"
+            std::printf("Usage: px316t [options] [FILE.tbl]\n\n"
                         "Service tool for the PX316T pager: edits the pager's configuration,\n"
                         "keeps it in table files (*.tbl) and reads, writes and verifies it\n"
-                        "through the programming board.\n\n"
+                        "through the programming board. A table file named on the command\n"
+                        "line is opened at start, as File > Open does.\n\n"
                         "Options:\n"
                         "  -h, --help            show this text\n"
                         "  --version             show the version\n%s"
@@ -93,7 +95,10 @@ int main(int argc, char** argv)
         return 2;
     }
     QApplication app(argc, argv);
+    // The window's class (X11 WM_CLASS "px316t", "PX316T") and, on Wayland, its
+    // application id tie it to the desktop entry.
     QApplication::setApplicationName(QStringLiteral("PX316T"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.px316t.ServiceTool"));
     px316t::Form1Services services;
     services.linkKind = px316t::BuildLinkKind;
     std::unique_ptr<WindowParallelPort> parallelPort;
@@ -109,6 +114,8 @@ int main(int argc, char** argv)
     px316t::Form1 window(std::move(services));
     window.Form_Load();
     window.show();
+    if (const auto file = px316t::tableFileArgument(QCoreApplication::arguments()))
+        window.openTableFile(*file);
     if (const QString tour = qEnvironmentVariable("PX316T_SCREENSHOT_TOUR"); !tour.isEmpty())
         px316t::startScreenshotTour(app, window, tour);
     return app.exec();

@@ -2,8 +2,10 @@
 // sequence and field rules as the window, without a display: for test
 // stations that program pagers from a script, and for looking into table files.
 #include "cli/cli_faces.h"
+#include "editor/band_rules.h"
 #include "editor/capcode_increase.h"
 #include "editor/field_catalog.h"
+#include "editor/prompt_rules.h"
 #include "link/board_detection.h"
 #include "link/board_port.h"
 #include "link/link_kind.h"
@@ -31,6 +33,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -68,7 +71,7 @@ const char* const MainHelp =
     "  show FILE [--json]             every field by name\n"
     "  set FILE NAME=VALUE ...        change fields with the window's rules\n"
     "  diff A B                       fields that differ, then other bytes\n"
-    "  new FILE [--force]             the default image\n"
+    "  new FILE [--force]             the image a newly started window holds\n"
     "\n"
     "COMMAND --help describes one command. Without --port the board is found as\n"
     "the window finds it. A build for the parallel-port board takes instead:\n"
@@ -137,14 +140,20 @@ const std::map<std::string, const char*> CommandHelp = {
                 "--shared lists the shared production database (every\n"
                 "station) instead of this station's record.\n"},
     {"show", "Usage: px316t-cli show FILE [--json]\n\nPrints every field of the table file as NAME=VALUE, in the "
-             "form the window\nshows it; --json prints one JSON object instead.\n"},
+             "form the window\nshows it, one field per line: in a value, \\\\ is a backslash, \\n, \\r and \\t are\n"
+             "line feed, carriage return and tab, and \\xHH is the character U+00HH (the\n"
+             "pager's byte HH) for the other characters that show nothing. --json prints\n"
+             "one JSON object with the values unescaped instead.\n"},
     {"set", "Usage: px316t-cli set FILE NAME=VALUE ...\n\nChanges fields in order, with the window's rules and "
             "messages. A refused\nvalue changes nothing (exit 2); otherwise FILE is replaced atomically.\n"
+            "Values take the escapes show prints (\\\\, \\n, \\r, \\t, \\xHH), so show's lines can\n"
+            "be set again. Texts are composed as the window composes them; a character\n"
+            "the pager's code page (Windows-1252) does not have is refused.\n"
             "Names: see px316t-cli show, or the README.\n"},
     {"diff", "Usage: px316t-cli diff A B\n\nPrints the fields that differ (NAME: A-value -> B-value), then the other\n"
              "differing bytes by address. Exit 0 when equal, 1 when they differ.\n"},
-    {"new", "Usage: px316t-cli new FILE [--force]\n\nWrites the default image to FILE; an existing FILE is kept unless "
-            "--force.\n"},
+    {"new", "Usage: px316t-cli new FILE [--force]\n\nWrites the image a newly started window holds (band 928-932MHz with its\n"
+            "preset) to FILE; an existing FILE is kept unless --force.\n"},
 };
 
 // ---- arguments ---------------------------------------------------------------
@@ -189,10 +198,17 @@ int usage(const std::string& command, const QString& problem)
 
 // ---- table files ---------------------------------------------------------------
 
+// The system's words for an error; nothing when there was none.
+std::string systemText(const std::error_code& error) { return error ? error.message() : std::string(); }
+
 std::optional<PagerTable> loadTable(const QString& file)
 {
     const std::filesystem::path path = file.toStdString();
     std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        say(file + QStringLiteral(": is a folder, not a table file"));
+        return std::nullopt;
+    }
     const auto size = std::filesystem::file_size(path, ec);
     if (!ec && size != PagerTableSize && std::filesystem::is_regular_file(path, ec)) {
         say(file + QStringLiteral(": not a table file (%1 bytes; a table file holds %2)").arg(size).arg(PagerTableSize));
@@ -201,7 +217,7 @@ std::optional<PagerTable> loadTable(const QString& file)
     std::error_code reason;
     auto result = readTableFile(path, reason);
     if (auto* error = std::get_if<TableFileError>(&result)) {
-        say(file + QStringLiteral(": ") + QString::fromStdString(describeTableFileError(*error, reason.message())));
+        say(file + QStringLiteral(": ") + QString::fromStdString(describeTableFileError(*error, systemText(reason))));
         return std::nullopt;
     }
     const auto& bytes = std::get<std::vector<std::uint8_t>>(result);
@@ -220,7 +236,7 @@ bool saveTable(const QString& file, const PagerTable& table)
     const TableFileError error = writeTableFile(file.toStdString(), table, reason);
     if (error == TableFileError::None)
         return true;
-    say(file + QStringLiteral(": ") + QString::fromStdString(describeTableFileError(error, reason.message())));
+    say(file + QStringLiteral(": ") + QString::fromStdString(describeTableFileError(error, systemText(reason))));
     return false;
 }
 
@@ -482,10 +498,19 @@ int cmdProduce(const Args& a)
     if (a.positional.size() != 1)
         return usage("produce", QStringLiteral("expected one table file"));
     const auto countIt = a.options.find(QStringLiteral("--count"));
+    if (countIt == a.options.end())
+        return usage("produce", QStringLiteral("--count N is needed: the number of pagers to program"));
     bool countOk = false;
-    const int count = countIt == a.options.end() ? 0 : countIt->second.toInt(&countOk);
-    if (!countOk || count < 1)
+    const qlonglong wanted = countIt->second.trimmed().toLongLong(&countOk);
+    if (!countOk)
+        return usage("produce", QStringLiteral("--count needs a whole number of pagers, not ") + countIt->second);
+    if (wanted < 1)
         return usage("produce", QStringLiteral("--count needs a number of pagers of at least 1"));
+    if (wanted > std::numeric_limits<int>::max())
+        return usage("produce", QStringLiteral("--count %1 is more pagers than one run counts (at most %2)")
+                                    .arg(wanted)
+                                    .arg(std::numeric_limits<int>::max()));
+    const int count = static_cast<int>(wanted);
     const bool allBoards = a.options.count(QStringLiteral("--all-boards")) != 0;
     auto ports = portNumbers(a);
     if (!ports)
@@ -716,8 +741,10 @@ int cmdShow(const Args& a)
         std::fputs(QJsonDocument(object).toJson(QJsonDocument::Indented).constData(), stdout);
         return Ok;
     }
+    // One line per field: a value's line breaks, NULs and other hidden
+    // characters are escaped, so no value can pass for another field.
     for (const FieldEntry& e : fieldCatalog().entries())
-        std::printf("%s=%s\n", e.name.c_str(), e.show(session).c_str());
+        std::printf("%s=%s\n", e.name.c_str(), escapedText(e.show(session)).c_str());
     return Ok;
 }
 
@@ -736,7 +763,14 @@ int cmdSet(const Args& a)
         if (eq <= 0)
             return usage("set", QStringLiteral("expected NAME=VALUE, not ") + assignment);
         const std::string name = assignment.left(eq).trimmed().toStdString();
-        const std::string value = assignment.mid(eq + 1).toStdString();
+        const std::string written = assignment.mid(eq + 1).toStdString();
+        // The escapes show prints are taken back, so its lines can be set again.
+        const auto unescaped = unescapedText(written);
+        if (!unescaped) {
+            say(name + "=" + written + ": a backslash starts one of \\\\, \\n, \\r, \\t or \\xHH");
+            return Usage;
+        }
+        const std::string& value = *unescaped;
         const FieldEntry* entry = fieldCatalog().find(name);
         if (!entry) {
             say("unknown field name: " + name);
@@ -748,7 +782,7 @@ int cmdSet(const Args& a)
         }
         const SetResult result = entry->set(session, value);
         if (result.outcome != SetOutcome::Changed) {
-            say(name + "=" + value + ": " + result.message);
+            say(name + "=" + written + ": " + result.message);
             return Usage;
         }
     }
@@ -773,7 +807,7 @@ int cmdDiff(const Args& a)
         if (a1 == b1)
             continue;
         differ = true;
-        std::printf("%s: %s -> %s\n", e.name.c_str(), a1.c_str(), b1.c_str());
+        std::printf("%s: %s -> %s\n", e.name.c_str(), escapedText(a1).c_str(), escapedText(b1).c_str());
         for (int address : e.addresses)
             if (address >= 0 && address < PagerTableSize)
                 explained[address] = true;
@@ -794,11 +828,15 @@ int cmdNew(const Args& a)
         return usage("new", QStringLiteral("expected one table file"));
     const QString file = a.positional[0];
     std::error_code ec;
+    if (std::filesystem::is_directory(file.toStdString(), ec)) {
+        say(file + QStringLiteral(": is a folder; a table file is needed"));
+        return Usage;
+    }
     if (std::filesystem::exists(file.toStdString(), ec) && !a.options.count(QStringLiteral("--force"))) {
         say(file + QStringLiteral(": exists; --force replaces it"));
         return Usage;
     }
-    return saveTable(file, makeDefaultPagerTable()) ? Ok : Failed;
+    return saveTable(file, startupPagerTable()) ? Ok : Failed;
 }
 
 } // namespace

@@ -107,6 +107,13 @@ void applyBandPreset(PagerTable& table, BandPresetId preset, bool withOperatingF
         table[BaseFrequencyByte + i] = p.frequencies[i];
 }
 
+PagerTable startupPagerTable()
+{
+    PagerTable table = makeDefaultPagerTable();
+    applyBandPreset(table, presetForBand(StartupBand), true);
+    return table;
+}
+
 std::int64_t baseFrequencyHz(const PagerTable& table)
 {
     return std::int64_t(readBigEndian32(table, BaseFrequencyByte)) * 100;

@@ -34,6 +34,13 @@ BandPresetId presetForBand(Band band);
 // The band that byte 0xF1's high nibble names (1, 4, 8), or nothing.
 std::optional<Band> bandFromImage(const PagerTable& table);
 
+// The band the window selects at start-up, which loads its preset.
+inline constexpr Band StartupBand = Band::Top;
+
+// The image a freshly started window holds: the default image with the preset
+// of the start-up band and its default frequency. Every new image starts here.
+PagerTable startupPagerTable();
+
 // Copies a preset's synthesizer block to 0x00..0x0F and its base frequency to
 // 0xF0..0xF3; with `withOperatingFrequency` also its default frequency to 0xF4..0xF7.
 void applyBandPreset(PagerTable& table, BandPresetId preset, bool withOperatingFrequency);

@@ -2,6 +2,7 @@
 
 #include "editor/numeric_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -152,6 +153,30 @@ CapcodeStoreResult storeCapcode(PagerTable& table, int k, double v, bool pairSho
     if (capcodeEnabled(table, k))
         setCapcodeEnabled(table, k + 1, true);
     return CapcodeStoreResult::Long;
+}
+
+namespace {
+// Slot bytes of capcode k's entry: its own slot and, when there is one, the next.
+int entryByteCount(int k) { return k + 1 < SlotCount ? 8 : 4; }
+} // namespace
+
+CapcodeEntry saveCapcodeEntry(const PagerTable& table, int k)
+{
+    CapcodeEntry entry;
+    if (!validSlot(k))
+        return entry;
+    entry.k = k;
+    std::copy_n(table.begin() + slotByte(k, 0), entryByteCount(k), entry.slotBytes.begin());
+    entry.nextEnabled = capcodeEnabled(table, k + 1);
+    return entry;
+}
+
+void restoreCapcodeEntry(PagerTable& table, const CapcodeEntry& entry)
+{
+    if (!validSlot(entry.k))
+        return;
+    std::copy_n(entry.slotBytes.begin(), entryByteCount(entry.k), table.begin() + slotByte(entry.k, 0));
+    setCapcodeEnabled(table, entry.k + 1, entry.nextEnabled);
 }
 
 std::string formatCapcode(std::uint64_t value, int minimumDigits)

@@ -6,6 +6,7 @@
 // is two words in the slots of one pair (2i, 2i+1), both flagged.
 #include "table/pager_table.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -51,6 +52,18 @@ enum class CapcodeStoreResult {
 // field of a Long pair disables capcode k+1; a long number carries a set enable
 // bit of k over to k+1.
 CapcodeStoreResult storeCapcode(PagerTable& table, int k, double v, bool pairShowsLong);
+
+// What storing a number for capcode k may change: the words of slot k and of
+// slot k + 1, and the enable bit of capcode k + 1. Kept when a capcode field is
+// entered, so that a refused entry puts back the capcode the field held instead
+// of a prefix stored on the way.
+struct CapcodeEntry {
+    int k = -1;
+    std::array<std::uint8_t, 8> slotBytes{};   // bytes 0xB0 + 4k .. (those of slot k + 1 when it exists)
+    bool nextEnabled = false;
+};
+CapcodeEntry saveCapcodeEntry(const PagerTable& table, int k);
+void restoreCapcodeEntry(PagerTable& table, const CapcodeEntry& entry);
 
 // What a field shows: "0000000" / "0000000000" patterns (at least 7 or 10 digits).
 std::string formatCapcode(std::uint64_t value, int minimumDigits);

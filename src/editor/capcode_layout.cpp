@@ -29,6 +29,16 @@ int capcodeRowTop(int visibleOrdinal, int pitch, int rowOneTop)
     return (visibleOrdinal - 1) * pitch + rowOneTop;
 }
 
+int capcodeScrollToShow(int value, int maximum, int viewportHeight, int bandTop, int bandBottom)
+{
+    int shown = value;
+    if (bandBottom > shown + viewportHeight)
+        shown = bandBottom - viewportHeight;
+    if (bandTop < shown)
+        shown = bandTop;
+    return std::clamp(shown, 0, std::max(maximum, 0));
+}
+
 bool applyCapcodeLayoutBits(PagerTable& table, int visibleRows)
 {
     if (visibleRows == 8) {

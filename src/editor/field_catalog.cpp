@@ -60,6 +60,15 @@ SetResult badChoice(const std::vector<std::string>& items)
 
 const std::vector<std::string> OnOff = {"off", "on"};
 
+// "a, b, c" of a choice's entries, as `set` takes them.
+std::string listed(const std::vector<std::string>& items)
+{
+    std::string text;
+    for (const std::string& item : items)
+        text += (text.empty() ? "" : ", ") + trimmed(item);
+    return text;
+}
+
 // ---- capcode rows ----------------------------------------------------------
 
 int visibleCapcodeRows(const std::array<bool, 8>& pairLong)
@@ -192,6 +201,7 @@ FieldEntry checkOption(const std::string& name, int byte, int bit, bool inverted
     FieldEntry e;
     e.name = name;
     e.addresses = {byte};
+    e.values = listed({"on", "off"});
     e.show = [=](const EditSession& s) {
         const bool v = GetBits(s.table, static_cast<std::int16_t>(byte), static_cast<std::uint8_t>(bit), 1) != 0;
         return OnOff[v != inverted ? 1 : 0];
@@ -212,6 +222,7 @@ FieldEntry comboOption(const std::string& name, int byte, int bit, int width, st
     FieldEntry e;
     e.name = name;
     e.addresses = {byte};
+    e.values = listed(items);
     e.show = [=](const EditSession& s) {
         const int v = GetBits(s.table, static_cast<std::int16_t>(byte), static_cast<std::uint8_t>(bit),
                               static_cast<std::uint8_t>(width));
@@ -235,6 +246,7 @@ FieldEntry byteChoice(const std::string& name, int address, std::vector<std::str
     FieldEntry e;
     e.name = name;
     e.addresses = {address};
+    e.values = listed(items);
     e.show = [=](const EditSession& s) {
         for (std::size_t i = 0; i < values.size(); ++i)
             if (s.table[address] == values[i])
@@ -308,13 +320,16 @@ FieldCatalog::FieldCatalog()
                                                               : shownCapcodeText(s.table, k, s.pairLong[k / 2]);
                             },
                             [k](EditSession& s, const std::string& v) { return setCapcode(s, k, v); },
-                            {slot + 1, slot + 2, slot + 3}});
+                            {slot + 1, slot + 2, slot + 3}, "the capcode as its row shows it: 1 to " + std::to_string(ShortCapcodeLimit)
+                                + " (7 digits), in the first row of a long pair up to "
+                                + std::to_string(LongCapcodeLimit) + "; \"-\" shows the hidden second row of a long pair"});
         if (k % 2 == 0) {
             const int p = k / 2;
             entries_.push_back({"pair." + std::to_string(p + 1) + ".length",
                                 [p](const EditSession& s) { return LengthItems[s.pairLong[p] ? 1 : 0]; },
                                 [p](EditSession& s, const std::string& v) { return setPairLength(s, p, v); },
-                                {}});
+                                {}, listed(LengthItems) + " (rows 2N-1 and 2N; make a pair Long before giving "
+                                                           "it a long capcode)"});
         }
         entries_.push_back({row + ".enable",
                             [k](const EditSession& s) { return OnOff[capcodeEnabled(s.table, k)]; },
@@ -326,7 +341,7 @@ FieldCatalog::FieldCatalog()
                                 afterCapcodeChange(s);
                                 return {};
                             },
-                            {enableBit(k).byte}});
+                            {enableBit(k).byte}, listed({"on", "off"})});
         if (k > 0) {   // row 1 is always "Personal"
             entries_.push_back({row + ".type",
                                 [k](const EditSession& s) { return TypeItems[rowBit(s.table, typeBit(k), k)]; },
@@ -337,7 +352,7 @@ FieldCatalog::FieldCatalog()
                                     setRowBitFollowing(s, typeBit, k, *index == 1);
                                     return {};
                                 },
-                                {typeBit(k).byte}});
+                                {typeBit(k).byte}, listed(TypeItems)});
         }
         entries_.push_back({row + ".priority",
                             [k](const EditSession& s) { return OnOff[rowBit(s.table, priorityBit(k), k)]; },
@@ -348,7 +363,7 @@ FieldCatalog::FieldCatalog()
                                 setRowBitFollowing(s, priorityBit, k, *index == 1);
                                 return {};
                             },
-                            {priorityBit(k).byte}});
+                            {priorityBit(k).byte}, listed({"on", "off"})});
         if (k > 0) {   // row 1 has the "Mail Alert" switch instead
             entries_.push_back({row + ".mail_alert",
                                 [k](const EditSession& s) { return showMailAlert(s.table, k); },
@@ -361,7 +376,7 @@ FieldCatalog::FieldCatalog()
                                         s.table[0x374 + k] = s.table[0x373 + k];
                                     return {};
                                 },
-                                {0x373 + k}});
+                                {0x373 + k}, listed(MailAlertItems)});
         }
     }
     entries_.push_back(checkOption("mail_alert", 0x3B, 6, false));
@@ -391,11 +406,12 @@ FieldCatalog::FieldCatalog()
                             applyBandPreset(s.table, presetForBand(static_cast<Band>(*index)), true);
                             return {};
                         },
-                        range(0x00, 16)});
+                        range(0x00, 16), listed(BandItems) + " (setting it loads the band's preset)"});
     entries_.push_back({"frequency",
                         [](const EditSession& s) { return std::to_string(readBigEndian32(s.table, 0xF4)); },
                         [](EditSession& s, const std::string& v) { return setFrequency(s, v); },
-                        range(0xF4, 4)});
+                        range(0xF4, 4), "in units of 100 Hz (9310125 is 931.0125 MHz), inside the band and on its channel "
+                             "raster, as the window checks it"});
     entries_.push_back(shownOnly("base_frequency", range(0xF0, 4),
                                  [](const PagerTable& t) { return std::to_string(baseFrequencyHz(t) / 100); }));
     entries_.push_back(shownOnly("pll.incd", {0x0D}, [](const PagerTable& t) { return hex(t[0x0D]); }));
@@ -463,7 +479,7 @@ FieldCatalog::FieldCatalog()
                                 PutBits(s.table, 0x3C, 0, static_cast<std::uint8_t>(*index - 1), 2);
                             return {};
                         },
-                        {0x3C}});
+                        {0x3C}, listed(SequentialLockoutItems)});
     entries_.push_back(checkOption("display_source_enable", 0x39, 7, false));
     entries_.push_back({"screen_contrast",
                         [](const EditSession& s) { return std::to_string(s.table[0x369] > 8 ? 4 : s.table[0x369]); },
@@ -474,7 +490,7 @@ FieldCatalog::FieldCatalog()
                             s.table[0x369] = static_cast<std::uint8_t>(*n);
                             return {};
                         },
-                        {0x369}});
+                        {0x369}, "1 to 8"});
     entries_.push_back(checkOption("password_required", 0x36, 1, false));
     entries_.push_back(checkOption("password_modification_enable", 0x36, 2, false));
     // Prompts page.
@@ -488,6 +504,35 @@ const FieldEntry* FieldCatalog::find(const std::string& name) const
         if (e.name == name)
             return &e;
     return nullptr;
+}
+
+std::vector<FieldNameGroup> fieldNameGroups(const std::vector<FieldEntry>& entries)
+{
+    std::vector<FieldNameGroup> groups;
+    for (const FieldEntry& e : entries) {
+        std::string pattern;
+        std::optional<int> number;
+        for (std::size_t i = 0; i < e.name.size();) {
+            if (std::isdigit(static_cast<unsigned char>(e.name[i]))) {
+                std::size_t end = i;
+                while (end < e.name.size() && std::isdigit(static_cast<unsigned char>(e.name[end])))
+                    ++end;
+                number = std::stoi(e.name.substr(i, end - i));
+                pattern += 'N';
+                i = end;
+            } else {
+                pattern += e.name[i++];
+            }
+        }
+        auto group = std::find_if(groups.begin(), groups.end(), [&](const FieldNameGroup& g) { return g.pattern == pattern; });
+        if (group == groups.end()) {
+            groups.push_back({pattern, {}, e.values});
+            group = groups.end() - 1;
+        }
+        if (number)
+            group->numbers.push_back(*number);
+    }
+    return groups;
 }
 
 const FieldCatalog& fieldCatalog()

@@ -42,7 +42,21 @@ struct FieldEntry {
     // Byte addresses the field lives in, so that diff can report the remaining
     // differences by address.
     std::vector<int> addresses;
+    // The values it takes, in words for the help and the manual; empty for a
+    // field that is only shown.
+    std::string values;
 };
+
+// Fields whose names differ only in their numbers, under one pattern: the
+// numbers written as N ("capcode.N.type") and the numbers the catalogue has.
+struct FieldNameGroup {
+    std::string pattern;
+    std::vector<int> numbers;   // empty for a name without a number
+    std::string values;         // of the group's first field
+};
+
+// The catalogue's names grouped by pattern, in the order of their first field.
+std::vector<FieldNameGroup> fieldNameGroups(const std::vector<FieldEntry>& entries);
 
 class FieldCatalog {
 public:

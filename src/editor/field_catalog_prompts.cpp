@@ -48,19 +48,39 @@ LogoFont storedLogoFont(const PagerTable& table)
     return GetBits(table, 0x3F, 0, 4) == static_cast<int>(LogoFont::Small) ? LogoFont::Small : LogoFont::Large;
 }
 
+std::string joined(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& n : names)
+        text += (text.empty() ? "" : ", ") + n;
+    return text;
+}
+
 FieldEntry promptField(int n)
 {
     FieldEntry e;
     e.name = n == LogoPrompt ? "prompt.logo" : "prompt." + std::to_string(n);
     e.addresses = recordAddresses(n);
+    e.values = n == LogoPrompt
+                   ? "the logo as its box shows it: at most " + std::to_string(logoMaxLength(LogoFont::Large))
+                         + " characters in Large Font, " + std::to_string(logoMaxLength(LogoFont::Small))
+                         + " in Small Font"
+                   : "the text as its box shows it: at most " + std::to_string(PromptBoxMaxLength)
+                         + " characters; leading spaces kept (at most 14), trailing spaces dropped, at most 18 "
+                           "characters stored";
     e.show = [n](const EditSession& s) { return readPromptText(s.table, n); };
     e.set = [n](EditSession& s, const std::string& value) -> SetResult {
+        // Composed as the window stores a typed text; a character the pager's
+        // code page has no byte for is refused, where the window stores "?".
+        const std::string text = composedText(value);
+        if (const auto outside = characterOutsideCodePage(text))
+            return {SetOutcome::BadValue, "the pager's code page (Windows-1252) has no character " + *outside};
         // What the box takes from the keyboard; the window cuts a longer paste,
         // a script is told instead.
         const int limit = n == LogoPrompt ? logoMaxLength(storedLogoFont(s.table)) : PromptBoxMaxLength;
-        if (characterCount(value) > limit)
+        if (characterCount(text) > limit)
             return {SetOutcome::BadValue, "at most " + std::to_string(limit) + " characters"};
-        commitPromptText(s.table, n, value);
+        commitPromptText(s.table, n, text);
         return {};
     };
     return e;
@@ -73,6 +93,7 @@ void addPromptAndPasswordFields(FieldCatalog& catalog)
     FieldEntry language;
     language.name = "prompt_language";
     language.addresses = {0x3A, 0x3E};
+    language.values = joined(LanguageNames) + " (setting it loads that language's whole prompt set)";
     language.show = [](const EditSession& s) {
         if (const auto l = storedPromptLanguage(s.table))
             return LanguageNames[static_cast<int>(*l)];
@@ -94,6 +115,7 @@ void addPromptAndPasswordFields(FieldCatalog& catalog)
     FieldEntry logoFont;
     logoFont.name = "logo_font";
     logoFont.addresses = {0x3F};
+    logoFont.values = joined(LogoFontNames);
     logoFont.show = [](const EditSession& s) {
         const int v = GetBits(s.table, 0x3F, 0, 4);
         return v == 0 ? LogoFontNames[0] : v == 2 ? LogoFontNames[1] : "(" + std::to_string(v) + ")";
@@ -113,6 +135,7 @@ void addPromptAndPasswordFields(FieldCatalog& catalog)
     FieldEntry password;
     password.name = "password";
     password.addresses = {0x36C, 0x36D, 0x36E, 0x36F};
+    password.values = "one to four digits, stored one per byte (7 stores 0007)";
     password.show = [](const EditSession& s) { return readPassword(s.table); };
     password.set = [](EditSession& s, const std::string& value) -> SetResult {
         switch (storePassword(s.table, value)) {

@@ -6,8 +6,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <winnls.h>
 #else
 #include <iconv.h>
+#include <unicode/unorm2.h>
+#include <unicode/ustring.h>
 #endif
 
 namespace px316t {
@@ -177,6 +180,163 @@ std::vector<std::uint8_t> utf8ToWindows1252(std::string_view text)
 
 int characterCount(std::string_view text) { return static_cast<int>(decodeUtf8(text).size()); }
 
+namespace {
+
+// UTF-16 of well-formed code points (surrogates never occur in them).
+std::u16string toUtf16(std::u32string_view text)
+{
+    std::u16string out;
+    for (char32_t cp : text) {
+        if (cp >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+std::u32string fromUtf16(std::u16string_view text)
+{
+    std::u32string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char32_t u = text[i];
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+            out.push_back(0x10000 + ((u - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else {
+            out.push_back(u);
+        }
+    }
+    return out;
+}
+
+// The escapes of escapedText for one character; empty when it shows as itself.
+std::string escapeOf(char32_t cp)
+{
+    switch (cp) {
+    case U'\\': return "\\\\";
+    case U'\n': return "\\n";
+    case U'\r': return "\\r";
+    case U'\t': return "\\t";
+    default: break;
+    }
+    const bool hidden = cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0xA0 || cp == 0xAD;
+    if (!hidden)
+        return {};
+    static const char digits[] = "0123456789ABCDEF";
+    return {'\\', 'x', digits[cp >> 4], digits[cp & 0x0F]};
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::string composedText(std::string_view text)
+{
+    const std::u32string decoded = decodeUtf8(text);
+    if (decoded.empty())
+        return {};
+    const std::u16string source = toUtf16(decoded);
+#ifdef _WIN32
+    const std::wstring wide(source.begin(), source.end());
+    int size = NormalizeString(NormalizationC, wide.data(), static_cast<int>(wide.size()), nullptr, 0);
+    for (int attempt = 0; size > 0 && attempt < 3; ++attempt) {
+        std::wstring out(static_cast<std::size_t>(size), L'\0');
+        const int written = NormalizeString(NormalizationC, wide.data(), static_cast<int>(wide.size()), out.data(), size);
+        if (written > 0)
+            return encodeUtf8(fromUtf16(std::u16string(out.begin(), out.begin() + written)));
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+            break;
+        size = -written;   // the estimate the call gives back
+    }
+    return encodeUtf8(decoded);
+#else
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
+    if (U_FAILURE(status))
+        return encodeUtf8(decoded);
+    std::u16string out(source.size(), u'\0');
+    auto normalize = [&] {
+        status = U_ZERO_ERROR;
+        return unorm2_normalize(nfc, reinterpret_cast<const UChar*>(source.data()), static_cast<int32_t>(source.size()),
+                                reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &status);
+    };
+    int32_t written = normalize();
+    if (status == U_BUFFER_OVERFLOW_ERROR) {   // a few characters grow
+        out.resize(static_cast<std::size_t>(written));
+        written = normalize();
+    }
+    if (U_FAILURE(status))
+        return encodeUtf8(decoded);
+    out.resize(static_cast<std::size_t>(written));
+    return encodeUtf8(fromUtf16(out));
+#endif
+}
+
+std::optional<std::string> characterOutsideCodePage(std::string_view text)
+{
+    const CodePage& page = codePage();
+    for (char32_t cp : decodeUtf8(text))
+        if (!page.byte.count(cp))
+            return encodeUtf8(std::u32string(1, cp));
+    return std::nullopt;
+}
+
+std::string escapedText(std::string_view text)
+{
+    std::string out;
+    for (char32_t cp : decodeUtf8(text)) {
+        const std::string escape = escapeOf(cp);
+        if (escape.empty())
+            appendUtf8(out, cp);
+        else
+            out += escape;
+    }
+    return out;
+}
+
+std::optional<std::string> unescapedText(std::string_view text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out.push_back(text[i]);
+            continue;
+        }
+        if (++i >= text.size())
+            return std::nullopt;
+        switch (text[i]) {
+        case '\\': out.push_back('\\'); break;
+        case 'n': out.push_back('\n'); break;
+        case 'r': out.push_back('\r'); break;
+        case 't': out.push_back('\t'); break;
+        case 'x': {
+            const int high = i + 1 < text.size() ? hexDigit(text[i + 1]) : -1;
+            const int low = i + 2 < text.size() ? hexDigit(text[i + 2]) : -1;
+            if (high < 0 || low < 0)
+                return std::nullopt;
+            appendUtf8(out, static_cast<char32_t>(high * 16 + low));
+            i += 2;
+            break;
+        }
+        default:
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
 std::string readPromptText(const PagerTable& table, int n)
 {
     if (!validPrompt(n))
@@ -228,6 +388,60 @@ std::string alignPromptText(std::string_view text, PromptAlignment alignment, in
     case PromptAlignment::Right: pad = room; break;
     }
     return std::string(pad, ' ') + encodeUtf8(t);
+}
+
+namespace {
+// U+2400 .. U+241F in UTF-8: E2 90 80 .. E2 90 9F.
+constexpr unsigned char kPictureLead0 = 0xE2;
+constexpr unsigned char kPictureLead1 = 0x90;
+constexpr unsigned char kPictureFirst = 0x80;
+} // namespace
+
+std::string withControlPictures(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    // A byte below 0x20 is never part of a longer UTF-8 sequence.
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20) {
+            out.push_back(static_cast<char>(kPictureLead0));
+            out.push_back(static_cast<char>(kPictureLead1));
+            out.push_back(static_cast<char>(kPictureFirst + b));
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string withoutControlPictures(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i + 2 < text.size() && static_cast<unsigned char>(text[i]) == kPictureLead0
+            && static_cast<unsigned char>(text[i + 1]) == kPictureLead1) {
+            const auto last = static_cast<unsigned char>(text[i + 2]);
+            if (last >= kPictureFirst && last < kPictureFirst + 0x20) {
+                out.push_back(static_cast<char>(last - kPictureFirst));
+                i += 2;
+                continue;
+            }
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+std::string pastedPromptText(std::string_view text)
+{
+    const std::size_t lineEnd = text.find_first_of("\r\n");
+    std::string out;
+    for (const char c : text.substr(0, lineEnd))
+        if (static_cast<unsigned char>(c) >= 0x20)
+            out.push_back(c);
+    return out;
 }
 
 std::optional<PromptLanguage> promptLanguageFromCode(std::uint8_t code)

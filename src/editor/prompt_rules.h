@@ -39,6 +39,26 @@ std::vector<std::uint8_t> utf8ToWindows1252(std::string_view text);
 // Number of characters (code points; a malformed byte counts as one).
 int characterCount(std::string_view text);
 
+// The text in Unicode's composed form (NFC), as the window stores a typed text:
+// "e" followed by a combining acute accent becomes the one character U+00E9,
+// which the code page has. Malformed UTF-8 bytes become U+FFFD.
+std::string composedText(std::string_view text);
+// The first character of `text` the code page has no byte for, as UTF-8 (a
+// malformed byte gives U+FFFD); nothing when every character fits.
+std::optional<std::string> characterOutsideCodePage(std::string_view text);
+
+// ---- text as one line ------------------------------------------------------
+
+// A text on one printable line, so that a listing of NAME=VALUE lines cannot
+// be misread: a backslash becomes "\\", line feed, carriage return and tab
+// "\n", "\r", "\t", and every other character that shows nothing or
+// something else (control characters, the code page's unassigned bytes, the
+// no-break space and the soft hyphen) "\xHH" with its code point U+00HH, which
+// is also its byte in the code page. Everything else stays as it is.
+std::string escapedText(std::string_view text);
+// The reverse of escapedText; nothing for a backslash that starts no escape.
+std::optional<std::string> unescapedText(std::string_view text);
+
 // ---- records ---------------------------------------------------------------
 
 // The prompt as shown: (leading-space code - 1) spaces, then its characters. A
@@ -54,6 +74,19 @@ void commitPromptText(PagerTable& table, int n, std::string_view text);
 
 // Copies record n of the built-in English set over record n.
 void restoreDefaultPrompt(PagerTable& table, int n);
+
+// ---- the prompt boxes ---------------------------------------------------------
+
+// A byte below 0x20 in a record is shown in a box as its control picture
+// (U+2400 + byte), so that the technician sees it instead of a blank; the
+// picture turns back into the byte when the box is stored, so a record left
+// unedited is stored unchanged.
+std::string withControlPictures(std::string_view text);
+std::string withoutControlPictures(std::string_view text);
+
+// What a paste (or any insertion) into a prompt box keeps: its first line, and
+// of that no character below 0x20.
+std::string pastedPromptText(std::string_view text);
 
 // ---- alignment -------------------------------------------------------------
 

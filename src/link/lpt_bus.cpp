@@ -3,7 +3,6 @@
 namespace px316t {
 namespace {
 
-constexpr int PollAttempts = 10;
 constexpr int ProbeWaitMs = 50;
 
 const std::string WriteError = "Write error!";
@@ -103,7 +102,7 @@ std::uint8_t LptBus::ReceiveByte(bool noAcknowledge)
 
 bool LptBus::PollDevice(std::uint8_t control)
 {
-    for (int attempt = 0; attempt < PollAttempts; ++attempt) {
+    for (int attempt = 0; attempt < pollAttempts; ++attempt) {
         BusStart();
         const bool acknowledged = SendByte(control);
         if (acknowledged && !lineHeldLow_)
@@ -167,6 +166,7 @@ bool LptBus::ensurePort()
 bool LptBus::beginTransfer(LptProgress& progress, const ProgressStart& start, std::size_t size, int first, int last,
                            const std::string& errorText)
 {
+    lastFailureWasDifference_ = false;
     progress.setMaximum(start.maximum);
     progress.setPosition(start.position);
     progress.setColor(start.color);
@@ -181,7 +181,28 @@ bool LptBus::beginTransfer(LptProgress& progress, const ProgressStart& start, st
     return true;
 }
 
+bool LptBus::memoryStillAnswers(int address)
+{
+    BusStop();
+    const bool answered = PollDevice(writeControlByte(address));
+    BusStop();
+    return answered;
+}
+
 bool LptBus::lpt_writeall(std::span<const std::uint8_t> table, int first, int last, LptProgress& progress)
+{
+    const bool failed = writePages(table, first, last, progress);
+    // What reached the memory is kept, also after a failure; a write whose
+    // bytes could not be kept is not written.
+    const std::string problem = port_.commit();
+    if (!failed && !problem.empty()) {
+        host_.message(problem, true);
+        return true;
+    }
+    return failed;
+}
+
+bool LptBus::writePages(std::span<const std::uint8_t> table, int first, int last, LptProgress& progress)
 {
     if (!beginTransfer(progress, {last - 16, first, LptProgress::BarColor::Highlight, "Writing Now......."},
                        table.size(), first, last, WriteError))
@@ -203,7 +224,12 @@ bool LptBus::lpt_writeall(std::span<const std::uint8_t> table, int first, int la
             return true;
         }
     }
-    BusStop();   // the last page's write cycle starts
+    // The last page's write cycle starts with the STOP; the memory answers
+    // again when it is over.
+    if (!memoryStillAnswers(last)) {
+        host_.message(WriteError, false);
+        return true;
+    }
     return false;
 }
 
@@ -232,7 +258,10 @@ bool LptBus::lpt_readall(std::span<std::uint8_t> into, int first, int last, LptP
         if (pageEnd && a != last)
             progress.setPosition(a);
     }
-    BusStop();
+    if (!memoryStillAnswers(last)) {
+        host_.message(ReadError, false);
+        return true;
+    }
     host_.message("Read success!", false);
     return false;
 }
@@ -254,6 +283,7 @@ bool LptBus::lpt_verify(std::span<const std::uint8_t> table, int first, int last
     // and block boundaries.
     for (int a = first; a < last; ++a) {
         if (ReceiveByte(false) != table[static_cast<std::size_t>(a)]) {
+            lastFailureWasDifference_ = true;
             host_.message(VerifyError, false);
             ReceiveByte(true);
             BusStop();
@@ -262,10 +292,19 @@ bool LptBus::lpt_verify(std::span<const std::uint8_t> table, int first, int last
         if (a % SerialMemoryPage == 0)
             progress.setPosition(a);
     }
-    const bool same = ReceiveByte(true) == table[static_cast<std::size_t>(last)];
-    host_.message(same ? "Verify Success!" : VerifyError, false);
-    BusStop();
-    return !same;
+    if (ReceiveByte(true) != table[static_cast<std::size_t>(last)]) {
+        lastFailureWasDifference_ = true;
+        host_.message(VerifyError, false);
+        BusStop();
+        return true;
+    }
+    // Equal bytes prove nothing when the board was pulled off while they came.
+    if (!memoryStillAnswers(last)) {
+        host_.message(ReadError, false);
+        return true;
+    }
+    host_.message("Verify Success!", false);
+    return false;
 }
 
 } // namespace px316t

@@ -73,8 +73,11 @@ public:
     bool SendByte(std::uint8_t b);
     // `noAcknowledge` for the last byte of a read.
     std::uint8_t ReceiveByte(bool noAcknowledge);
-    // Up to ten attempts of START and `control`; true at the first acknowledge.
+    // Up to `pollAttempts` attempts of START and `control`; true at the first
+    // acknowledge.
     bool PollDevice(std::uint8_t control);
+    // Ten attempts outlast the memory's write cycle.
+    int pollAttempts = 10;
 
     // Looks for the board at the three port addresses; warns once when none
     // answers. On failure no port is in use.
@@ -88,6 +91,9 @@ public:
     // Fills `into[first..last]`; on failure the bytes read so far are there.
     bool lpt_readall(std::span<std::uint8_t> into, int first, int last, LptProgress& progress);
     bool lpt_verify(std::span<const std::uint8_t> table, int first, int last, LptProgress& progress);
+    // Whether the last failed operation failed because the memory's bytes
+    // differ from the table (a verify's difference), not for want of an answer.
+    bool lastFailureWasDifference() const { return lastFailureWasDifference_; }
 
 private:
     void put(std::uint8_t value);
@@ -106,11 +112,18 @@ private:
     // board is known and the range fits; false (after the message) when not.
     bool beginTransfer(LptProgress& progress, const ProgressStart& start, std::size_t size, int first, int last,
                        const std::string& errorText);
+    // Ends a transfer after its last byte: STOP, then the memory must
+    // acknowledge its control byte once more (after a page write, once the write
+    // cycle is over), then STOP. Only this proves that the board was there for
+    // every byte: a board pulled off answers nothing, or holds the data line.
+    bool memoryStillAnswers(int address);
+    bool writePages(std::span<const std::uint8_t> table, int first, int last, LptProgress& progress);
 
     PortIo& port_;
     BusDelay& delay_;
     LptHost& host_;
     bool lineHeldLow_ = false;   // the data line read low while the bus should be idle
+    bool lastFailureWasDifference_ = false;
 };
 
 } // namespace px316t

@@ -27,7 +27,9 @@ LptLink::LptLink(PortIo& port, BusDelay& delay, MessageBoxes& messages, LinkCloc
 
 bool LptLink::FindLptBoard()
 {
-    if (bus_.FindLptBoard())
+    const bool found = bus_.FindLptBoard();
+    port_.release();
+    if (found)
         return true;
     const std::string problem = port_.problem();
     if (!problem.empty())
@@ -57,7 +59,11 @@ bool LptLink::lpt_verify(const PagerTable& table, int first, int last, ProgressV
     return bus_.lpt_verify(table, first, last, bar);
 }
 
-void LptLink::BusStop() { bus_.BusStop(); }
+void LptLink::BusStop()
+{
+    bus_.BusStop();
+    port_.release();
+}
 
 void LptLink::message(const std::string& text, bool warning)
 {

@@ -16,13 +16,15 @@ public:
     LptLink(PortIo& port, BusDelay& delay, MessageBoxes& messages, LinkClock& clock);
 
     // Board detection's probe (BoardPresent of an "LPT" build). When no board
-    // answers and a port could not be opened, the reason follows the warning.
+    // answers and ports could not be opened, the reasons follow the warning.
+    // The ports are given back afterwards.
     bool FindLptBoard();
 
     bool lpt_writeall(const PagerTable& table, int first, int last, ProgressView& progress) override;
     bool lpt_readall(PagerTable& table, int first, int last, ProgressView& progress) override;
     bool lpt_verify(const PagerTable& table, int first, int last, ProgressView& progress) override;
     void BusStop() override;
+    bool LastFailureWasDifference() const override { return bus_.lastFailureWasDifference(); }
 
     LptBus& bus() { return bus_; }
 

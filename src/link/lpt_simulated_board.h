@@ -24,19 +24,21 @@ LptProgramOptions parseLptOptions(const std::vector<std::string>& args, const ch
 
 inline constexpr const char* LptOptionsHelp =
     "  --lpt-simulated FILE  use a simulated parallel-port board whose memory is kept in the\n"
-    "                        table FILE (loaded at start, saved after each write cycle)\n"
+    "                        table FILE (loaded at start, saved after each write)\n"
     "                        (environment: PX316T_LPT_SIMULATED=FILE)\n"
     "  --lpt-vcd FILE        record the simulated bus lines scl and sda into the VCD FILE\n"
     "                        (environment: PX316T_LPT_VCD=FILE)\n";
 
-// The simulated board on the steady clock, ready to be handed to the link.
+// The simulated board, on the steady clock unless told otherwise, ready to be
+// handed to the link.
 class SimulatedBoardSession {
 public:
-    SimulatedBoardSession();
-    // Loads the memory from `memoryFile` when it exists (its 912 bytes; the rest
-    // of the memory reads FF) and saves it there after each write cycle; opens
-    // the trace when `vcdFile` is given. False with `error` set when a file
-    // cannot be used.
+    explicit SimulatedBoardSession(SerialMemorySim::TimeSource now = {});
+    // Loads the memory from `memoryFile` when it exists (a table file of 912
+    // bytes; the rest of the memory reads FF; a file of another length is
+    // refused) and saves it there at the end of every write that changed it,
+    // outside the bus timing; opens the trace when `vcdFile` is given. False
+    // with `error` set when a file cannot be used.
     bool start(const std::string& memoryFile, const std::optional<std::string>& vcdFile, std::string& error);
 
     SerialMemorySim memory;
@@ -44,9 +46,15 @@ public:
     VcdTrace trace;
     // Why the last save of the memory file failed; empty when it worked.
     std::string saveProblem;
+    // Called after each save of the memory file (a test lets a slow disk's time
+    // pass here).
+    std::function<void()> onSaved;
 
 private:
+    std::string save();
+
     std::string memoryFile_;
+    bool unsaved_ = false;   // the memory has pages the file does not have yet
 };
 
 } // namespace px316t

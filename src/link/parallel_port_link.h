@@ -15,8 +15,12 @@ public:
     // Reads straight into the table; true when the read failed.
     virtual bool lpt_readall(PagerTable& table, int first, int last, ProgressView& progress) = 0;
     virtual bool lpt_verify(const PagerTable& table, int first, int last, ProgressView& progress) = 0;
-    // Leaves the bus idle after every operation, also one that ended early.
+    // Leaves the bus idle after every operation, also one that ended early, and
+    // gives back the port the operation claimed.
     virtual void BusStop() = 0;
+    // Whether the last failed operation found bytes that differ from the table
+    // (a verify's difference) rather than a memory that did not answer.
+    virtual bool LastFailureWasDifference() const = 0;
 };
 
 } // namespace px316t

@@ -33,6 +33,13 @@ public:
     // Why the last access to a port could not be made, in words a technician can
     // act on (a device the user may not open, ...); empty when nothing failed.
     virtual std::string problem() const { return {}; }
+    // After a write: makes what reached the memory durable where the backend
+    // keeps it (the simulated board's memory file). Why that failed, or nothing.
+    virtual std::string commit() { return {}; }
+    // After each whole operation (a probe, a read, a write, a verify): gives back
+    // what the backend claimed for it, so that a printer on the same port can
+    // be used between operations. The next access claims again.
+    virtual void release() {}
 };
 
 } // namespace px316t

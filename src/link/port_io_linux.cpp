@@ -47,9 +47,31 @@ std::string parportOpenProblem(const std::filesystem::path& device, int error)
     return "The parallel port " + device.string() + " cannot be opened: " + std::strerror(error) + ".";
 }
 
-PpdevPortIo::PpdevPortIo(std::map<std::uint16_t, std::filesystem::path> devices) : devices_(std::move(devices)) {}
+std::string parportSupportProblem(const std::map<std::uint16_t, std::filesystem::path>& devices,
+                                  const std::filesystem::path& procRoot)
+{
+    if (!devices.empty())
+        return {};
+    std::error_code ec;
+    if (!std::filesystem::is_directory(procRoot / "dev" / "parport", ec))
+        return "The system has no parallel-port support loaded: the kernel module ppdev is missing "
+               "(as root: modprobe ppdev; a PC's own port also needs parport_pc).";
+    return "The system has no parallel port at 0x378, 0x278 or 0x3BC.";
+}
 
-PpdevPortIo::~PpdevPortIo()
+PpdevPortIo::PpdevPortIo() : PpdevPortIo(findParportDevices(), {})
+{
+    supportProblem_ = parportSupportProblem(devices_);
+}
+
+PpdevPortIo::PpdevPortIo(std::map<std::uint16_t, std::filesystem::path> devices, std::string supportProblem)
+    : devices_(std::move(devices)), supportProblem_(std::move(supportProblem))
+{
+}
+
+PpdevPortIo::~PpdevPortIo() { release(); }
+
+void PpdevPortIo::release()
 {
     for (const auto& [base, fd] : open_) {
         if (fd >= 0) {
@@ -57,6 +79,21 @@ PpdevPortIo::~PpdevPortIo()
             ::close(fd);
         }
     }
+    open_.clear();
+}
+
+std::string PpdevPortIo::problem() const
+{
+    if (devices_.empty())
+        return supportProblem_;
+    std::string text;
+    for (std::uint16_t base : LptAddresses) {
+        const auto found = problems_.find(base);
+        if (found == problems_.end())
+            continue;
+        text += (text.empty() ? "" : "\n") + found->second;
+    }
+    return text;
 }
 
 int PpdevPortIo::deviceFor(std::uint16_t base)
@@ -70,11 +107,13 @@ int PpdevPortIo::deviceFor(std::uint16_t base)
     }
     int fd = ::open(device->second.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
-        problem_ = parportOpenProblem(device->second, errno);
+        problems_[base] = parportOpenProblem(device->second, errno);
     } else if (::ioctl(fd, PPCLAIM) != 0) {
-        problem_ = parportOpenProblem(device->second, errno);
+        problems_[base] = parportOpenProblem(device->second, errno);
         ::close(fd);
         fd = -1;
+    } else {
+        problems_.erase(base);
     }
     open_[base] = fd;
     return fd;

@@ -88,10 +88,13 @@ bool ProgrammingSequence::write(const PagerTable& table, ProgressView& progress)
 bool ProgrammingSequence::verify(const PagerTable& table, ProgressView& progress)
 {
     if (kind_ == LinkKind::LPT) {
-        // The parallel-port verify compares as it reads: a failure is a difference.
+        // The parallel-port verify compares as it reads: a failure is a
+        // difference, or a memory that did not answer ("Read error!").
         if (!noParallelLink())
             state_.TransferFailed = lpt_->lpt_verify(table, 0, PagerTableLast, progress);
-        lastFailure_ = state_.TransferFailed ? TransferFailure::VerifyMismatch : TransferFailure::None;
+        lastFailure_ = !state_.TransferFailed                 ? TransferFailure::None
+            : lpt_ && lpt_->LastFailureWasDifference() ? TransferFailure::VerifyMismatch
+                                                       : TransferFailure::NoAnswer;
     } else {
         usbVerify(table, progress);
     }

@@ -204,12 +204,16 @@ void SimulatedLptBoard::out(std::uint16_t address, std::uint8_t value)
         dataWrites.push_back(value);
     if (writesUntilLost_ > 0 && --writesUntilLost_ == 0)
         lost_ = true;
+    if (lost_)
+        return;
+    // The change happens now; whatever the memory does about it comes after.
+    const std::int64_t at = memory_.now();
     const bool oldScl = memory_.scl();
     const bool oldSda = memory_.sda();
     // Inverted wiring: a set bit pulls its line low.
     memory_.setMasterLines((value & LptClockBit) == 0, (value & LptDataBit) == 0);
     if (onLines && (oldScl != memory_.scl() || oldSda != memory_.sda()))
-        onLines(memory_.now(), memory_.scl(), memory_.sda());
+        onLines(at, memory_.scl(), memory_.sda());
 }
 
 std::uint8_t SimulatedLptBoard::in(std::uint16_t address)

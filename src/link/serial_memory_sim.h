@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace px316t {
@@ -98,13 +99,17 @@ public:
     void out(std::uint16_t address, std::uint8_t value) override;
     std::uint8_t in(std::uint16_t address) override;
 
-    // Fault: after `writes` more writes to the data register, the status
-    // register reads `status` for good (the board pulled off the port).
+    // Fault: from the `writes`-th next write to the data register on, the
+    // board is pulled off the port: the memory no longer sees the lines and the
+    // status register reads `status` for good.
     void loseBoardAfter(int writes, std::uint8_t status);
 
-    // Called whenever a line changes, with the time and both lines as the
-    // memory sees them.
+    // Called whenever a line changes, with the time the change was made and
+    // both lines as the memory sees them.
     std::function<void(std::int64_t ns, bool scl, bool sda)> onLines;
+    // What commit() does: keeps the memory where it is kept; returns why it could not.
+    std::function<std::string()> onCommit;
+    std::string commit() override { return onCommit ? onCommit() : std::string(); }
     // Every value written to the data register, when enabled.
     bool recordWrites = false;
     std::vector<std::uint8_t> dataWrites;

@@ -22,9 +22,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kMaxComNumber = 256;
+constexpr int kMaxComNumber = 255;   // the highest number the command line's --port takes
 
-// "comN" (any letter case, N from 1 to 256 without leading zeros) gives N, anything else 0.
+// "comN" (any letter case, N from 1 to 255 without leading zeros) gives N, anything else 0.
 int comNumberOf(const std::string& name) {
     if (name.size() < 4 || name.size() > 6) return 0;
     for (int i = 0; i < 3; ++i) {

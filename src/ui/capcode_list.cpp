@@ -10,6 +10,7 @@
 #include "ui/dialogs.h"
 #include "ui/twips.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -19,7 +20,9 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace px316t {
 namespace {
@@ -88,8 +91,17 @@ CapcodeList::CapcodeList(EditorContext& context, ControlFactory& factory, QWidge
     chkMailAlert = factory.checkBox(Picture2, QStringLiteral("chkMailAlert"), QStringLiteral("Mail Alert"), kMailAlert);
     connect(chkMailAlert, &QCheckBox::stateChanged, this, [this] { chkMailAlert_Click(); });
 
+    // Row 1's own controls come first in the focus order, Mail Alert among them.
+    QWidget::setTabOrder(ctx_.arrays.chkCtl[50], chkMailAlert);
+
     connect(VScroll1, &QScrollBar::valueChanged, this, [this](int v) { VScroll1_Change(v); });
     connect(VScroll1, &QScrollBar::actionTriggered, this, [this] { Picture2->setFocus(); });
+    // Whatever moves the focus onto a row (Tab, a refusal, the program) scrolls
+    // the row into view, so that nothing is typed into a row the list hides.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && now != Picture2 && Picture2->isAncestorOf(now))
+            scrollToShow(now);
+    });
 }
 
 void CapcodeList::createRow(ControlFactory& factory, int k)
@@ -280,6 +292,36 @@ double CapcodeList::listScale() const
     return design > 0 ? static_cast<double>(currentTwips(Picture1).height()) / design : 0.0;
 }
 
+int CapcodeList::rowOf(const QWidget* control) const
+{
+    if (control == chkMailAlert || control == Label25)
+        return 0;
+    for (int k = 0; k < Rows; ++k) {
+        const QWidget* row[] = {Label1[k], txtAddr[k], Text1[k], Label2[k], lblAlert[k], cboMailAlert[k],
+                                ctx_.arrays.cboCtl[7 + k], ctx_.arrays.chkCtl[10 + k], ctx_.arrays.chkCtl[50 + k],
+                                k % 2 == 0 ? static_cast<QWidget*>(cboCapLen[k / 2]) : cboCapSht[k / 2]};
+        if (std::find(std::begin(row), std::end(row), control) != std::end(row))
+            return k;
+    }
+    return -1;
+}
+
+void CapcodeList::scrollToShow(const QWidget* control)
+{
+    // The row's band runs from its label's top over one pitch; the control itself
+    // is taken in too, whatever it is.
+    const int k = rowOf(control);
+    QRect band = currentTwips(control);
+    if (k >= 0) {
+        const int pitch = topTwips(Label1[1]) - topTwips(Label1[0]);
+        const int rowTop = topTwips(Label1[k]) - (topTwips(Label1[0]) - topTwips(Text1[0]));
+        band = band.united(QRect(band.left(), rowTop, 1, pitch));
+    }
+    const int value = capcodeScrollToShow(VScroll1->value(), VScroll1->maximum(), currentTwips(Picture1).height(),
+                                          band.top(), band.top() + band.height());
+    VScroll1->setValue(value);
+}
+
 void CapcodeList::placeList(int scrollValue)
 {
     QRect r = currentTwips(Picture2);
@@ -456,7 +498,8 @@ void CapcodeList::chkMailAlert_Click()
 
 void CapcodeList::txtAddr_GotFocus(int k)
 {
-    txtAddr[k]->clear();
+    entered_[k] = saveCapcodeEntry(ctx_.table, k);
+    setFieldText(txtAddr[k], QString());
     checkedText_[k].clear();
 }
 
@@ -468,6 +511,8 @@ bool CapcodeList::txtAddr_KeyPress(int, QKeyEvent* event)
 void CapcodeList::refuseTypedCapcode(int k, const QString& message)
 {
     ctx_.messages.message(message);
+    // The prefixes stored on the way were never the technician's choice.
+    restoreCapcodeEntry(ctx_.table, entered_[k]);
     read_dftaddr();
     checkedText_[k] = txtAddr[k]->text();
     txtAddr[k]->setFocus(Qt::OtherFocusReason);
@@ -513,6 +558,7 @@ void CapcodeList::txtAddr_LostFocus(int k)
     if (ctx_.flags.CapcodeInvalid) {
         ctx_.flags.EntryRejected = true;
         ctx_.flags.CapcodeInvalid = false;
+        restoreCapcodeEntry(ctx_.table, entered_[k]);
         ctx_.messages.message(QStringLiteral("Invalid Capcode!"));
         txtAddr[k]->setFocus(Qt::OtherFocusReason);
         return;

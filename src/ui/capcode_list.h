@@ -2,6 +2,7 @@
 // The scrolling list "Capcode Address": sixteen capcode rows in eight pairs, each
 // pair short (two 7-digit capcodes) or long (one 10-digit capcode over both
 // slots). The rows show the pager image and write every accepted change into it.
+#include "editor/capcode_codec.h"
 #include "editor/capcode_display.h"
 #include "ui/editor_context.h"
 
@@ -88,6 +89,10 @@ private:
     double listScale() const;
     // Puts the rows' container at the top the scroll value gives.
     void placeList(int scrollValue);
+    // The row (k) a control of the list belongs to; -1 for none.
+    int rowOf(const QWidget* control) const;
+    // Scrolls the list so that the control's row lies inside the viewport.
+    void scrollToShow(const QWidget* control);
     void txtAddr_GotFocus(int k);
     bool txtAddr_KeyPress(int k, QKeyEvent* event);
     void txtAddr_KeyUp(int k);
@@ -102,6 +107,7 @@ private:
     EditorContext& ctx_;
     std::array<FieldEvents*, Rows> fieldEvents_{};
     std::array<QString, Rows> checkedText_{};   // the text the key-release check last passed
+    std::array<CapcodeEntry, Rows> entered_{};   // the capcodes a field held when it was entered
     bool manualWriteSelectable_ = true;
     bool refreshing_ = false;
     double scrolledDesignTwips_ = 0;   // the scroll position at design scale

@@ -125,6 +125,11 @@ QLineEdit* ControlFactory::textBox(QWidget* parent, const QString& name, int max
     auto* edit = new QLineEdit;
     if (maxLength > 0)
         limitTypedLength(edit, maxLength);
+    // Text reaches a box by typing or by a paste into the box being edited, both
+    // of which the box's checks and its commit see. A drop would land in a box
+    // that was never entered, shown but neither checked nor stored: drops are
+    // refused, and the pointer says so while the text is dragged over the box.
+    edit->setAcceptDrops(false);
     return place(edit, parent, name, twips, std::nullopt);
 }
 
@@ -137,7 +142,9 @@ QGroupBox* ControlFactory::frame(QWidget* parent, const QString& name, const QSt
 QWidget* ControlFactory::pictureBox(QWidget* parent, const QString& name, const QRect& twips)
 {
     auto* picture = new QWidget;
-    picture->setFocusPolicy(Qt::StrongFocus);   // a picture box can hold the focus
+    // A picture box can hold the focus (taking it commits the field being left);
+    // Tab passes it by, as it holds nothing to type into.
+    picture->setFocusPolicy(Qt::ClickFocus);
     return place(picture, parent, name, twips, std::nullopt);
 }
 

@@ -143,12 +143,12 @@ void ctlEBSlider::setMax(int value)
     UpdateThumb();
 }
 
-int ctlEBSlider::Value() const { return orientation_ == Vertical ? max_ + min_ - position_ : position_; }
+int ctlEBSlider::Value() const { return orientation_ == Vertical ? slider::mirrored(min_, max_, position_) : position_; }
 
 void ctlEBSlider::setValue(int value)
 {
     value = std::clamp(value, std::min(min_, max_), std::max(min_, max_));
-    position_ = orientation_ == Vertical ? max_ + min_ - value : value;
+    position_ = orientation_ == Vertical ? slider::mirrored(min_, max_, value) : value;
     UpdateThumb();
     emit Changed();
 }

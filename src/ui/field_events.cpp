@@ -116,13 +116,26 @@ bool FieldEvents::eventFilter(QObject* watched, QEvent* event)
     if (watched != field_)
         return false;
     switch (event->type()) {
-    case QEvent::KeyPress:
-        if (handlers_.keyPress && handlers_.keyPress(static_cast<QKeyEvent*>(event)))
+    case QEvent::KeyPress: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!pressedHere_.contains(key->key()))
+            pressedHere_.append(key->key());
+        if (handlers_.keyPress && handlers_.keyPress(key))
             return true;
         break;
-    case QEvent::KeyRelease:
+    }
+    case QEvent::KeyRelease: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!pressedHere_.removeOne(key->key()))
+            break;
         if (handlers_.keyUp)
-            handlers_.keyUp(static_cast<QKeyEvent*>(event));
+            handlers_.keyUp(key);
+        break;
+    }
+    case QEvent::FocusOut:
+        // Keys released elsewhere, or after the focus came back from a message
+        // box, are not this field's.
+        pressedHere_.clear();
         break;
     default:
         break;
@@ -133,37 +146,77 @@ bool FieldEvents::eventFilter(QObject* watched, QEvent* event)
 namespace {
 class LengthLimit final : public QValidator {
 public:
-    LengthLimit(int maxLength, QObject* parent) : QValidator(parent), maxLength_(maxLength) {}
+    LengthLimit(int maxLength, InsertionRule rule, QObject* parent)
+        : QValidator(parent), maxLength_(maxLength), rule_(std::move(rule)) {}
+    void setMaximum(int maxLength) { maxLength_ = maxLength; }
     void suspend(bool suspended) { suspended_ = suspended; }
-    // Text beyond the limit is cut off, as a paste into a limited box is.
+
     State validate(QString& input, int& position) const override
     {
-        if (!suspended_ && input.size() > maxLength_) {
-            input.truncate(maxLength_);
-            position = std::min<int>(position, maxLength_);
+        if (suspended_) {
+            longestHeld_ = input.size();   // the program filled the field
+            return Acceptable;
         }
+        QString kept = input;
+        int cursor = position;
+        const bool bringsControls = std::any_of(input.cbegin(), input.cend(), [](QChar c) { return c.unicode() < 0x20; });
+        if (rule_ && bringsControls) {
+            // The field never holds such characters, so they all came with this
+            // insertion, which ends at the cursor.
+            const QString head = QString::fromStdString(rule_(input.left(position).toStdString()));
+            kept = head + input.mid(position);
+            cursor = static_cast<int>(head.size());
+        }
+        // An undo or redo only brings back texts the field held, so it is never
+        // refused; typing, a paste or a drop that grows the text too far is.
+        if (kept.size() > std::max<qsizetype>(maxLength_, longestHeld_))
+            return Invalid;
+        longestHeld_ = std::max(longestHeld_, kept.size());
+        input = kept;
+        position = cursor;
         return Acceptable;
     }
 
 private:
     int maxLength_;
+    InsertionRule rule_;
     bool suspended_ = false;
+    mutable qsizetype longestHeld_ = 0;
 };
+
+LengthLimit* lengthLimitOf(QLineEdit* field)
+{
+    return dynamic_cast<LengthLimit*>(const_cast<QValidator*>(field->validator()));
+}
 } // namespace
 
-void limitTypedLength(QLineEdit* field, int maxLength)
+void limitTypedLength(QLineEdit* field, int maxLength, InsertionRule rule)
 {
-    field->setValidator(new LengthLimit(maxLength, field));
+    field->setValidator(new LengthLimit(maxLength, std::move(rule), field));
+}
+
+void setTypedLengthLimit(QLineEdit* field, int maxLength)
+{
+    if (LengthLimit* limit = lengthLimitOf(field))
+        limit->setMaximum(maxLength);
 }
 
 void setFieldText(QLineEdit* field, const QString& text)
 {
-    auto* limit = dynamic_cast<LengthLimit*>(const_cast<QValidator*>(field->validator()));
+    LengthLimit* limit = lengthLimitOf(field);
     if (limit)
         limit->suspend(true);
     field->setText(text);
     if (limit)
         limit->suspend(false);
+}
+
+bool typesBeyond(const QLineEdit* field, const QKeyEvent* event, int maxLength)
+{
+    const bool typesACharacter = !event->text().isEmpty() && event->text().front().isPrint()
+                                 && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
+    const qsizetype kept = field->text().size() - field->selectedText().size();
+    return typesACharacter && kept >= maxLength;
 }
 
 bool entryKeyPress(EditorContext& context, const QKeyEvent* event)

@@ -10,9 +10,12 @@
 // coming back to the same control, runs neither, so a LostFocus handler that
 // shows a message does not run again when the message closes, and a click that
 // activates the window inside a field still enters it.
+#include <QList>
 #include <QObject>
 
 #include <functional>
+#include <string>
+#include <string_view>
 
 class QKeyEvent;
 class QLineEdit;
@@ -42,6 +45,10 @@ protected:
 private:
     QWidget* field_;
     Handlers handlers_;
+    // Keys pressed while the field had the focus and not yet released. A release
+    // without its press here (the Enter that closed a message box, the Tab that
+    // brought the focus) is not the field's key and runs no KeyUp.
+    QList<int> pressedHere_;
 };
 
 // Enter or Return, the key that commits a field.
@@ -53,10 +60,23 @@ struct EditorContext;
 // which commits the field. True when the key is consumed.
 bool entryKeyPress(EditorContext& context, const QKeyEvent* event);
 
+// What an insertion into a field keeps of what it brings (UTF-8 in and out).
+using InsertionRule = std::function<std::string(std::string_view)>;
+
 // Limits what the operator can type or paste into a field to `maxLength`
-// characters, while the program may still show a longer stored value in it.
-void limitTypedLength(QLineEdit* field, int maxLength);
+// characters, while the program may still show a longer stored value in it: an
+// edit that would make the text longer than both the limit and the longest text
+// the field held since the program last filled it is refused whole. Nothing is
+// ever cut, so an undo brings back exactly what was deleted. With `rule`, text
+// that brings characters below 0x20 (only a paste or a drop does; typing never
+// does) keeps what the rule keeps of what was inserted.
+void limitTypedLength(QLineEdit* field, int maxLength, InsertionRule rule = {});
+// Changes the limit of a field limited above; the text stays as it is.
+void setTypedLengthLimit(QLineEdit* field, int maxLength);
 // Shows a value from the image in a field, whatever its length.
 void setFieldText(QLineEdit* field, const QString& text);
+// True when the key types a character that would make the field longer than
+// `maxLength` (what a selection replaces does not count).
+bool typesBeyond(const QLineEdit* field, const QKeyEvent* event, int maxLength);
 
 } // namespace px316t

@@ -14,6 +14,7 @@
 #include "table/builtin_tables.h"
 #include "table/table_file.h"
 #include "ui/ct_eb_slider.h"
+#include "ui/file_places.h"
 #include "ui/form_resize.h"
 #include "ui/frm_about.h"
 #include "ui/hand_cursor.h"
@@ -40,6 +41,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 
@@ -73,7 +76,9 @@ Form1::Form1(Form1Services services)
       linkClock_(services.linkClock),
       findLptBoard_(std::move(services.findLptBoard)),
       parallelPort_(services.parallelPort),
-      appFolder_(services.appFolder)
+      appFolder_(services.appFolder),
+      documentsFolder_(services.documentsFolder),
+      folderWritable_(std::move(services.folderWritable))
 {
     setObjectName(QStringLiteral("Form1"));
     if (!services.messages)
@@ -193,8 +198,14 @@ void Form1::buildWindow()
                                      QRect(6192, 240, 1488, 204));
     WriteOpt = factory.optionButton(picTabBack, QStringLiteral("WriteOpt"), QStringLiteral("Write Mode"),
                                     QRect(7776, 240, 1428, 204));
+    // White text on teal; the mark is drawn in white too (a ring, filled when
+    // chosen), since a style's own mark is dark and vanishes on teal.
     for (QRadioButton* mode : {ModifyOpt, WriteOpt})
-        mode->setStyleSheet(QStringLiteral("QRadioButton { color: white; background-color: rgb(0, 128, 128); }"));
+        mode->setStyleSheet(QStringLiteral(
+            "QRadioButton { color: white; background-color: rgb(0, 128, 128); }"
+            "QRadioButton::indicator { width: 8px; height: 8px; border: 2px solid white; border-radius: 6px;"
+            " background-color: rgb(0, 128, 128); }"
+            "QRadioButton::indicator:checked { background-color: white; }"));
     ModifyOpt->setChecked(true);
     connect(ModifyOpt, &QRadioButton::toggled, this, [this](bool on) { if (on) ModifyOpt_Click(); });
     connect(WriteOpt, &QRadioButton::toggled, this, [this](bool on) { if (on) WriteOpt_Click(); });
@@ -249,6 +260,8 @@ void Form1::buildWindow()
     showPage(picSet, EMoptCode);
     // Opens at the design client size; from then on the window may take any size.
     resize(designClient.width(), designClient.height() + menuBar()->sizeHint().height());
+    // Smaller than the design size the controls would run into each other.
+    setMinimumSize(size());
 }
 
 // ---- start-up --------------------------------------------------------------
@@ -260,12 +273,13 @@ void Form1::Form_Load()
     loaded_ = true;
     if (appFolder_.isEmpty())
         appFolder_ = QCoreApplication::applicationDirPath();
+    filePlaces_ = std::make_unique<FilePlaces>(appFolder_, documentsFolder_, folderWritable_);
     designScaleWidth_ = static_cast<int>(std::lround(pixelsToTwips(client->width())));
     designScaleHeight_ = static_cast<int>(std::lround(pixelsToTwips(client->height())));
     controls_.appendGeometrySuffixes();
     // Every later change of the window's size scales the controls from these tags.
     new FormResize(client, controls_, QSize(designScaleWidth_, designScaleHeight_),
-                   [this] { capcodes_->ChkCapLen(); });
+                   [this] { capcodes_->ChkCapLen(); prompts_->fitLogoBox(); });
     flags_.EntryRejected = false;
     flags_.CapcodeInvalid = false;
     RegistryAccess = makeRegistry_ ? makeRegistry_() : std::make_unique<clsRegistryAccess>();
@@ -301,7 +315,7 @@ void Form1::createLink()
 
 void Form1::InitTables()
 {
-    PagerTable_ = makeDefaultPagerTable();
+    PagerTable_ = startupPagerTable();
     if (linkKind_ == LinkKind::USB) {
         setWindowTitle(QStringLiteral("Quorvalent USB PX316T V5.02"));
         lblMsg->setVisible(true);
@@ -309,7 +323,9 @@ void Form1::InitTables()
         setWindowTitle(QStringLiteral("Quorvalent PX316T V5.02"));
         lblMsg->setVisible(false);
     }
-    frequency_->selectBand(Band::Top);
+    // Selecting the band runs its change handler, which loads the same preset
+    // again and refreshes the controls.
+    frequency_->selectBand(StartupBand);
 }
 
 // ---- refresh and modes -----------------------------------------------------
@@ -410,6 +426,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
                 mnuEB_Click();
                 return true;   // no control receives the space
             }
+            if (const int step = pageStep(*key)) {
+                showNextPage(step);
+                return true;
+            }
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -442,11 +462,53 @@ void Form1::mnuAbout_Click()
 
 void Form1::showPage(QWidget* page, QPushButton* tab)
 {
+    QWidget* front = frontPage_;
+    picTabBack->raise();
+    page->show();
+    page->raise();
+    // Giving the page the focus leaves the field being edited, which commits it.
+    page->setFocus(Qt::OtherFocusReason);
+    if (front && front != page && front->isAncestorOf(focusWidget())) {
+        // The field refused its entry and took the focus back: its page stays in
+        // front, so that the technician sees the field the message is about.
+        page->hide();
+        return;
+    }
     for (QPushButton* button : {EMoptCode, EMoptStatus, EMoptPrompts})
         button->setVisible(button != tab);
-    picTabBack->raise();
-    page->raise();
-    page->setFocus(Qt::OtherFocusReason);
+    // The pages behind are hidden, not only covered, so that neither Tab nor any
+    // other way of moving the focus reaches a control the technician cannot see.
+    for (QWidget* other : {picSet, picSet2, picSet5})
+        if (other != page)
+            other->hide();
+    frontPage_ = page;
+}
+
+int Form1::pageStep(const QKeyEvent& key)
+{
+    // Ctrl+Tab and Ctrl+PgDn go to the next page, Ctrl+Shift+Tab and Ctrl+PgUp to
+    // the previous one, as in tabbed windows.
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    if (!(modifiers & Qt::ControlModifier) || (modifiers & (Qt::AltModifier | Qt::MetaModifier)))
+        return 0;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    switch (key.key()) {
+    case Qt::Key_Tab: return shift ? -1 : 1;
+    case Qt::Key_Backtab: return -1;
+    case Qt::Key_PageDown: return shift ? 0 : 1;
+    case Qt::Key_PageUp: return shift ? 0 : -1;
+    default: return 0;
+    }
+}
+
+void Form1::showNextPage(int step)
+{
+    const std::array<QWidget*, 3> pages = {picSet, picSet2, picSet5};
+    const std::array<QPushButton*, 3> tabs = {EMoptCode, EMoptStatus, EMoptPrompts};
+    const auto at = std::find(pages.begin(), pages.end(), frontPage_);
+    const int current = at == pages.end() ? 0 : static_cast<int>(at - pages.begin());
+    const int next = (current + step + 3) % 3;
+    showPage(pages[next], tabs[next]);
 }
 
 void Form1::EMoptCode_Click() { showPage(picSet, EMoptCode); }
@@ -473,11 +535,23 @@ void Form1::mnuLBFF_Click()
     // the image after the load.
     if (!commitFieldForFileCommand())
         return;
-    const auto chosen = fileDialogs_->openFile(appFolder_, kTableFilter);
+    const auto chosen = fileDialogs_->openFile(fileDialogFolder(), kTableFilter);
     if (!chosen)
         return;
+    if (filePlaces_)
+        filePlaces_->remember(RegistryAccess.get(), *chosen);
+    openTableFile(*chosen);
+}
+
+QString Form1::fileDialogFolder() const
+{
+    return filePlaces_ ? filePlaces_->dialogFolder(RegistryAccess.get()) : appFolder_;
+}
+
+void Form1::openTableFile(const QString& path)
+{
     std::error_code reason;
-    auto loaded = readTableFile(toPath(*chosen), reason);
+    auto loaded = readTableFile(toPath(path), reason);
     if (const auto* error = std::get_if<TableFileError>(&loaded)) {
         const QString text = QString::fromStdString(describeTableFileError(*error, reason ? reason.message() : ""));
         messages_->message(text, *error == TableFileError::NotFound ? MessageBoxes::Icon::None
@@ -528,9 +602,11 @@ void Form1::mnuSBTF_Click()
     // entry refused by that commit saves nothing.
     if (!commitFieldForFileCommand())
         return;
-    const auto chosen = fileDialogs_->saveFile(appFolder_, kTableFilter);
+    const auto chosen = fileDialogs_->saveFile(fileDialogFolder(), kTableFilter);
     if (!chosen)
         return;
+    if (filePlaces_)
+        filePlaces_->remember(RegistryAccess.get(), *chosen);
     std::error_code ec;
     if (std::filesystem::exists(toPath(*chosen), ec)
         && !messages_->askYesNo(QStringLiteral("This file is arealy exist ! \r\nAre you sure overwrite this file?")))

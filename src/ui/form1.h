@@ -23,6 +23,7 @@ class QPushButton;
 class QRadioButton;
 class QCheckBox;
 class QGroupBox;
+class QKeyEvent;
 
 namespace px316t {
 
@@ -33,6 +34,7 @@ class LinkClock;
 class ParallelPortLink;
 class SerialPorts;
 class UsbLink;
+class FilePlaces;
 class FrequencyPanel;
 class MessageBoxes;
 class OptionControls;
@@ -49,6 +51,10 @@ struct Form1Services {
     std::function<std::unique_ptr<clsRegistryAccess>()> makeRegistry;   // empty: platform default
     std::function<void()> endProgram;     // empty: quit the application
     QString appFolder;                    // empty: the program's folder
+    // Where the file dialogs start when the program's folder is not the user's
+    // to write in: empty, the user's documents folder; and the test of that.
+    QString documentsFolder;
+    std::function<bool(const QString& folder)> folderWritable;   // empty: the file system's answer
     // The serial ports of the USB board; empty: the machine's ports by COM number.
     std::function<std::unique_ptr<SerialPorts>()> makeSerialPorts;
     LinkClock* linkClock = nullptr;       // nullptr: the real clock, letting window events run
@@ -76,6 +82,11 @@ public:
     void cboCtl_Click(int index);
 
     void mnuLBFF_Click();
+    // Loads a table file as File > Open does once a name is chosen (the file
+    // named on the command line).
+    void openTableFile(const QString& path);
+    // The folder the open and save dialogs start in.
+    QString fileDialogFolder() const;
     void mnuSBTF_Click();
     void mnuEntire_Click();
     void mnuEB_Click();
@@ -163,6 +174,10 @@ private:
     void InitTables();
     void setModeLocked(bool locked);
     void showPage(QWidget* page, QPushButton* tab);
+    // The page step a key asks for: 1 next, -1 previous, 0 none.
+    static int pageStep(const QKeyEvent& key);
+    // Brings the page `step` places after the one in front to the front, round.
+    void showNextPage(int step);
     // The first steps of every Pager command: commit the field being edited and
     // drop the command once after a refused entry. True when the command may run.
     void runPagerCommand(int command);
@@ -205,9 +220,13 @@ private:
     PromptsPanel* prompts_ = nullptr;
     std::unique_ptr<clsRegistryAccess> RegistryAccess;
     QString appFolder_;
+    QString documentsFolder_;
+    std::function<bool(const QString&)> folderWritable_;
+    std::unique_ptr<FilePlaces> filePlaces_;
     int designScaleWidth_ = 0;
     int designScaleHeight_ = 0;
     bool loaded_ = false;
+    QWidget* frontPage_ = nullptr;
 };
 
 } // namespace px316t

@@ -120,7 +120,7 @@ void FrequencyPanel::cboDft_Click()
 
 void FrequencyPanel::txtFreq_GotFocus()
 {
-    txtFreq->clear();
+    setFieldText(txtFreq, QString());
     checkedText_.clear();
 }
 

@@ -49,8 +49,9 @@ OptionControls::OptionControls(EditorContext& context, ControlFactory& factory, 
     auto captioned = [&](QWidget* frame, int row, const QString& name, const char* caption) {
         return factory.label(frame, name, QString::fromLatin1(caption), rowRect(row, kCaptionLeft, 2260).translated(0, 30));
     };
-    auto combo = [&](QWidget* frame, int row, const QString& name, const QStringList& items, const char* tag = "") {
-        return factory.comboBox(frame, name, items, rowRect(row, kComboLeft, 1740, 300), QString::fromLatin1(tag));
+    auto combo = [&](QWidget* frame, int row, const QString& name, const QStringList& items, const char* tag = "",
+                     int width = 1740) {
+        return factory.comboBox(frame, name, items, rowRect(row, kComboLeft, width, 300), QString::fromLatin1(tag));
     };
 
     fraAlerts = factory.frame(page, QStringLiteral("fraAlerts"), QStringLiteral("Alerts"), QRect(120, 60, 4380, 3000));
@@ -66,7 +67,8 @@ OptionControls::OptionControls(EditorContext& context, ControlFactory& factory, 
     check(fraAlerts, 7, 5, "Out-of Service Control", "&H3D,3,1,chk");
     captioned(fraAlerts, 6, QStringLiteral("Label17"), "Music Type Select");
     cbo[3] = combo(fraAlerts, 6, QStringLiteral("cboCtl"),
-                   {QStringLiteral("Taiwan Music"), QStringLiteral("World Wild Music ")}, "&H3D,5,1,cbo");
+                   {QStringLiteral("Taiwan Music"), QStringLiteral("World Wild Music ")}, "&H3D,5,1,cbo",
+                   1880);   // wide enough for its longest entry, within the frame
     captioned(fraAlerts, 7, QStringLiteral("Label18"), "Reminder Duartion Control");
     cbo[4] = combo(fraAlerts, 7, QStringLiteral("cboCtl"),
                    {QStringLiteral("Disable"), QStringLiteral("2 minutes"), QStringLiteral("10 minutes"),

@@ -46,10 +46,7 @@ bool PasswordField::txtPass_KeyPress(QKeyEvent* event)
         ctx_.picTabBack->setFocus(Qt::OtherFocusReason);
         return true;
     }
-    const bool typesACharacter = !event->text().isEmpty() && event->text().front().isPrint()
-                                 && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
-    const qsizetype kept = txtPass->text().size() - txtPass->selectedText().size();
-    return typesACharacter && kept >= PasswordMaxLength;
+    return typesBeyond(txtPass, event, PasswordMaxLength);
 }
 
 bool PasswordField::checkAndStore()

@@ -10,9 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QValidator>
 
-#include <algorithm>
 
 namespace px316t {
 namespace {
@@ -24,7 +22,8 @@ constexpr int kRowPitch = 372;
 constexpr int kBoxWidth = 2340;
 constexpr int kBoxHeight = 285;
 struct Column { int captionLeft; int captionWidth; int boxLeft; };
-constexpr Column kColumns[] = {{120, 1860, 1980}, {4350, 2070, 6420}};
+// A gap of four pixels between each caption and its box.
+constexpr Column kColumns[] = {{90, 1860, 2010}, {4410, 2070, 6540}};
 constexpr int kButtonsTop = kFirstRowTop + kRowsPerColumn * kRowPitch + 30;
 
 const char* const kCaptions[PromptRecordCount] = {
@@ -39,47 +38,15 @@ const char* const kCaptions[PromptRecordCount] = {
     "ZOOM IN ---------->", "ZOOM OUT --------->",
 };
 
-// Limits what the keyboard adds to a box without ever cutting what the box
-// already shows: a logo stored longer than its font's limit stays whole, and only
-// growing it further is refused. An insertion that would pass the limit is cut
-// to fit, as a paste into a limited box is.
-class TypedLengthLimit final : public QValidator {
-public:
-    TypedLengthLimit(int maximum, QObject* parent) : QValidator(parent), maximum_(maximum) {}
-    void setMaximum(int maximum) { maximum_ = maximum; }
-    void suspend(bool suspended) { suspended_ = suspended; }
-
-    State validate(QString& input, int& position) const override
-    {
-        const qsizetype allowed = std::max<qsizetype>(maximum_, shownLength_);
-        if (!suspended_ && input.size() > allowed) {
-            // The cursor stands right after the inserted characters.
-            const qsizetype excess = input.size() - allowed;
-            const qsizetype start = std::max<qsizetype>(0, position - excess);
-            input.remove(start, excess);
-            position = static_cast<int>(start);
-        }
-        shownLength_ = input.size();
-        return Acceptable;
-    }
-
-private:
-    int maximum_;
-    bool suspended_ = false;
-    mutable qsizetype shownLength_ = 0;
-};
-
-TypedLengthLimit* lengthLimit(QLineEdit* box)
-{
-    return dynamic_cast<TypedLengthLimit*>(const_cast<QValidator*>(box->validator()));
-}
-
 std::string boxText(const QLineEdit* box)
 {
     // Composed forms first, so that a letter typed with a separate accent is one
     // character of the code page rather than two.
     return box->text().normalized(QString::NormalizationForm_C).toStdString();
 }
+
+// What the box stores: control pictures become the bytes they show.
+std::string storedText(const QLineEdit* box) { return withoutControlPictures(boxText(box)); }
 
 } // namespace
 
@@ -99,7 +66,7 @@ PromptsPanel::PromptsPanel(EditorContext& context, ControlFactory& factory, QWid
         factory.setDefaultFont(font);
         QLineEdit* box = factory.textBox(parent, QStringLiteral("txtPrompt"), 0, twips);
         factory.setDefaultFont(pageFont);
-        box->setValidator(new TypedLengthLimit(n == LogoPrompt ? logoMaxLength(logoFont_) : PromptBoxMaxLength, box));
+        limitTypedLength(box, n == LogoPrompt ? logoMaxLength(logoFont_) : PromptBoxMaxLength, pastedPromptText);
         new FieldEvents(box, {
             [this, n] { txtPrompt_GotFocus(n); },
             [this, n](QKeyEvent* e) { return txtPrompt_KeyPress(n, e); },
@@ -165,35 +132,29 @@ int PromptsPanel::maxLength(int index) const
     return index == LogoPrompt ? logoMaxLength(logoFont_) : PromptBoxMaxLength;
 }
 
-void PromptsPanel::showText(int index, const QString& text)
-{
-    QLineEdit* box = txtPrompt[index];
-    TypedLengthLimit* limit = lengthLimit(box);
-    limit->suspend(true);
-    box->setText(text);
-    limit->suspend(false);
-}
+void PromptsPanel::showText(int index, const QString& text) { setFieldText(txtPrompt[index], text); }
 
 void PromptsPanel::read_prompt()
 {
     for (int n = 0; n <= LastPrompt; ++n)
-        showText(n, QString::fromStdString(readPromptText(ctx_.table, n)));
+        showText(n, QString::fromStdString(withControlPictures(readPromptText(ctx_.table, n))));
 }
 
 void PromptsPanel::txtPrompt_GotFocus(int index) { currentPrompt_ = index; }
 
-bool PromptsPanel::txtPrompt_KeyPress(int, QKeyEvent* event)
+bool PromptsPanel::txtPrompt_KeyPress(int index, QKeyEvent* event)
 {
-    // Every other key reaches the box as typed: no filter, no case change.
+    // Every other key reaches the box as typed: no filter, no case change; a
+    // character beyond the box's length is not taken.
     if (!isEnterKey(event))
-        return false;
+        return typesBeyond(txtPrompt[index], event, maxLength(index));
     ctx_.picTabBack->setFocus(Qt::OtherFocusReason);
     return true;
 }
 
 void PromptsPanel::txtPrompt_LostFocus(int index)
 {
-    commitPromptText(ctx_.table, index, boxText(txtPrompt[index]));
+    commitPromptText(ctx_.table, index, storedText(txtPrompt[index]));
     read_prompt();
 }
 
@@ -235,12 +196,18 @@ void PromptsPanel::cbologo_Click()
     QFont font = logo->font();
     font.setBold(logoFont_ == LogoFont::Large);
     logo->setFont(font);
-    lblLogo->setFont(font);
     // The text stays as it is, even when it is longer than the new limit.
-    lengthLimit(logo)->setMaximum(logoMaxLength(logoFont_));
+    setTypedLengthLimit(logo, logoMaxLength(logoFont_));
+    fitLogoBox();
+}
+
+void PromptsPanel::fitLogoBox()
+{
+    QLineEdit* logo = txtPrompt[LogoPrompt];
+    lblLogo->setFont(logo->font());
     const QString measure(logoBoxWidthChars(logoFont_), QLatin1Char(' '));
     lblLogo->setText(measure);
-    // The label sizes itself to its caption; spaces count in full.
+    // The label sizes itself to its caption in the box's font; spaces count in full.
     lblLogo->resize(lblLogo->fontMetrics().horizontalAdvance(measure), lblLogo->height());
     logo->resize(lblLogo->width(), logo->height());
 }

@@ -45,6 +45,9 @@ public:
     int CurrentPrompt() const { return currentPrompt_; }
     // What the box takes from the keyboard: 20, or 15 for the logo in "Large Font".
     int maxLength(int index) const;
+    // Makes the logo box as wide as its font's characters need, at the window's
+    // present scale; after the font changes and after every scaling of the window.
+    void fitLogoBox();
 
     std::array<QLineEdit*, PromptRecordCount> txtPrompt{};
     std::array<QLabel*, PromptRecordCount> lblPrompt{};

@@ -1,6 +1,9 @@
 #include "ui/slider_math.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 namespace px316t::slider {
 
@@ -14,6 +17,13 @@ long long roundHalfEven(double value)
         return static_cast<long long>(down);
     const auto even = static_cast<long long>(down);
     return even % 2 == 0 ? even : even + 1;
+}
+
+int mirrored(int min, int max, int v)
+{
+    const std::int64_t result = std::int64_t{max} + min - v;
+    return static_cast<int>(std::clamp<std::int64_t>(result, std::numeric_limits<int>::min(),
+                                                     std::numeric_limits<int>::max()));
 }
 
 std::optional<double> thumbOffset(double trackLength, int sliderWidth, int min, int max, int position)

@@ -9,6 +9,11 @@ namespace px316t::slider {
 // Nearest integer, a half going to the even neighbour.
 long long roundHalfEven(double value);
 
+// Max + Min - v: a vertical slider's value for its position and its position for
+// a value. Worked out in 64 bits, as Max + Min alone may pass the 32-bit range;
+// a result outside it (only from inconsistent loaded properties) is kept at its end.
+int mirrored(int min, int max, int v);
+
 // Offset of the thumb from the track's start for `position` (the value measured
 // from the track's start): (track - sliderWidth) / (max - min) x (position - min).
 // Nothing when max equals min: the thumb is then left where it is.

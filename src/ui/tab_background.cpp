@@ -32,7 +32,7 @@ QPixmap makeTile()
 
 TabBackground::TabBackground() : tile_(makeTile())
 {
-    setFocusPolicy(Qt::StrongFocus);
+    setFocusPolicy(Qt::ClickFocus);   // takes the focus to commit a field; Tab passes it by
     setMouseTracking(true);
 }
 

@@ -1,13 +1,17 @@
 // px316t-cli end to end: the program itself against the board emulator
 // program on a pseudo-terminal, and on real table files.
+#include "support/form1_fixture.h"
 #include "support/link_emulator_process.h"
 #include "support/pg_cluster.h"
 
 #include "editor/capcode_increase.h"
+#include "editor/prompt_rules.h"
 #include "link/link_kind.h"
 #include "table/pager_table.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -18,6 +22,7 @@
 
 #include <map>
 #include <optional>
+#include <random>
 
 namespace px316t {
 namespace {
@@ -503,6 +508,164 @@ TEST_F(CliTest, BatchReleaseAndShowListWhatAStationThatNeverCameBackHeld)
     EXPECT_EQ(cli({"batch", "list"}).exitCode, 2) << "no database";
     station.kill();
     station.waitForFinished(5000);
+}
+
+// ---- what new, show and set say ---------------------------------------------
+
+class CliAgainstTheWindow : public testing::Form1Fixture {};
+
+// A pager written from a new file gets what a pager written from a newly
+// started window gets, in both builds' windows.
+TEST_F(CliAgainstTheWindow, NewHoldsTheImageOfAFreshlyStartedWindow)
+{
+    for (LinkKind kind : {LinkKind::USB, LinkKind::LPT}) {
+        start(kind);
+        const QString file = dir.filePath(kind == LinkKind::USB ? "usb.tbl" : "lpt.tbl");
+        QProcess p;
+        p.start(QStringLiteral(PX316T_CLI), {"new", file});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray written = f.readAll();
+        const PagerTable& window = form->table();
+        EXPECT_EQ(written, QByteArray(reinterpret_cast<const char*>(window.data()), PagerTableSize));
+    }
+}
+
+// Writes record n's leading-space code, length and characters into a file's image.
+void putPrompt(PagerTable& t, int n, int spaces, const std::vector<std::uint8_t>& chars)
+{
+    const int at = promptRecordOffset(n);
+    t[at] = static_cast<std::uint8_t>((t[at] & 0xF0) | (spaces + 1));
+    t[at + 1] = static_cast<std::uint8_t>(chars.size());
+    std::copy(chars.begin(), chars.end(), t.begin() + at + 2);
+}
+
+QStringList linesOf(const QString& out) { return out.split('\n', Qt::SkipEmptyParts); }
+
+// show prints one line per field whatever the bytes, set takes those lines
+// back, and --json keeps the exact characters.
+TEST_F(CliTest, ShowEscapesEveryHiddenByteAndSetTakesItsLinesBack)
+{
+    ASSERT_EQ(cli({"new", "a.tbl"}).exitCode, 0);
+    const int fields = linesOf(cli({"show", "a.tbl"}).out).size();
+    // A value that would read as another field stays on its own line.
+    ASSERT_EQ(cli({"set", "a.tbl", "prompt.7=AB\\nprompt.8=XY"}).exitCode, 0);
+    PagerTable t = image("a.tbl");
+    putPrompt(t, 3, 0, {'A', 0x00, 0x0A, '\\', 0x81, 0xA0, 0x09, 0xE9, 'Z'});
+    {
+        QFile f(path("a.tbl"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char*>(t.data()), PagerTableSize);
+    }
+    const QStringList shown = linesOf(cli({"show", "a.tbl"}).out);
+    EXPECT_EQ(shown.size(), fields);
+    EXPECT_TRUE(shown.contains(QStringLiteral("prompt.7=AB\\nprompt.8=XY")));
+    EXPECT_EQ(shown.filter(QRegularExpression("^prompt\\.8=")).size(), 1);
+    EXPECT_TRUE(shown.contains(QStringLiteral("prompt.3=A\\x00\\n\\\\\\x81\\xA0\\t\u00E9Z"))) << shown.join('\n').toStdString();
+    const QJsonObject json = QJsonDocument::fromJson(cli({"show", "a.tbl", "--json"}).out.toUtf8()).object();
+    EXPECT_EQ(json.value("prompt.3").toString(), QString::fromUtf8("A\0\n\\\xC2\x81\xC2\xA0\t\xC3\xA9Z", 12));
+
+    // Random images with every byte in their prompts: show's prompt lines, set
+    // on a new image, store the same characters and leading spaces.
+    std::mt19937 random(20);
+    for (int round = 0; round < 6; ++round) {
+        PagerTable source = image("a.tbl");
+        for (int n = LogoPrompt; n <= LastPrompt; ++n) {
+            const int room = n == LogoPrompt ? 15 : 20;
+            const int length = static_cast<int>(random() % 19);
+            std::vector<std::uint8_t> chars(static_cast<std::size_t>(std::min(length, room)));
+            for (auto& c : chars)
+                c = static_cast<std::uint8_t>(random() % 256);
+            while (!chars.empty() && chars.front() == ' ')
+                chars.front() = 'x';
+            while (!chars.empty() && chars.back() == ' ')
+                chars.back() = 'y';
+            const int spaces = std::min<int>(14, static_cast<int>(random() % (room - chars.size() + 1)));
+            putPrompt(source, n, spaces, chars);
+        }
+        QFile f(path("random.tbl"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char*>(source.data()), PagerTableSize);
+        f.close();
+        QStringList args {"set", "b.tbl"};
+        args << linesOf(cli({"show", "random.tbl"}).out).filter(QRegularExpression("^prompt\\.(logo|\\d+)="));
+        ASSERT_EQ(args.size(), 2 + 29);
+        ASSERT_EQ(cli({"new", "b.tbl", "--force"}).exitCode, 0);
+        const CliRun r = cli(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const PagerTable back = image("b.tbl");
+        for (int n = LogoPrompt; n <= LastPrompt; ++n) {
+            const int at = promptRecordOffset(n);
+            SCOPED_TRACE(n);
+            EXPECT_EQ(back[at] & 0x0F, source[at] & 0x0F);
+            ASSERT_EQ(back[at + 1], source[at + 1]);
+            EXPECT_TRUE(std::equal(back.begin() + at + 2, back.begin() + at + 2 + back[at + 1], source.begin() + at + 2));
+        }
+    }
+}
+
+// set stores what the window stores for a composed character, and refuses what
+// the pager's code page cannot hold or a backslash that starts no escape.
+TEST_F(CliTest, SetComposesTextAndRefusesWhatTheCodePageCannotHold)
+{
+    ASSERT_EQ(cli({"new", "a.tbl"}).exitCode, 0);
+    struct Case {
+        QString value;
+        std::vector<std::uint8_t> stored;   // empty: refused with exit 2
+    } cases[] = {
+        {QString::fromUtf8("e\u0301"), {0xE9}},
+        {QString::fromUtf8("\u20AC5"), {0x80, '5'}},
+        {"\\x81\\x00", {0x81, 0x00}},
+        {QString::fromUtf8("\u65E5\u672C\u8A9E"), {}},
+        {QString::fromUtf8("A\u0300\u0323"), {}},   // no single character of the code page
+        {"AB\\q", {}},
+        {"AB\\", {}},
+        {"\\x4", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value.toStdString());
+        const QByteArray before = bytes("a.tbl");
+        const CliRun r = cli({"set", "a.tbl", "prompt.1=" + c.value});
+        if (c.stored.empty()) {
+            EXPECT_EQ(r.exitCode, 2);
+            EXPECT_EQ(bytes("a.tbl"), before);
+            EXPECT_EQ(r.err.trimmed().count('\n'), 0) << r.err.toStdString();
+            continue;
+        }
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const PagerTable t = image("a.tbl");
+        const int at = promptRecordOffset(1);
+        ASSERT_EQ(t[at + 1], c.stored.size());
+        EXPECT_TRUE(std::equal(c.stored.begin(), c.stored.end(), t.begin() + at + 2));
+    }
+}
+
+// A wrong argument is named for what it is, with no system text for an error
+// that did not happen.
+TEST_F(CliTest, MessagesSayWhatIsWrong)
+{
+    ASSERT_EQ(cli({"new", "a.tbl"}).exitCode, 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    struct Case {
+        QStringList args;
+        QString says;
+    } cases[] = {
+        {{"show", "folder"}, "is a folder"},
+        {{"set", "folder", "screen_contrast=3"}, "is a folder"},
+        {{"new", "folder", "--force"}, "is a folder"},
+        {{"produce", "a.tbl", "--count", "99999999999", "--no-wait"}, "at most 2147483647"},
+        {{"produce", "a.tbl", "--count", "ten", "--no-wait"}, "a whole number of pagers, not ten"},
+        {{"produce", "a.tbl", "--count", "0", "--no-wait"}, "at least 1"},
+    };
+    for (const Case& c : cases) {
+        const CliRun r = cli(c.args);
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains("Success")) << r.err.toStdString();
+    }
 }
 
 } // namespace

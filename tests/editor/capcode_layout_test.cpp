@@ -63,3 +63,19 @@ TEST(CapcodeLayoutBits, PairLengthsDecideManualWrite)
     EXPECT_FALSE(applyCapcodeLayoutBits(t, 9));
     EXPECT_EQ(t[0x3D], 0x10);
 }
+
+TEST(CapcodeScrollToShow, TheLeastMoveThatShowsTheRowWithinTheRange)
+{
+    struct Case { int value; int maximum; int top; int bottom; int expected; };
+    const Case cases[] = {
+        {0, 3074, 374, 758, 0},          // inside already
+        {0, 3074, 2678, 3062, 2},        // below: its bottom comes to the viewport's bottom
+        {1000, 3074, 374, 758, 374},     // above: its top comes to the viewport's top
+        {0, 3074, 5750, 6134, 3074},     // the last row, at the end of the range
+        {500, 3074, -10, 374, 0},        // row 1 above the list's top
+        {0, 0, 2678, 3062, 0},           // a list that does not scroll
+        {0, 3074, 100, 4000, 100},       // taller than the viewport: its top
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(capcodeScrollToShow(c.value, c.maximum, 3060, c.top, c.bottom), c.expected) << c.top;
+}

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 using namespace px316t;
@@ -75,4 +76,42 @@ TEST(PromptAlign, CountsCharactersAndNeverPadsBeyondTheBox)
     const std::string longLogo = "ABCDEFGHIJKLMNOPQ";
     EXPECT_EQ(alignPromptText(longLogo, PromptAlignment::Center, 15), longLogo);
     EXPECT_EQ(alignPromptText(longLogo, PromptAlignment::Right, 15), longLogo);
+}
+
+// Every text of code-page characters comes back from its one-line form, which
+// holds no character that shows nothing; composing keeps such texts as they are.
+TEST(PromptText, OneLineFormComesBackForEveryByteString)
+{
+    std::uint32_t seed = 7;
+    for (int round = 0; round < 500; ++round) {
+        ByteList bytes(round % 24);
+        for (auto& b : bytes) {
+            seed = seed * 1103515245u + 12345u;
+            b = static_cast<std::uint8_t>(seed >> 16);
+        }
+        const std::string text = windows1252ToUtf8(bytes);
+        const std::string line = escapedText(text);
+        for (unsigned char c : line)
+            ASSERT_TRUE(c >= 0x20 && c != 0x7F) << line;
+        EXPECT_EQ(unescapedText(line), text);
+        EXPECT_EQ(composedText(text), text);
+        EXPECT_FALSE(characterOutsideCodePage(text));
+    }
+    EXPECT_EQ(escapedText("a\\b\n\x01\xC2\xA0"), "a\\\\b\\n\\x01\\xA0");
+    EXPECT_EQ(composedText("e\xCC\x81"), "\xC3\xA9");
+    EXPECT_EQ(characterOutsideCodePage("a\xE2\x82\xAC\xE6\x97\xA5"), "\xE6\x97\xA5");
+    for (const char* bad : {"\\", "\\q", "\\x", "\\x4", "\\xG0"})
+        EXPECT_FALSE(unescapedText(bad)) << bad;
+}
+
+TEST(PromptBoxText, ControlBytesShowAsPicturesAndEveryByteComesBack)
+{
+    std::vector<std::uint8_t> all(256);
+    for (int b = 0; b < 256; ++b)
+        all[b] = static_cast<std::uint8_t>(b);
+    const std::string shown = withControlPictures(windows1252ToUtf8(all));
+    EXPECT_TRUE(std::none_of(shown.begin(), shown.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
+    EXPECT_EQ(shown.substr(0, 9), "\u2400\u2401\u2402");
+    EXPECT_EQ(utf8ToWindows1252(withoutControlPictures(shown)), all);
+    EXPECT_EQ(withoutControlPictures("\u2420\u2421\xE2\x90"), "\u2420\u2421\xE2\x90") << "no picture of a byte";
 }

@@ -4,11 +4,25 @@
 #include "support/lpt_sim_rig.h"
 
 #include "link/lpt_delay.h"
+#include "link/lpt_link.h"
+#include "link/lpt_simulated_board.h"
+#include "link/programming_sequence.h"
+#include "support/link_fake_board.h"
+#include "support/link_recording_views.h"
+#include "support/recording_dialogs.h"
+
+#ifdef __linux__
+#include "link/port_io_linux.h"
+#endif
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <functional>
 #include <numeric>
 
 using namespace px316t;
@@ -77,6 +91,7 @@ TEST_F(LptBusTest, WholeWriteAddressesEveryPageAndStoresTheTable)
     // Each page: STOP, START, control, word address, then its 16 bytes.
     const auto ev = events();
     std::vector<int> pageStarts;
+    bool answeredAfterLastPage = false;
     for (std::size_t i = 0; i + 3 < ev.size(); ++i) {
         if (ev[i].kind != BusEvent::Stop || ev[i + 1].kind != BusEvent::Start)
             continue;
@@ -88,6 +103,14 @@ TEST_F(LptBusTest, WholeWriteAddressesEveryPageAndStoresTheTable)
         }
         ASSERT_LT(j + 2, ev.size());
         ASSERT_EQ(ev[j + 1].kind, BusEvent::Byte);
+        if (ev[j + 2].kind == BusEvent::Stop) {
+            // After the last page the memory must answer again, once its write
+            // cycle is over; then STOP, and the window's STOP.
+            EXPECT_EQ(ev[j + 1].value, 0xA6);
+            EXPECT_EQ(j + 4, ev.size());
+            answeredAfterLastPage = true;
+            break;
+        }
         ASSERT_EQ(ev[j + 2].kind, BusEvent::Byte);
         const int a = static_cast<int>(pageStarts.size()) * 16;
         const int expected = a < 256 ? 0xA0 : a < 512 ? 0xA2 : a < 768 ? 0xA4 : 0xA6;
@@ -96,6 +119,7 @@ TEST_F(LptBusTest, WholeWriteAddressesEveryPageAndStoresTheTable)
         pageStarts.push_back(a);
     }
     EXPECT_EQ(pageStarts.size(), 57u);
+    EXPECT_TRUE(answeredAfterLastPage);
     // Progress: maximum last - 16, at every page start.
     EXPECT_EQ(rig.progress.maximum, 911 - 16);
     EXPECT_EQ(rig.progress.status, "Writing Now.......");
@@ -110,7 +134,10 @@ TEST_F(LptBusTest, PollingWaitsOutTheWriteCycleAndGivesUpAfterTenStarts)
     EXPECT_FALSE(rig.bus.lpt_writeall(table, 0, 15, rig.progress)) << "the tenth attempt answers";
     EXPECT_TRUE(memoryHolds(table, 0, 15));
     auto ev = events();
-    EXPECT_EQ(std::count_if(ev.begin(), ev.end(), [](const BusEvent& e) { return e.kind == BusEvent::Start; }), 10);
+    const auto wordAddress = std::find_if(ev.begin(), ev.end(), [](const BusEvent& e) {
+        return e.kind == BusEvent::Byte && e.value == 0x00;
+    });
+    EXPECT_EQ(std::count_if(ev.begin(), wordAddress, [](const BusEvent& e) { return e.kind == BusEvent::Start; }), 10);
 
     LptSimRig silent;
     ASSERT_TRUE(silent.find());
@@ -158,8 +185,9 @@ TEST_F(LptBusTest, VerifyReadsOnceAcrossBlocksAndStopsAfterTheFirstDifference)
     EXPECT_FALSE(rig.bus.lpt_verify(table, 0, 911, rig.progress));
     EXPECT_EQ(rig.host.texts(), std::vector<std::string> {"Verify Success!"});
     auto ev = events();
-    EXPECT_EQ(std::count_if(ev.begin(), ev.end(), [](const BusEvent& e) { return e.kind == BusEvent::Start; }), 2)
-        << "addressed once: START, control, word address, repeated START, read control";
+    EXPECT_EQ(std::count_if(ev.begin(), ev.end(), [](const BusEvent& e) { return e.kind == BusEvent::Start; }), 3)
+        << "addressed once: START, control, word address, repeated START, read control; after the last byte "
+           "one START and control to see that the memory still answers";
 
     rig.host.messages.clear();
     rig.board.dataWrites.clear();
@@ -305,3 +333,253 @@ TEST(HighResolutionDelay, EveryDelayLastsAtLeastSeventyFiveMicroseconds)
     }
     EXPECT_GE(shortest, std::chrono::microseconds(75));
 }
+
+namespace {
+
+enum class LptOperation { Read, Write, Verify };
+
+struct LossOutcome {
+    bool failed = false;
+    bool bytesRight = false;
+    std::vector<std::string> messages;
+};
+
+// One whole operation on a fresh rig; the board is pulled off at the
+// `loseAt`-th data-register write of the operation (never when 0). `writes`
+// gets the number of writes the operation made.
+LossOutcome runWithLoss(LptOperation op, int loseAt, std::uint8_t stuck, std::size_t* writes = nullptr)
+{
+    const std::vector<std::uint8_t> table = patternTable();
+    // The verify compares against a table that ends in FF, which a lost board
+    // reading a released line agrees with; the memory differs in its last byte.
+    std::vector<std::uint8_t> verifyTable = table;
+    std::fill(verifyTable.end() - 32, verifyTable.end(), 0xFF);
+
+    LptSimRig rig;
+    EXPECT_TRUE(rig.find());
+    if (op == LptOperation::Read)
+        std::copy(table.begin(), table.end(), rig.memory.memory().begin());
+    if (op == LptOperation::Verify) {
+        std::copy(verifyTable.begin(), verifyTable.end(), rig.memory.memory().begin());
+        rig.memory.memory()[911] = 0x00;
+    }
+    rig.board.recordWrites = writes != nullptr;
+    rig.board.dataWrites.clear();
+    if (loseAt > 0)
+        rig.board.loseBoardAfter(loseAt, stuck);
+
+    LossOutcome outcome;
+    switch (op) {
+    case LptOperation::Read: {
+        std::vector<std::uint8_t> into(912, 0);
+        outcome.failed = rig.bus.lpt_readall(into, 0, 911, rig.progress);
+        outcome.bytesRight = into == table;
+        break;
+    }
+    case LptOperation::Write:
+        outcome.failed = rig.bus.lpt_writeall(table, 0, 911, rig.progress);
+        outcome.bytesRight = std::equal(table.begin(), table.end(), rig.memory.memory().begin());
+        break;
+    case LptOperation::Verify:
+        outcome.failed = rig.bus.lpt_verify(verifyTable, 0, 911, rig.progress);
+        outcome.bytesRight = false;   // the memory never equals the table
+        break;
+    }
+    outcome.messages = rig.host.texts();
+    if (writes)
+        *writes = rig.board.dataWrites.size();
+    return outcome;
+}
+
+// The board pulled off at each of the last 400 data-register writes of a whole
+// read, write and verify, its status reading a data line held low (FF) or left
+// high (00): the operation never says it succeeded with bytes that are wrong.
+TEST(LptBoardLost, NoSuccessWithWrongBytesWhenTheBoardGoesDuringTheLastPage)
+{
+    struct Case {
+        LptOperation op;
+        const char* name;
+        std::vector<std::string> errors;   // the one message a failure may show
+    };
+    const Case cases[] = {
+        {LptOperation::Read, "read", {"Read error!"}},
+        {LptOperation::Write, "write", {"Write error!"}},
+        {LptOperation::Verify, "verify", {"Verify Error!", "Read error!"}},
+    };
+    for (const Case& c : cases) {
+        std::size_t total = 0;
+        const LossOutcome intact = runWithLoss(c.op, 0, 0, &total);
+        EXPECT_EQ(intact.failed, c.op == LptOperation::Verify) << c.name;
+        ASSERT_GT(total, 400u);
+        for (std::uint8_t stuck : {std::uint8_t(0xFF), std::uint8_t(0x00)}) {
+            int failures = 0;
+            for (int at = static_cast<int>(total) - 399; at <= static_cast<int>(total); ++at) {
+                const LossOutcome o = runWithLoss(c.op, at, stuck);
+                SCOPED_TRACE(std::string(c.name) + " lost at write " + std::to_string(at) + " of "
+                             + std::to_string(total) + ", status " + std::to_string(stuck));
+                ASSERT_TRUE(o.failed || o.bytesRight) << "success with wrong bytes";
+                // A failure says one thing; a successful write says nothing.
+                ASSERT_EQ(o.messages.size(), o.failed || c.op != LptOperation::Write ? 1u : 0u);
+                if (o.failed) {
+                    ++failures;
+                    EXPECT_NE(std::find(c.errors.begin(), c.errors.end(), o.messages[0]), c.errors.end())
+                        << o.messages[0];
+                }
+            }
+            // Only a loss after the memory's last answer leaves nothing to notice.
+            EXPECT_GT(failures, 300) << c.name;
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The simulated board's memory file: only a table file is loaded, and a write
+// whose memory cannot be saved is not reported as written.
+TEST(LptSimulatedMemoryFile, OnlyTableFilesLoadAndAFailedSaveFailsTheWrite)
+{
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    auto fileOf = [&](const std::string& name, std::size_t size) {
+        const std::string path = folder + "/" + name;
+        std::ofstream(path, std::ios::binary) << std::string(size, '\x30');
+        return path;
+    };
+    struct Case {
+        std::string file;
+        const char* refusal;   // part of the message; null: accepted
+    };
+    const Case cases[] = {
+        {fileOf("short.tbl", 911), "911 bytes"},
+        {fileOf("long.tbl", 2048), "2048 bytes"},
+        {folder, "is a folder"},
+        {fileOf("pager.tbl", 912), nullptr},
+        {folder + "/new.tbl", nullptr},
+        {folder + "/missing/pager.tbl", nullptr},   // said when the write saves it
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        SimTime time;
+        SimulatedBoardSession session([&time] { return time.ns; });
+        std::string error;
+        const bool started = session.start(c.file, std::nullopt, error);
+        if (c.refusal) {
+            EXPECT_FALSE(started);
+            EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
+            EXPECT_EQ(error.find("Success"), std::string::npos) << error;
+            continue;
+        }
+        ASSERT_TRUE(started) << error;
+        SimDelay delay(time);
+        RecordingHost host(time);
+        RecordingProgress progress;
+        LptBus bus(session.board, delay, host);
+        ASSERT_TRUE(bus.FindLptBoard());
+        const std::vector<std::uint8_t> table = patternTable();
+        const bool failed = bus.lpt_writeall(table, 0, 911, progress);
+        const bool saves = c.file.find("missing") == std::string::npos;
+        EXPECT_EQ(failed, !saves);
+        if (saves) {
+            EXPECT_TRUE(host.messages.empty());
+            std::ifstream in(c.file, std::ios::binary);
+            EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}), table);
+        } else {
+            ASSERT_EQ(host.messages.size(), 1u);
+            EXPECT_NE(host.messages[0].text.find("could not be saved"), std::string::npos) << host.messages[0].text;
+        }
+    }
+}
+
+// Counts the accesses made since the port was last given back.
+class ClaimCountingPort final : public PortIo {
+public:
+    explicit ClaimCountingPort(PortIo& inner) : inner_(inner) {}
+    void out(std::uint16_t address, std::uint8_t value) override
+    {
+        ++held;
+        inner_.out(address, value);
+    }
+    std::uint8_t in(std::uint16_t address) override
+    {
+        ++held;
+        return inner_.in(address);
+    }
+    void release() override
+    {
+        held = 0;
+        ++releases;
+    }
+    int held = 0;
+    int releases = 0;
+
+private:
+    PortIo& inner_;
+};
+
+// The port is held for one operation only; a verify that gets no answer is a
+// failed read, not a difference; every port's problem is said.
+TEST(LptPortUse, PortsAreHeldForOneOperationAndEveryProblemIsSaid)
+{
+    LptSimRig rig;
+    ClaimCountingPort port(rig.board);
+    px316t::testing::RecordingMessageBoxes messages;
+    px316t::testing::FakeClock clock;
+    LptLink link(port, rig.delay, messages, clock);
+    PagerCommandState state;
+    ProgrammingSequence sequence(LinkKind::LPT, nullptr, &link, messages, state);
+    px316t::testing::RecordingProgressView progress;
+    PagerTable table {};
+    std::fill(table.begin(), table.end(), 0x5A);
+
+    ASSERT_TRUE(link.FindLptBoard());
+    EXPECT_EQ(port.held, 0) << "given back after the probe";
+    struct Step {
+        const char* name;
+        std::function<bool()> run;
+        TransferFailure failure;
+    };
+    const Step steps[] = {
+        {"write", [&] { return sequence.write(table, progress); }, TransferFailure::None},
+        {"verify", [&] { return sequence.verify(table, progress); }, TransferFailure::None},
+        {"read", [&] { return sequence.read(table, progress); }, TransferFailure::None},
+        {"verify, a difference", [&] {
+             rig.memory.memory()[500] ^= 1;
+             return sequence.verify(table, progress);
+         }, TransferFailure::VerifyMismatch},
+        {"verify, no answer", [&] {
+             rig.memory.faults.neverAcknowledge = true;
+             return sequence.verify(table, progress);
+         }, TransferFailure::NoAnswer},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        const int releases = port.releases;
+        EXPECT_EQ(step.run(), step.failure == TransferFailure::None);
+        EXPECT_EQ(sequence.lastFailure(), step.failure);
+        EXPECT_GT(port.releases, releases);
+        EXPECT_EQ(port.held, 0) << "nothing touched the port after it was given back";
+    }
+    EXPECT_EQ(messages.texts().back(), QStringLiteral("Read error!"));
+
+#ifdef __linux__
+    // Two ports that cannot be opened: both are named, not only the last.
+    QTemporaryDir dir;
+    const std::filesystem::path root = dir.path().toStdString();
+    PpdevPortIo twoPorts({{0x378, root / "parport7"}, {0x278, root / "parport8"}});
+    px316t::testing::RecordingMessageBoxes probeMessages;
+    LptLink probe(twoPorts, rig.delay, probeMessages, clock);
+    EXPECT_FALSE(probe.FindLptBoard());
+    ASSERT_EQ(probeMessages.texts().size(), 2);
+    const QString reasons = probeMessages.texts()[1];
+    EXPECT_TRUE(reasons.contains("parport7") && reasons.contains("parport8")) << reasons.toStdString();
+    // No parallel-port support loaded at all: the missing module is named.
+    EXPECT_NE(parportSupportProblem({}, root).find("ppdev is missing"), std::string::npos);
+    std::filesystem::create_directories(root / "dev/parport");
+    EXPECT_EQ(parportSupportProblem({}, root).find("ppdev"), std::string::npos);
+    EXPECT_NE(PpdevPortIo({}, parportSupportProblem({}, "/nonexistent")).problem().find("ppdev"), std::string::npos);
+#endif
+}
+
+} // namespace

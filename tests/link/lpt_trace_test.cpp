@@ -3,6 +3,7 @@
 // the right addresses and data and no protocol warning.
 #include "support/lpt_sim_rig.h"
 
+#include "link/lpt_simulated_board.h"
 #include "link/vcd_trace.h"
 
 #include <QProcess>
@@ -118,8 +119,11 @@ TEST(LptTrace, WholeWriteDecodesToFiftySevenPageWrites)
     EXPECT_EQ(warnings, 0);
     std::vector<Transfer> pages;
     for (const Transfer& t : transfers)
-        if (t.addressAcknowledged)
+        if (t.addressAcknowledged && !t.data.empty())
             pages.push_back(t);
+    // After the last page the memory answers its address once more.
+    ASSERT_FALSE(transfers.empty());
+    EXPECT_TRUE(transfers.back().addressAcknowledged && transfers.back().data.empty() && transfers.back().stopped);
     ASSERT_EQ(pages.size(), 57u);
     for (std::size_t p = 0; p < pages.size(); ++p) {
         const int a = static_cast<int>(p) * 16;
@@ -130,6 +134,80 @@ TEST(LptTrace, WholeWriteDecodesToFiftySevenPageWrites)
         for (int i = 0; i < 16; ++i)
             EXPECT_EQ(pages[p].data[static_cast<std::size_t>(i + 1)], table[static_cast<std::size_t>(a + i)]);
         EXPECT_TRUE(pages[p].stopped);
+    }
+}
+
+// The STOPs of a VCD trace, each as the microseconds from the clock's last rise.
+std::vector<long> stopsAfterClockRise(const std::string& path)
+{
+    std::ifstream in(path);
+    std::string line;
+    long now = 0, clockRise = -1;
+    bool scl = true, sda = true, dumping = false;
+    std::vector<long> stops;
+    while (std::getline(in, line)) {
+        if (line == "$enddefinitions $end")
+            dumping = true;
+        if (!dumping || line.empty())
+            continue;
+        if (line[0] == '#') {
+            now = std::stol(line.substr(1));
+        } else if (line == "1c" || line == "0c") {
+            scl = line[0] == '1';
+            if (scl)
+                clockRise = now;
+        } else if (line == "1d" || line == "0d") {
+            const bool rises = line[0] == '1' && !sda;
+            sda = line[0] == '1';
+            if (rises && scl)
+                stops.push_back(now - clockRise);
+        }
+    }
+    return stops;
+}
+
+// A whole write through the simulated board as the programs run it, its memory
+// file on a disk that takes 20 ms per save: every STOP in the trace follows its
+// clock rise by one bus delay, and acknowledge polling is what waits out the
+// write cycles (a poll of one attempt fails).
+TEST(LptTrace, StopsAreStampedWhenTheyHappenAndPollingWaitsOutWriteCycles)
+{
+    const auto table = patternTable();
+    for (int attempts : {10, 1}) {
+        SCOPED_TRACE(attempts);
+        QTemporaryDir dir;
+        const std::string memoryFile = (dir.path() + "/pager.tbl").toStdString();
+        const std::string vcd = (dir.path() + "/bus.vcd").toStdString();
+        SimTime time;
+        SimulatedBoardSession session([&time] { return time.ns; });
+        session.onSaved = [&time] { time.ns += 20'000'000; };
+        std::string error;
+        ASSERT_TRUE(session.start(memoryFile, vcd, error)) << error;
+        SimDelay delay(time);
+        RecordingHost host(time);
+        RecordingProgress progress;
+        LptBus bus(session.board, delay, host);
+        bus.pollAttempts = attempts;
+        ASSERT_TRUE(bus.FindLptBoard());
+        const bool failed = bus.lpt_writeall(table, 0, 911, progress);
+        bus.BusStop();
+        session.trace.close();
+        if (attempts == 1) {
+            EXPECT_TRUE(failed) << "one attempt cannot outlast a 5 ms write cycle";
+            EXPECT_EQ(host.texts(), std::vector<std::string> {"Write error!"});
+            continue;
+        }
+        ASSERT_FALSE(failed);
+        EXPECT_TRUE(host.texts().empty());
+        const std::vector<long> stops = stopsAfterClockRise(vcd);
+        EXPECT_GE(stops.size(), 57u);
+        for (long us : stops) {
+            EXPECT_GE(us, 75);
+            EXPECT_LE(us, 100);
+        }
+        std::ifstream saved(memoryFile, std::ios::binary);
+        const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(bytes, table) << "saved after the write";
     }
 }
 

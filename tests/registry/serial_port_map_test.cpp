@@ -92,7 +92,7 @@ TEST_F(SerialPortMapTest, OnlyLinksNamedComNToCharacterDevicesCount) {
     link("com2", folder.path() / "gone");  // dangling
     link("com04", first.slave());          // leading zero: no port name
     link("com0", first.slave());
-    link("com257", first.slave());
+    link("com256", first.slave());          // beyond COM255, the highest number --port takes
     link("comx", first.slave());
     test::writeFile(folder.path() / "plain", "text");
     link("com5", folder.path() / "plain");  // a file, no device

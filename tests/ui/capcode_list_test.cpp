@@ -112,12 +112,41 @@ TEST_F(CapcodeRows, TextThatIsNotANumberIsRefusedAndTheImageShown)
 {
     typeInto(field(4), "12a");
     EXPECT_EQ(messages.texts(), QStringList{"Please insert a numeric!"});
-    // "1" and "12" were accepted entries on the way; the letter is refused.
-    EXPECT_EQ(readCapcodeWord(table(), 4), 12u + 32768u);
-    EXPECT_EQ(field(4)->text(), "0000012") << "the field shows the stored capcode again";
+    // "1" and "12" were stored on the way; the refusal puts back the capcode the
+    // field held when it was entered.
+    EXPECT_EQ(readCapcodeWord(table(), 4), 1234567u + 32768u);
+    EXPECT_EQ(field(4)->text(), "1234567") << "the field shows the stored capcode again";
     EXPECT_TRUE(field(4)->hasFocus());
     leaveField();
-    EXPECT_EQ(field(4)->text(), "0000012");
+    EXPECT_EQ(field(4)->text(), "1234567");
+}
+
+TEST_F(CapcodeRows, ARefusalPutsBackTheCapcodeHeldWhenTheFieldWasEntered)
+{
+    // Every prefix typed on the way is stored; the refusal, at a key release or
+    // on leaving, brings back the image of the moment the field was entered.
+    struct Case { int k; bool longPair; const char* typed; const char* message; };
+    const Case cases[] = {
+        {1, false, "9999999", "Please insert a number between 1 to 2031615"},
+        {3, false, "2031615", "Invalid Capcode!"},
+        {4, true, "4291000001", "Please insert a number between 1 to 4291000000"},
+        {6, true, "30x", "Please insert a numeric!"},
+    };
+    for (const Case& c : cases) {
+        if (c.longPair)
+            setLong(c.k / 2);
+        enableBox(c.k)->setChecked(true);
+        form->arrays().chkCtl[11 + c.k]->setChecked(true);   // the second slot, which a short entry disables
+        const PagerTable before = table();
+        const QString shown = field(c.k)->text();
+        messages.clear();
+        typeInto(field(c.k), QString::fromLatin1(c.typed));
+        leaveField();
+        ASSERT_EQ(messages.texts(), QStringList{QString::fromLatin1(c.message)}) << c.typed;
+        EXPECT_EQ(table(), before) << c.typed;
+        leaveField();
+        EXPECT_EQ(field(c.k)->text(), shown) << c.typed;
+    }
 }
 
 TEST_F(CapcodeRows, EveryRefusedTextLeavesTheImageAndShowsIt)
@@ -127,7 +156,7 @@ TEST_F(CapcodeRows, EveryRefusedTextLeavesTheImageAndShowsIt)
         {"-5", "Please insert a number between 1 to 2031615"},
         {"0", "Please insert a number between 1 to 2031615"},
         {"2031616", "Please insert a number between 1 to 2031615"},
-        {"12345678901", "Please insert a number between 1 to 2031615"},   // cut to 10 characters
+        {"9999999999", "Please insert a number between 1 to 2031615"},
         {"1e7", "Please insert a number between 1 to 2031615"},
         {"abc", "Please insert a numeric!"},
         {"1,5", "Please insert a numeric!"},

@@ -73,6 +73,29 @@ TEST(SliderProperties, ValueIsClampedAndAlwaysReported)
     EXPECT_EQ(s->thumbRect().left(), (4440.0 - 315) / 100 * 50);
 }
 
+TEST(SliderProperties, VerticalValuesAtTheEndsOfTheIntegerRange)
+{
+    // Max + Min alone passes the 32-bit range at both ends.
+    constexpr int top = std::numeric_limits<int>::max();
+    constexpr int bottom = std::numeric_limits<int>::min();
+    struct Case { int min; int max; int value; };
+    const Case cases[] = {
+        {top - 10, top, top - 3}, {top - 10, top, top}, {bottom, bottom + 10, bottom + 7}, {bottom, top, bottom},
+    };
+    for (const Case& c : cases) {
+        auto s = sliderOf(4440, 360);
+        s->setMax(c.max);
+        s->setMin(c.min);
+        s->setMax(c.max);
+        s->setOrientation(1);
+        // The position stayed 50 or was pulled to the nearer end of the range.
+        const std::int64_t position = std::clamp(50, c.min, c.max);
+        EXPECT_EQ(s->Value(), std::int64_t{c.min} + c.max - position) << c.min << ".." << c.max;
+        s->setValue(c.value);
+        EXPECT_EQ(s->Value(), c.value) << c.min << ".." << c.max;
+    }
+}
+
 TEST(SliderProperties, RangeWritesFollowTheirRulesSilently)
 {
     auto s = sliderOf(4440, 360);

@@ -5,8 +5,13 @@
 #include "editor/capcode_codec.h"
 #include "ui/capcode_list.h"
 #include "ui/frequency_panel.h"
+#include "ui/password_field.h"
+#include "ui/prompts_panel.h"
 
 #include <QComboBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QWindow>
 
 using namespace px316t;
 using px316t::testing::Form1Fixture;
@@ -102,4 +107,46 @@ TEST_F(FieldFocusWithRealBoxes, MessageFromLeavingAFieldDoesNotRunTheLeavingAgai
     ASSERT_EQ(boxes.texts.size(), 1);
     EXPECT_TRUE(boxes.texts[0].startsWith("Frequency setting error"));
     EXPECT_TRUE(frequency->hasFocus());
+}
+
+TEST_F(FieldFocus, ADropChangesNoBoxAndTheImageStaysWhatTheScreenShows)
+{
+    // Text dragged onto a box that was never entered, delivered through the
+    // window as the platform delivers a drag.
+    auto drop = [this](QWidget* target, const QString& text) {
+        QMimeData data;
+        data.setText(text);
+        const QPoint at = target->mapTo(form.get(), target->rect().center());
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->windowHandle(), &enter);
+        QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->windowHandle(), &move);
+        QDropEvent dropped(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->windowHandle(), &dropped);
+    };
+    struct Case { const char* kind; QPushButton* tab; QLineEdit* box; const char* text; };
+    const Case cases[] = {
+        {"capcode", form->EMoptCode, form->capcodes().txtAddr[1], "98765"},
+        {"frequency", form->EMoptCode, form->frequency().txtFreq, "4"},
+        {"prompt", form->EMoptPrompts, form->prompts().txtPrompt[1], "DROPPED"},
+        {"logo", form->EMoptStatus, form->prompts().txtPrompt[0], "DROPPED"},
+        {"password", form->EMoptStatus, form->password().txtPass, "9876"},
+    };
+    for (const Case& c : cases) {
+        QTest::mouseClick(c.tab, Qt::LeftButton);
+        const PagerTable before = table();
+        const QString shown = c.box->text();
+        drop(c.box, QString::fromLatin1(c.text));
+        EXPECT_EQ(c.box->text(), shown) << c.kind;
+        leaveField();
+        EXPECT_EQ(table(), before) << c.kind;
+        EXPECT_EQ(c.box->text(), shown) << c.kind;
+    }
+    EXPECT_TRUE(messages.texts().isEmpty());
+    // The drag reaches a box that takes drops: the refusal above is the boxes' own.
+    QLineEdit* taker = form->password().txtPass;
+    taker->setAcceptDrops(true);
+    drop(taker, QStringLiteral("9876"));
+    EXPECT_TRUE(taker->text().contains("9876"));
 }

@@ -17,6 +17,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 
+#include <set>
+
 using namespace px316t;
 using px316t::testing::Form1Fixture;
 
@@ -161,6 +163,87 @@ TEST_F(Form1Fixture, TabButtonsSwitchPages)
     const auto children = form->picTabBack->children();
     EXPECT_GT(children.indexOf(form->picSet2), children.indexOf(form->picSet));
     EXPECT_GT(children.indexOf(form->picSet2), children.indexOf(form->picSet5));
+}
+
+namespace {
+// Whether the technician sees all of `w`: shown, and cut off by none of the
+// widgets it lies in (the capcode list's viewport among them).
+bool whollyOnScreen(QWidget* w, QWidget* client)
+{
+    if (!w->isVisible())
+        return false;
+    QRect r = w->rect();
+    for (QWidget* p = w; p != client; p = p->parentWidget()) {
+        r.translate(p->pos());
+        if (!p->parentWidget()->rect().contains(r))
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+TEST_F(Form1Fixture, PageKeysAndTabReachOnlyControlsOnScreen)
+{
+    auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    };
+    QWidget* const pages[] = {form->picSet, form->picSet2, form->picSet5};
+    const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+    struct PageKey { Qt::Key key; Qt::KeyboardModifiers modifiers; int page; };
+    const PageKey pageKeys[] = {
+        {Qt::Key_Tab, ctrl, 1}, {Qt::Key_PageDown, ctrl, 2}, {Qt::Key_Tab, ctrl, 0},
+        {Qt::Key_Backtab, ctrl | Qt::ShiftModifier, 2}, {Qt::Key_PageUp, ctrl, 1}, {Qt::Key_PageUp, ctrl, 0},
+    };
+    for (const PageKey& k : pageKeys) {
+        press(k.key, k.modifiers);
+        for (int p = 0; p < 3; ++p)
+            EXPECT_EQ(pages[p]->isVisible(), p == k.page) << k.key << " page " << p;
+        EXPECT_TRUE(pages[k.page]->hasFocus());
+    }
+
+    // From each page, Tab and Shift+Tab go round the window's controls.
+    std::set<QWidget*> reached;
+    for (int p = 0; p < 3; ++p) {
+        for (const Qt::KeyboardModifiers direction : {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier)}) {
+            for (int round = 0; round < 3; ++round)
+                press(Qt::Key_PageDown, ctrl);
+            ASSERT_TRUE(pages[p]->hasFocus());
+            QWidget* first = nullptr;
+            int steps = 0;
+            for (; steps < 300; ++steps) {
+                press(direction ? Qt::Key_Backtab : Qt::Key_Tab, direction);
+                QWidget* now = QApplication::focusWidget();
+                ASSERT_NE(now, nullptr);
+                EXPECT_TRUE(whollyOnScreen(now, form->centralWidget()))
+                    << now->objectName().toStdString() << " page " << p << " step " << steps;
+                for (QWidget* other : pages)
+                    EXPECT_TRUE(other == pages[p] || !other->isAncestorOf(now)) << "a control of a page behind";
+                reached.insert(now);
+                if (now == first)
+                    break;
+                if (!first)
+                    first = now;
+            }
+            EXPECT_LT(steps, 300) << "the focus goes round";
+        }
+        press(Qt::Key_PageDown, ctrl);
+    }
+    // The list scrolled to the rows below its view, and only to rows that take entries.
+    const CapcodeList& list = form->capcodes();
+    for (int k = 0; k < CapcodeList::Rows; ++k)
+        EXPECT_EQ(reached.count(list.txtAddr[k]), list.txtAddr[k]->isEnabled() ? 1u : 0u) << k;
+    EXPECT_TRUE(list.txtAddr[15]->isEnabled()) << "rows below the list's view were reached";
+    EXPECT_TRUE(messages.texts().isEmpty());
+
+    // A page key commits the field being edited; a refused entry keeps its page in front.
+    QLineEdit* field = list.txtAddr[0];
+    field->setFocus(Qt::MouseFocusReason);
+    QTest::keyClicks(field, "2031615");
+    press(Qt::Key_Tab, ctrl);
+    EXPECT_EQ(messages.texts(), QStringList{"Invalid Capcode!"});
+    EXPECT_TRUE(field->hasFocus());
+    EXPECT_TRUE(form->picSet->isVisible());
+    EXPECT_FALSE(form->picSet2->isVisible());
 }
 
 TEST_F(Form1Fixture, SpaceInWriteModeRunsTheWriteCommand)

@@ -89,20 +89,21 @@ TEST(LptProgram, SimulatedBoardKeepsItsMemoryInATableFile)
         for (int i = 0; i < 912; ++i)
             out.put(static_cast<char>(0x30));
     }
-    SimulatedBoardSession session;
+    // The memory's write cycles run on the bus's simulated time.
+    SimTime time;
+    SimulatedBoardSession session([&time] { return time.ns; });
     std::string error;
     ASSERT_TRUE(session.start(file, std::nullopt, error)) << error;
     EXPECT_EQ(session.memory.memory()[911], 0x30) << "loaded at start";
     EXPECT_EQ(session.memory.memory()[912], 0xFF);
 
-    SimTime time;
     SimDelay delay(time);
     RecordingHost host(time);
     RecordingProgress progress;
     LptBus bus(session.board, delay, host);
     ASSERT_TRUE(bus.FindLptBoard());
     std::vector<std::uint8_t> table(912, 0x41);
-    ASSERT_FALSE(bus.lpt_writeall(table, 0, 15, progress));   // one page, saved after its write cycle
+    ASSERT_FALSE(bus.lpt_writeall(table, 0, 15, progress));   // one page, saved at the end of the write
     QFile saved(QString::fromStdString(file));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     const QByteArray bytes = saved.readAll();

@@ -4,8 +4,12 @@
 #include "ui/option_controls.h"
 #include "table/builtin_tables.h"
 #include "ui/prompts_panel.h"
+#include "ui/capcode_list.h"
+#include "table/table_file.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -170,13 +174,13 @@ TEST_F(Prompts, AnyPastedTextChangesOnlyItsRecord)
 {
     const QString texts[] = {
         QString(20, QChar(0x4E2D)),                          // 20 characters of another script
-        QStringLiteral("\t\x01\x7F" "A"),                     // control characters
+        QStringLiteral("\t\x01\x7F" "A"),                     // control characters: a paste drops them
         QString(QChar(0xD800)) + QStringLiteral("B"),         // a lone surrogate
         QString(), QStringLiteral("      "),
         QStringLiteral("\u20AC\u0160\u0178 e\u0301"),         // Windows-1252 letters, a separate accent
     };
     const std::vector<std::vector<std::uint8_t>> stored = {
-        std::vector<std::uint8_t>(18, '?'), {'\t', 0x01, 0x7F, 'A'}, {'?', 'B'}, {}, {},
+        std::vector<std::uint8_t>(18, '?'), {0x7F, 'A'}, {'?', 'B'}, {}, {},
         {0x80, 0x8A, 0x9F, ' ', 0xE9},
     };
     for (std::size_t k = 0; k < std::size(texts); ++k) {
@@ -206,4 +210,90 @@ TEST_F(Prompts, TypedPromptSurvivesSavingAndLoading)
     form->mnuLBFF_Click();
     EXPECT_EQ(box(11)->text(), typed);
     EXPECT_EQ(record(11)[4], 0x80);
+}
+
+TEST_F(Prompts, APasteKeepsItsFirstLineAndStoredControlBytesShowAndComeBack)
+{
+    // What Ctrl+V brings into a box whose text is selected, and what it shows.
+    struct Paste { QString clipboard; QString shown; };
+    const Paste pastes[] = {
+        {QStringLiteral("AB\nCD\r\n"), QStringLiteral("AB")},
+        {QStringLiteral("A\tB\x01" "C\rD"), QStringLiteral("ABC")},
+        {QStringLiteral("\r\nXY"), QString()},
+    };
+    for (const Paste& p : pastes) {
+        box(5)->setFocus(Qt::MouseFocusReason);
+        QTest::keyClick(box(5), Qt::Key_A, Qt::ControlModifier);
+        QGuiApplication::clipboard()->setText(p.clipboard);
+        QTest::keyClick(box(5), Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(box(5)->text(), p.shown);
+        leaveField();
+        EXPECT_EQ(box(5)->text(), p.shown);
+        const QByteArray stored(reinterpret_cast<const char*>(record(5).data()) + 2, record(5)[1]);
+        EXPECT_EQ(stored, p.shown.toLatin1());
+    }
+    // Into the middle of a text, the first line of the paste goes where the cursor is.
+    typeOver(6, "XY");
+    QTest::keyClick(box(6), Qt::Key_Left);
+    QGuiApplication::clipboard()->setText(QStringLiteral("12\n34"));
+    QTest::keyClick(box(6), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(box(6)->text(), "X12Y");
+
+    // A file whose prompt holds 0x00, 0x09 and 0x0A shows them and saves them back.
+    PagerTable image = table();
+    const int at = PromptRegionStart + PromptRecordSize * 7;
+    const std::uint8_t prompt[] = {0x01, 6, 'A', 0x00, 0x09, 'B', 0x0A, 0x1F};
+    std::copy(std::begin(prompt), std::end(prompt), image.begin() + at);
+    const QString in = dir.path() + QStringLiteral("/controls.tbl"), out = dir.path() + QStringLiteral("/out.tbl");
+    std::error_code ec;
+    ASSERT_EQ(writeTableFile(in.toStdString(), image, ec), TableFileError::None);
+    files.paths = {in, out};
+    form->mnuLBFF_Click();
+    EXPECT_EQ(box(7)->text(), QStringLiteral("A\u2400\u2409B\u240A\u241F"));
+    box(7)->setFocus(Qt::MouseFocusReason);   // entered and left unedited
+    leaveField();
+    form->mnuSBTF_Click();
+    QFile a(in), b(out);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), b.readAll());
+}
+
+TEST_F(Prompts, TheLengthLimitRefusesGrowthAndNeverCutsWhatTheBoxHeld)
+{
+    // An 18-character logo typed under "Small Font", then "Large Font": deleting
+    // it and undoing brings all of it back.
+    QComboBox* font = form->options().cbologo;
+    font->setCurrentIndex(1);
+    typeOver(0, "ABCDEFGHIJKLMNOPQR");
+    font->setCurrentIndex(0);
+    QTest::keyClick(box(0), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(box(0), Qt::Key_Delete);
+    QTest::keyClick(box(0), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box(0)->text(), "ABCDEFGHIJKLMNOPQR");
+    leaveField();
+    EXPECT_EQ(record(0)[1], 18);
+
+    // A paste that would make a text too long is refused whole, never cut.
+    struct Paste { QLineEdit* field; QString text; };
+    const Paste pastes[] = {{box(3), QString(21, 'Z')}, {form->capcodes().txtAddr[2], QStringLiteral("12345678901")}};
+    for (const Paste& p : pastes) {
+        p.field->setFocus(Qt::MouseFocusReason);
+        const QString before = p.field->text();
+        QGuiApplication::clipboard()->setText(p.text);
+        QTest::keyClick(p.field, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(p.field->text(), before) << p.text.toStdString();
+        leaveField();
+    }
+
+    // The logo box keeps the width of its font across a window resize.
+    font->setCurrentIndex(1);
+    const int smallWidth = box(0)->width();
+    QWidget* client = form->centralWidget();
+    const QSize design = client->size();
+    for (const QSize size : {design * 2, design}) {
+        form->resize(form->size() + (size - client->size()));
+        QCoreApplication::processEvents();
+        EXPECT_NEAR(box(0)->width(), smallWidth * size.width() / design.width(), 3);
+    }
+    EXPECT_EQ(box(0)->width(), smallWidth);
 }

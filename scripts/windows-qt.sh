@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Builds Qt 6 for 64-bit Windows with MinGW-w64 from Debian's own qt6-base
+# source package, using Debian's Qt of the same version as the host tools (moc,
+# rcc, uic), and installs it into a cache folder that later runs reuse.
+#
+#   scripts/windows-qt.sh core      Qt Core only (enough for px316t-cli.exe)
+#   scripts/windows-qt.sh widgets   Qt Core, Gui, Widgets and the Windows platform plugin
+#
+# The last line printed is the install prefix. A finished build is marked by
+# the file .complete in it; a prefix with the widgets set serves as core too.
+# PX316T_WINDOWS_CACHE names the cache folder (default /var/cache/px316t-windows).
+set -euo pipefail
+
+set_name=${1:-core}
+case "$set_name" in
+  core|widgets) ;;
+  *) echo "usage: $0 core|widgets" >&2; exit 2 ;;
+esac
+
+cache=${PX316T_WINDOWS_CACHE:-/var/cache/px316t-windows}
+prefix="$cache/qt6-$set_name"
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+if [ "$set_name" = core ] && [ -f "$cache/qt6-widgets/.complete" ]; then
+  echo "$cache/qt6-widgets"
+  exit 0
+fi
+
+as_root=()
+[ "$(id -u)" -ne 0 ] && as_root=(sudo)
+apt_get() {
+  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get -o DPkg::Lock::Timeout=600 "$@"
+}
+
+# The cross compiler (the POSIX thread model: Qt needs std::thread), the host
+# tools of the same Qt version, and what unpacks a source package.
+needed=()
+for p in g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools dpkg-dev cmake ninja-build; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || needed+=("$p")
+done
+if [ ${#needed[@]} -gt 0 ]; then
+  apt_get update -qq
+  apt_get install -y -qq --no-install-recommends "${needed[@]}"
+fi
+
+# Debian's source lines, for apt-get source.
+src_list=/etc/apt/sources.list.d/px316t-deb-src.sources
+if ! grep -rqs '^Types:.*deb-src\|^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  "${as_root[@]}" tee "$src_list" >/dev/null <<'EOF'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+  apt_get update -qq
+fi
+
+host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
+upstream=${host_version%%+*}          # 6.4.2+dfsg-10 -> 6.4.2
+mkdir -p "$cache/src"
+source_dir=$(find "$cache/src" -maxdepth 1 -type d -name "qt6-base-$upstream*" | head -n 1)
+if [ -z "$source_dir" ]; then
+  (cd "$cache/src" && apt-get source -qq "qt6-base=$host_version")
+  source_dir=$(find "$cache/src" -maxdepth 1 -type d -name "qt6-base-$upstream*" | head -n 1)
+fi
+
+features=(
+  -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
+  -DBUILD_SHARED_LIBS=ON
+  # Everything bundled with Qt itself: nothing of the build machine's libraries
+  # may end up in a Windows program.
+  -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_doubleconversion=OFF
+  -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_freetype=OFF -DFEATURE_system_png=OFF
+  -DFEATURE_system_jpeg=OFF -DFEATURE_system_libb2=OFF -DFEATURE_system_textmarkdownreader=OFF
+  -DFEATURE_icu=OFF -DFEATURE_zstd=OFF -DFEATURE_glib=OFF -DFEATURE_dbus=OFF
+  -DFEATURE_openssl=OFF -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_xml=OFF
+  -DFEATURE_concurrent=OFF -DFEATURE_testlib=OFF
+)
+if [ "$set_name" = core ]; then
+  features+=(-DFEATURE_gui=OFF -DFEATURE_widgets=OFF)
+else
+  # The tablet driver's source is not in Debian's package, and dynamic OpenGL
+  # needs ANGLE: both off. The window draws with the raster engine.
+  features+=(-DFEATURE_gui=ON -DFEATURE_widgets=ON -DFEATURE_tabletevent=OFF -DFEATURE_opengl=OFF
+             -DFEATURE_printsupport=OFF -DFEATURE_vulkan=OFF -DFEATURE_accessibility=ON
+             -DFEATURE_freetype=ON -DFEATURE_fontconfig=OFF)
+fi
+
+build_dir="$cache/build-qt6-$set_name"
+rm -rf "$prefix"
+cmake -S "$source_dir" -B "$build_dir" -G Ninja \
+  -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=x86_64 \
+  -DCMAKE_C_COMPILER=x86_64-w64-mingw32-gcc-posix \
+  -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++-posix \
+  -DCMAKE_RC_COMPILER=x86_64-w64-mingw32-windres \
+  -DCMAKE_FIND_ROOT_PATH=/usr/x86_64-w64-mingw32 \
+  -DCMAKE_FIND_ROOT_PATH_MODE_PROGRAM=NEVER \
+  -DCMAKE_FIND_ROOT_PATH_MODE_LIBRARY=ONLY \
+  -DCMAKE_FIND_ROOT_PATH_MODE_INCLUDE=ONLY \
+  -DCMAKE_FIND_ROOT_PATH_MODE_PACKAGE=ONLY \
+  -DQT_HOST_PATH=/usr \
+  -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+  -DCMAKE_INSTALL_PREFIX="$prefix" \
+  "${features[@]}" >"$cache/configure-$set_name.log" 2>&1 \
+  || { tail -n 40 "$cache/configure-$set_name.log" >&2; exit 1; }
+cmake --build "$build_dir" -j "$(nproc)" >"$cache/build-$set_name.log" 2>&1 \
+  || { tail -n 40 "$cache/build-$set_name.log" >&2; exit 1; }
+cmake --install "$build_dir" >"$cache/install-$set_name.log" 2>&1 \
+  || { tail -n 40 "$cache/install-$set_name.log" >&2; exit 1; }
+# The MinGW runtime DLLs the Qt libraries need at run time go beside them.
+for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
+  found=$(x86_64-w64-mingw32-g++-posix -print-file-name="$dll")
+  [ -f "$found" ] && cp "$found" "$prefix/bin/"
+done
+rm -rf "$build_dir"
+touch "$prefix/.complete"
+echo "$prefix"

@@ -1,0 +1,78 @@
+#include "ui/file_places.h"
+
+#include "registry/cls_registry_access.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace px316t {
+
+namespace {
+
+const std::string kSettingsKey = "HKEY_CURRENT_USER\\Software\\PX316T\\File Places";
+const std::string kLastFolder = "LastFolder";
+
+bool userMayWriteIn(const QString& folder)
+{
+    const QFileInfo info(folder);
+    return info.isDir() && info.isWritable();
+}
+
+bool isFolder(const QString& path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
+
+} // namespace
+
+FilePlaces::FilePlaces(QString appFolder, QString documentsFolder, WritableTest writable)
+    : appFolder_(std::move(appFolder)), documentsFolder_(std::move(documentsFolder)), writable_(std::move(writable))
+{
+    if (documentsFolder_.isEmpty())
+        documentsFolder_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!writable_)
+        writable_ = userMayWriteIn;
+}
+
+QString FilePlaces::dialogFolder(clsRegistryAccess* registry) const
+{
+    if (writable_(appFolder_))
+        return appFolder_;
+    if (registry) {
+        const QString last = QString::fromStdString(registry->ReadString(kSettingsKey, kLastFolder, ""));
+        if (isFolder(last))
+            return last;
+    }
+    // A documents folder that was never made is no place to start: home then.
+    return isFolder(documentsFolder_) ? documentsFolder_ : QDir::homePath();
+}
+
+void FilePlaces::remember(clsRegistryAccess* registry, const QString& chosenFile) const
+{
+    if (!registry || chosenFile.isEmpty())
+        return;
+    const QString folder = QFileInfo(chosenFile).absolutePath();
+    registry->WriteString(kSettingsKey, kLastFolder, folder.toStdString());
+}
+
+std::optional<QString> tableFileArgument(const QStringList& arguments)
+{
+    static const QStringList optionsWithValue = {QStringLiteral("--lpt-simulated"), QStringLiteral("--lpt-vcd")};
+    bool optionsEnded = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (!optionsEnded && arg == QStringLiteral("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            if (optionsWithValue.contains(arg))
+                ++i;
+            continue;
+        }
+        if (arg.isEmpty())
+            continue;
+        return QFileInfo(arg).absoluteFilePath();
+    }
+    return std::nullopt;
+}
+
+} // namespace px316t
