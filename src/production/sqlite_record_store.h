@@ -29,6 +29,8 @@ public:
     SqliteRecordStore& operator=(const SqliteRecordStore&) = delete;
 
     Status append(const RecordEntry& entry) override;
+    // All in one transaction.
+    Status appendAll(const std::vector<RecordEntry>& entries) override;
     Outcome<std::vector<RecordEntry>> list(std::optional<SystemTime> since) override;
 
     // Whether this record holds a successful Verify of `capcode` as the first
