@@ -248,24 +248,4 @@ Outcome<std::vector<RecordEntry>> SqliteRecordStore::list(std::optional<SystemTi
     return entries;
 }
 
-std::optional<bool> SqliteRecordStore::hasVerifiedWrite(const std::string& batch, std::uint64_t capcode,
-                                                        const std::string& station)
-{
-    const std::lock_guard lock(mutex_);
-    sqlite3_stmt* query = nullptr;
-    if (sqlite3_prepare_v2(db_,
-                           "SELECT count(*) FROM production_record WHERE batch = ? AND first_capcode = ? AND station = ?"
-                           " AND operation = 'verify' AND result = 'success'",
-                           -1, &query, nullptr) != SQLITE_OK)
-        return std::nullopt;
-    bindText(query, 1, batch);
-    sqlite3_bind_int64(query, 2, static_cast<sqlite3_int64>(capcode));
-    bindText(query, 3, station);
-    std::optional<bool> found;
-    if (sqlite3_step(query) == SQLITE_ROW)
-        found = sqlite3_column_int64(query, 0) > 0;
-    sqlite3_finalize(query);
-    return found;
-}
-
 } // namespace px316t
