@@ -1,17 +1,22 @@
-// Production over several boards: `px316t-cli produce --no-wait` with 1, 2 and
-// 4 emulated boards paced like a 9600-baud line, all drawing their capcodes
-// from one shared PostgreSQL sequence (a throw-away cluster, or the database
-// named by PX316T_PRODUCTION_DB). Prints pagers per hour for each and the
-// speed-up of 4 boards over 1. The overhead is the time per pager of reserving
-// a capcode, recording the write and the verify (SQLite and PostgreSQL) and
-// marking the capcode used, measured in process, against the wire model of one
-// write and verify (3.625 s). The last line reads "speedup S overhead O%".
+// Production over several boards: `px316t-cli produce --no-wait` with 1, 2, 4
+// and 16 emulated boards paced like a 9600-baud line, each run drawing its
+// capcodes from a batch of one shared PostgreSQL database (a throw-away
+// cluster, or the database named by PX316T_PRODUCTION_DB). Prints pagers per
+// hour for each, the speed-up of 4 and of 16 boards over 1, and the station's
+// CPU with 16 boards (its processor time over the run's time, in % of one
+// core). The overhead is the time per pager of reserving a capcode,
+// committing that its write begins, recording the write and the verify
+// (SQLite and PostgreSQL) and marking the capcode used, measured in process,
+// against the wire model of one write and verify (3.625 s). The last line
+// reads "speedup S overhead O% speedup16 S16 cpu16 C%".
 #include "production/pg_connection.h"
 #include "production/production_services.h"
 #include "support/link_emulator_process.h"
 #include "support/pg_cluster.h"
 
 #include "wire_model.h"
+
+#include "production/pg_production.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -21,6 +26,8 @@
 #include <cstdio>
 #include <memory>
 #include <vector>
+
+#include <sys/resource.h>
 
 using namespace px316t;
 
@@ -35,6 +42,36 @@ double wireModelSeconds()
 
 constexpr int PagersPerBoard = 4;
 constexpr int OverheadRounds = 200;
+
+// Processor seconds of the children waited for so far.
+double childrenCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// A batch of `size` capcodes from `first` on, moved up past batches that exist.
+bool createBenchBatch(const std::string& conninfo, const std::string& name, std::uint64_t first, std::uint64_t size)
+{
+    auto db = PgConnection::open(conninfo);
+    if (!db.ok()) {
+        std::fprintf(stderr, "%s\n", db.message().c_str());
+        return false;
+    }
+    for (int attempt = 0; attempt < 100; ++attempt, first += 10 * size) {
+        const Status created = createBatch(*db.value(), BatchSpec{name, first, first + size - 1});
+        if (created.ok())
+            return true;
+        if (!created.refused()) {
+            std::fprintf(stderr, "%s\n", created.message().c_str());
+            return false;
+        }
+    }
+    std::fprintf(stderr, "no free range for the batch %s\n", name.c_str());
+    return false;
+}
 
 int run(const QStringList& args, const QProcessEnvironment& env)
 {
@@ -71,7 +108,7 @@ int main(int argc, char** argv)
     }
 
     std::vector<std::unique_ptr<testing::EmulatorProcess>> boards;
-    for (int com = 11; com <= 14; ++com) {
+    for (int com = 11; com <= 26; ++com) {
         boards.push_back(std::make_unique<testing::EmulatorProcess>(QStringLiteral(PX316T_BOARD_EMULATOR), dir.path(),
                                                                     QStringList{"--com", QString::number(com)}));
         if (!boards.back()->ready) {
@@ -86,27 +123,41 @@ int main(int argc, char** argv)
     const QString stamp = QString::number(QCoreApplication::applicationPid());
     double rateOfOne = 0;
     double rateOfFour = 0;
-    for (int n : {1, 2, 4}) {
+    double rateOfSixteen = 0;
+    double cpuOfSixteen = 0;
+    std::uint64_t batchFirst = 100000;
+    for (int n : {1, 2, 4, 16}) {
         const int count = PagersPerBoard * n;
+        const QString batch = QStringLiteral("bench-%1-%2").arg(n).arg(stamp);
+        if (!createBenchBatch(conninfo, batch.toStdString(), batchFirst, 1000))
+            return 1;
+        batchFirst += 1000;
         QStringList args = {"produce", file, "--count", QString::number(count), "--no-wait",
-                            "--batch", QStringLiteral("bench-%1-%2").arg(n).arg(stamp),
+                            "--batch", batch,
                             "--production-db", QString::fromStdString(conninfo), "--station", "bench"};
         for (int i = 0; i < n; ++i)
             args << "--port" << QString::number(11 + i);
+        const double cpuBefore = childrenCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         const int status = run(args, env);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double cpu = (childrenCpuSeconds() - cpuBefore) / seconds * 100.0;
         if (status != 0) {
             std::fprintf(stderr, "produce with %d boards failed (status %d)\n", n, status);
             return 1;
         }
         const double perHour = count / seconds * 3600.0;
-        std::printf("%d board%s: %d pagers in %.2f s, %.0f pagers per hour (%.3f s per pager per board)\n", n,
-                    n == 1 ? " " : "s", count, seconds, perHour, seconds / PagersPerBoard);
+        std::printf("%2d board%s: %d pagers in %.2f s, %.0f pagers per hour (%.3f s per pager per board), "
+                    "station cpu %.1f%% of one core\n",
+                    n, n == 1 ? " " : "s", count, seconds, perHour, seconds / PagersPerBoard, cpu);
         if (n == 1)
             rateOfOne = perHour;
         if (n == 4)
             rateOfFour = perHour;
+        if (n == 16) {
+            rateOfSixteen = perHour;
+            cpuOfSixteen = cpu;
+        }
     }
     boards.clear();   // each emulator is stopped as an operator's Ctrl+C would
 
@@ -118,7 +169,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", services.message().c_str());
         return 1;
     }
-    auto sequence = services.value()->openSequence(500000, 1000000, ("overhead-" + stamp).toStdString(), notices);
+    const std::string overheadBatch = ("overhead-" + stamp).toStdString();
+    if (!createBenchBatch(conninfo, overheadBatch, 500000, 10000))
+        return 1;
+    auto sequence = services.value()->openSequence(500000, 1000000, overheadBatch, notices);
     if (!sequence.ok()) {
         std::fprintf(stderr, "%s\n", sequence.message().c_str());
         return 1;
@@ -128,9 +182,13 @@ int main(int argc, char** argv)
     for (int i = 0; i < OverheadRounds; ++i) {
         auto reservation = sequence.value()->reserveNext();
         image[0x200] = static_cast<std::uint8_t>(i);
+        // As a production step does: the write's beginning, then both entries
+        // in one go, then the used mark.
         if (!reservation.ok() ||
-            !services.value()->recordTransfer(image, RecordOperation::Write, RecordResult::Success, "COM1").ok() ||
-            !services.value()->recordTransfer(image, RecordOperation::Verify, RecordResult::Success, "COM1").ok() ||
+            !sequence.value()->beginWriting(reservation.value(), WriteIntent{"COM1", summarizeImage(image)}).ok() ||
+            !services.value()->record().appendAll(
+                {entryForImage(image, RecordOperation::Write, RecordResult::Success, "bench", "COM1"),
+                 entryForImage(image, RecordOperation::Verify, RecordResult::Success, "bench", "COM1")}).ok() ||
             !sequence.value()->markUsed(reservation.value()).ok()) {
             std::fprintf(stderr, "reserving or recording failed\n");
             return 1;
@@ -138,8 +196,9 @@ int main(int argc, char** argv)
     }
     const double overhead =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / OverheadRounds;
-    std::printf("reserve + record write and verify + mark used: %.2f ms per pager (wire model %.3f s)\n",
+    std::printf("reserve + writing + record write and verify + mark used: %.2f ms per pager (wire model %.3f s)\n",
                 overhead * 1000.0, wireModelSeconds());
-    std::printf("speedup %.2f overhead %.2f%%\n", rateOfFour / rateOfOne, overhead / wireModelSeconds() * 100.0);
+    std::printf("speedup %.2f overhead %.2f%% speedup16 %.2f cpu16 %.1f%%\n", rateOfFour / rateOfOne,
+                overhead / wireModelSeconds() * 100.0, rateOfSixteen / rateOfOne, cpuOfSixteen);
     return 0;
 }

@@ -1,21 +1,33 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the program need.
 # Installs only what is missing, so a second run changes nothing.
+# With --windows: what the Windows cross-build and its tests need instead
+# (MinGW-w64 with POSIX threads, wine to run the programs, and tclsh, which
+# makes SQLite's single-file source). With --windows-package: that and what
+# scripts/windows.sh packs and checks the Windows zip with (zip, nsis, the
+# fonts, a virtual display and its screenshot tools).
 set -euo pipefail
 
-packages=(
-  g++ cmake ninja-build pkg-config ccache   # ccache: the three builds of the tests share what compiles the same
-  qt6-base-dev qt6-serialport-dev libgl-dev
-  libgtest-dev libgmock-dev
-  libsqlite3-dev libpq-dev libssl-dev libicu-dev
-  postgresql
-  fonts-liberation fonts-dejavu-core
-  xvfb xauth
-  sigrok-cli
-  imagemagick xdotool   # screenshots when trying the program under a virtual display
-  clang libclang-rt-14-dev
-  dpkg-dev desktop-file-utils appstream librsvg2-bin man-db groff-base help2man lintian
-)
+if [ "${1:-}" = --windows ] || [ "${1:-}" = --windows-package ]; then
+  packages=(g++-mingw-w64-x86-64-posix wine wine64 tcl make)
+  if [ "$1" = --windows-package ]; then
+    packages+=(zip unzip nsis fonts-liberation fonts-dejavu-core xvfb xauth xdotool imagemagick)
+  fi
+else
+  packages=(
+    g++ cmake ninja-build pkg-config ccache   # ccache: the three builds of the tests share what compiles the same
+    qt6-base-dev qt6-serialport-dev libgl-dev
+    libgtest-dev libgmock-dev
+    libsqlite3-dev libpq-dev libssl-dev libicu-dev
+    postgresql
+    fonts-liberation fonts-dejavu-core
+    xvfb xauth
+    sigrok-cli
+    imagemagick xdotool   # screenshots when trying the program under a virtual display
+    clang libclang-rt-14-dev
+    dpkg-dev desktop-file-utils appstream librsvg2-bin man-db groff-base help2man lintian
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

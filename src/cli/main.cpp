@@ -23,6 +23,7 @@
 #include "production/link_transfer.h"
 #include "production/pg_production.h"
 #include "production/production_run.h"
+#include "production/file_lock.h"
 #include "production/production_services.h"
 #include "registry/cls_registry_access.h"
 #include "table/builtin_tables.h"
@@ -44,6 +45,10 @@
 #include <string>
 
 namespace px316t::cli {
+
+// batch_commands.cpp
+int cmdBatch(const QStringList& args);
+
 namespace {
 
 enum Exit { Ok = 0, Failed = 1, Usage = 2 };
@@ -66,6 +71,7 @@ const char* const MainHelp =
     "                                 production run: write, verify, raise capcode 1\n"
     "  history [--since DATE] [--csv] [--shared]\n"
     "                                 the production record of every write and verify\n"
+    "  batch create|list|show|release the batches of the shared production database\n"
     "  show FILE [--json]             every field by name\n"
     "  set FILE NAME=VALUE ...        change fields with the window's rules\n"
     "  diff A B                       fields that differ, then other bytes\n"
@@ -112,15 +118,37 @@ const std::map<std::string, const char*> CommandHelp = {
                 "board), drive several boards at once, each on its own thread; N counts the\n"
                 "pagers of all boards. A board that fails stops alone and its capcode goes\n"
                 "to the next pager of another board.\n\n"
+                "Without a shared database the capcodes come from this station's record:\n"
+                "the run starts at FILE's capcode 1 but skips every capcode the record holds\n"
+                "as written or possibly written, and FILE only caches the next one.\n\n"
                 "With a shared production database the capcodes come from the batch NAME\n"
-                "(--batch, required), shared by every station: the first station creates it\n"
-                "from FILE's capcode 1; the others continue it. Capcodes this station still\n"
-                "held from a run that was cut off are given back (and recorded) at its start.\n"},
+                "(--batch, required), which must exist (px316t-cli batch create); an unknown\n"
+                "batch, --batch without a database, a station name that is running already,\n"
+                "or FILE in use by another run is refused (exit 2) before any pager.\n\n"
+                "Each capcode is committed as `writing' before its first write frame and as\n"
+                "`used' before \"Verify Success!\" is said. A run that was cut off is\n"
+                "recovered by the next start: capcodes it had not begun to write go back,\n"
+                "those it was writing become `uncertain' and are never handed out again\n"
+                "(history and batch show list them). After a crash: just start again.\n"},
+    {"batch", "Usage: px316t-cli batch create NAME --first N [--last M]\n"
+              "       px316t-cli batch list\n"
+              "       px316t-cli batch show NAME\n"
+              "       px316t-cli batch release NAME --station S\n"
+              "       (each takes --production-db CONNINFO, or $PX316T_PRODUCTION_DB)\n\n"
+              "create: a batch of capcodes N..M (M: the last capcode a run from N may\n"
+              "write); refused when its range overlaps another batch of the database or\n"
+              "its name differs from another only in case or spaces.\n"
+              "list: every batch with its next capcode and its counts.\n"
+              "show: one batch: next, used, uncertain, returned, and who holds what.\n"
+              "release: for a station that will never come back: its capcodes being\n"
+              "written become uncertain, those only reserved go back to the batch.\n"},
     {"history", "Usage: px316t-cli history [--since DATE] [--csv] [--shared]\n\n"
                 "Lists the production record: every write and verify with its time (UTC),\n"
                 "station, port, capcodes, frequency, result and the image's SHA-256.\n"
                 "--since 2026-12-07 (or 2026-12-07T14:30, UTC) lists only later entries;\n"
-                "--csv prints CSV; --shared lists the shared production database (every\n"
+                "Entries of capcodes given back (returned) or skipped (uncertain) say why.\n"
+                "--csv prints CSV (a field beginning with =, +, - or @ gets a leading ');\n"
+                "--shared lists the shared production database (every\n"
                 "station) instead of this station's record.\n"},
     {"show", "Usage: px316t-cli show FILE [--json]\n\nPrints every field of the table file as NAME=VALUE, in the "
              "form the window\nshows it, one field per line: in a value, \\\\ is a backslash, \\n, \\r and \\t are\n"
@@ -233,6 +261,22 @@ LptProgramOptions& lptOptions()
     return options;
 }
 
+// The terminal's messages; a production board holds back the sequence's
+// "Verify Success!", which its run says once the pager's bookkeeping committed.
+class BoardMessages final : public MessageBoxes {
+public:
+    void message(const QString& text, Icon icon = Icon::None) override
+    {
+        if (!(holdVerifySuccess && text == QLatin1String("Verify Success!")))
+            terminal_.message(text, icon);
+    }
+    bool askYesNo(const QString& text) override { return terminal_.askYesNo(text); }
+    bool holdVerifySuccess = false;
+
+private:
+    StderrMessages terminal_;
+};
+
 struct Board {
 #ifdef _WIN32
     Win32SerialPorts ports;
@@ -242,7 +286,7 @@ struct Board {
     LinkState state;
     clsRegistryAccess registry;
     SilentBoardStatus status;
-    StderrMessages messages;
+    BoardMessages messages;
     QtLinkClock clock;
     UsbLink usb{ports, state, registry, status, messages, clock};
     std::string parallelPortError;
@@ -421,6 +465,7 @@ class BoardProgrammer final : public PagerProgrammer {
 public:
     explicit BoardProgrammer(bool terminalProgress)
     {
+        board_.messages.holdVerifySuccess = true;
         if (terminalProgress)
             terminal_ = std::make_unique<TerminalProgress>();
     }
@@ -505,8 +550,37 @@ int cmdProduce(const Args& a)
         return Failed;
     const auto batchIt = a.options.find(QStringLiteral("--batch"));
     const std::string batch = batchIt == a.options.end() ? std::string() : batchIt->second.toStdString();
-    if (production->shared() && batch.empty())
-        return usage("produce", QStringLiteral("a shared production database needs --batch NAME"));
+    if (batchIt != a.options.end() && batch.empty())
+        return usage("produce", QStringLiteral("--batch needs a name"));
+
+    // One run per table file: the file is the run's cache of its next capcode.
+    auto fileLock = FileLock::tryLock(tableFileLockPath(file.toStdString()));
+    if (!fileLock.ok()) {
+        say(fileLock.refused() ? file.toStdString() + " is in use by another produce run (" +
+                                     tableFileLockPath(file.toStdString()).string() + " is held); nothing was written."
+                               : fileLock.message());
+        return fileLock.refused() ? Usage : Failed;
+    }
+
+    // The sequence before the boards: a refused batch or station touches no pager.
+    std::vector<std::string> notices;
+    auto opened = production->openSequence(*first, lastCapcodeOfRun(*first, firstPairLong), batch, notices);
+    for (const std::string& notice : notices)
+        say(notice);
+    if (!opened.ok()) {
+        say(opened.message());
+        return opened.refused() ? Usage : Failed;
+    }
+    CapcodeSequence& sequence = *opened.value();
+    const std::optional<std::uint64_t> startsAt = sequence.peekNext();
+    if (!startsAt) {
+        say(production->shared() ? "The batch " + batch + " has no capcode left; nothing was written."
+                                 : capcodeLimitMessage(lastCapcodeOfRun(*first, firstPairLong)));
+        return Failed;
+    }
+    if (!production->shared() && *startsAt != *first)
+        say("Capcode " + std::to_string(*first) + " of " + file.toStdString() +
+            " is on this station's record already; the run starts at " + std::to_string(*startsAt) + ".");
 
     // The boards: those named, every one that answers, or the one the window would find.
     if (ports->empty()) {
@@ -529,16 +603,6 @@ int cmdProduce(const Args& a)
     }
     const bool several = ports->size() > 1;
 
-    std::vector<std::string> notices;
-    auto opened = production->openSequence(*first, lastCapcodeOfRun(*first, firstPairLong), batch, notices);
-    for (const std::string& notice : notices)
-        say(notice);
-    if (!opened.ok()) {
-        say(opened.message());
-        return Failed;
-    }
-    CapcodeSequence& sequence = *opened.value();
-
     auto shown = [&](std::uint64_t capcode) {
         return shownCapcodeText(imageWithFirstCapcode(base, capcode, firstPairLong), 0, firstPairLong);
     };
@@ -547,6 +611,7 @@ int cmdProduce(const Args& a)
     bool stoppedByOperator = false;
     bool saveFailed = false;
     bool limitReached = false;
+    std::uint64_t inFile = *first;   // the capcode FILE holds
 
     ProductionPlan plan;
     plan.count = count;
@@ -570,13 +635,13 @@ int cmdProduce(const Args& a)
         say(prefix(port) + "Pager " + std::to_string(pager) + " of " + std::to_string(count) +
             ": 1st capcode : " + shown(capcode));
     };
-    plan.pagerDone = [&](const std::string&, std::uint64_t) {
+    plan.pagerDone = [&](const std::string& port, std::uint64_t) {
         ++done;
+        // Said only now: the pager is recorded and its capcode marked used.
+        say(prefix(port) + "Verify Success!");
         const auto next = sequence.peekNext();
         if (!next) {
-            // The capcode cannot go higher: the next pager would repeat it.
-            if (!limitReached && !production->shared())
-                say(capcodeLimitMessage(lastCapcodeOfRun(*first, firstPairLong)));
+            // No capcode left: the record says so to the next run before it writes.
             limitReached = true;
             return false;
         }
@@ -585,6 +650,7 @@ int cmdProduce(const Args& a)
             saveFailed = true;
             return false;
         }
+        inFile = *next;
         return true;
     };
 
@@ -599,20 +665,31 @@ int cmdProduce(const Args& a)
     }
     const ProductionReport report = runProduction(boards, plan, sequence, production->record());
 
-    bool failed = saveFailed || limitReached;
+    // After a failure the file shows the capcode the record gives next.
+    if (const auto next = sequence.peekNext(); next && *next != inFile && !saveFailed)
+        saveFailed = !saveTable(file, imageWithFirstCapcode(base, *next, firstPairLong));
+    const std::string noneLeft = production->shared()
+                                     ? "The batch " + batch + " has no capcode left."
+                                     : capcodeLimitMessage(lastCapcodeOfRun(*first, firstPairLong));
+    bool failed = saveFailed;
+    bool exhausted = limitReached;
     for (const BoardReport& b : report.boards) {
-        if (b.failedPager) {
+        if (b.stop == StepStop::NoCapcodeLeft) {
+            exhausted = true;
+        } else if (b.failedPager) {
             failed = true;
+            say(prefix(b.port) + b.stopReason);
             say(prefix(b.port) +
-                QStringLiteral("Stopped at pager %1 of %2; the table file keeps capcode %3.")
-                    .arg(b.failedPager)
-                    .arg(count)
-                    .arg(QString::fromStdString(shown(b.failedCapcode)))
-                    .toStdString());
-        } else if (!b.stopReason.empty() && !(limitReached && b.stopReason.starts_with("Capcode 1 >"))) {
+                QStringLiteral("Stopped at pager %1 of %2.").arg(b.failedPager).arg(count).toStdString());
+        } else if (!b.stopReason.empty()) {
             failed = true;
             say(prefix(b.port) + b.stopReason);
         }
+    }
+    if (exhausted) {
+        say(noneLeft);
+        // The pagers asked for that could not be written are a failure.
+        failed = failed || report.written < count;
     }
     if (stoppedByOperator)
         say(QStringLiteral("\nStopped after %1 pagers.").arg(done));
@@ -809,6 +886,8 @@ int main(int argc, char** argv)
         std::fputs(help->second, stdout);
         return Ok;
     }
+    if (command == "batch")
+        return cmdBatch(args);
     const QStringList valued = {QStringLiteral("--port"),  QStringLiteral("-o"),
                                 QStringLiteral("--count"), QStringLiteral("--batch"),
                                 QStringLiteral("--since"), QStringLiteral("--production-db"),

@@ -63,6 +63,8 @@ Bytes BoardResponder::answer(const BoardFrame& frame)
         const std::uint8_t status[1] = {address + count <= MemorySize ? Ack : Nak};
         if (status[0] == Ack) {
             std::copy(payload.begin() + 2, payload.end(), memory_.begin() + static_cast<std::ptrdiff_t>(address));
+            if (onWriteFrame)
+                onWriteFrame(address, payload.subspan(2));
             if (onMemoryWritten)
                 onMemoryWritten();
         }
@@ -75,6 +77,8 @@ Bytes BoardResponder::answer(const BoardFrame& frame)
         const std::size_t count = payload[2];
         if (address + count > MemorySize)
             return {};   // nothing to read there: the board stays silent
+        if (onReadFrame)
+            onReadFrame(address, count);
         return applyFaults(
             encodeBoardFrame("3R", std::span<const std::uint8_t>(memory_).subspan(address, count)),
             false);

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 
 namespace px316t {
 
@@ -48,6 +49,11 @@ public:
 
     // Called after every accepted write frame (the emulator saves its memory).
     std::function<void()> onMemoryWritten;
+    // Called with every accepted write frame's address and data, once it is in
+    // memory and before its acknowledgement goes out, and with every read frame
+    // answered: the board's own account of what reached the pager.
+    std::function<void(std::size_t address, std::span<const std::uint8_t> data)> onWriteFrame;
+    std::function<void(std::size_t address, std::size_t count)> onReadFrame;
 
     // The two data bytes of the board query's reply.
     static constexpr std::uint8_t QueryData[2] = {0x05, 0x02};

@@ -47,6 +47,8 @@ TransferFailure ProgrammingSequence::linkFailureKind() const
 {
     if (kind_ != LinkKind::LPT && usb_ && usb_->LostBoardInLastTransfer())
         return TransferFailure::BoardLost;
+    if (kind_ != LinkKind::LPT && usb_ && usb_->BadReplyInLastTransfer())
+        return TransferFailure::BadReply;
     return TransferFailure::NoAnswer;
 }
 
@@ -69,11 +71,14 @@ bool ProgrammingSequence::read(PagerTable& table, ProgressView& progress)
 bool ProgrammingSequence::write(const PagerTable& table, ProgressView& progress)
 {
     if (kind_ == LinkKind::LPT) {
+        // The parallel-port board cannot tell how far a failed write got.
+        lastWriteStarted_ = lpt_ != nullptr;
         if (!noParallelLink())
             state_.TransferFailed = lpt_->lpt_writeall(table, 0, PagerTableLast, progress);
     } else {
         // The link sets up the bar and the status "Writing Now......." itself.
         state_.TransferFailed = !usb_->UsbWriteRange(table, 0, PagerTableLast, UsbBlockSize, &progress);
+        lastWriteStarted_ = usb_->WriteFrameSentInLastTransfer();
     }
     busStopAfterLpt();
     lastFailure_ = state_.TransferFailed ? linkFailureKind() : TransferFailure::None;

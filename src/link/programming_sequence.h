@@ -36,7 +36,8 @@ enum class TransferFailure {
     None,
     VerifyMismatch,   // the pager answered, but its memory differs from the image
     BoardLost,        // the board's port failed or vanished
-    NoAnswer,         // no reply in time, or a wrong one
+    NoAnswer,         // no reply in time
+    BadReply,         // a reply came, but a wrong one (bad checksum, refused acknowledgement)
 };
 
 class ProgrammingSequence {
@@ -62,6 +63,9 @@ public:
     // row shows) with the limit of its pair (`firstPairLong`). A failure never
     // raises the capcode; a capcode at its limit is reported as the window does.
     TransferFailure lastFailure() const { return lastFailure_; }
+    // Whether the last write sent anything to the pager; a write that fails
+    // before its first frame left the pager as it was.
+    bool lastWriteStarted() const { return lastWriteStarted_; }
 
     ProductionOutcome producePager(PagerTable& table, ProgressView& progress, const QString& firstCapcodeText,
                                    bool firstPairLong);
@@ -82,6 +86,7 @@ private:
     MessageBoxes& messages_;
     PagerCommandState& state_;
     TransferFailure lastFailure_ = TransferFailure::None;
+    bool lastWriteStarted_ = false;
 };
 
 } // namespace px316t

@@ -68,6 +68,8 @@ bool UsbLink::UsbWriteRange(const PagerTable& table, int first, int last, int bl
                             ProgressView* progress)
 {
     lostBoard_ = false;
+    badReply_ = false;
+    writeFrameSent_ = false;
     // Arguments that would read past the table or never end are refused
     // before the port is touched.
     if (blockSize < 1 || blockSize > WriteFrameMaxData || first < 0 || last < 0
@@ -98,6 +100,7 @@ bool UsbLink::UsbWriteRange(const PagerTable& table, int first, int last, int bl
         }
         const int n = a + blockSize - 1 <= last ? blockSize : last - a + 1;
         const Bytes frame = buildWriteFrame(table, a, n);
+        writeFrameSent_ = true;
         if (ports_.write(port, frame.data(), static_cast<int>(frame.size())) < 0)
             return linkFailure(TransferKind::Write, port);
 
@@ -114,8 +117,10 @@ bool UsbLink::UsbWriteRange(const PagerTable& table, int first, int last, int bl
         // Fewer bytes than the port said were waiting is a port fault.
         if (got != WriteAckSize)
             return linkFailure(TransferKind::Write, port);
-        if (reply != WriteAck())
+        if (reply != WriteAck()) {
+            badReply_ = true;
             return protocolFailure(WriteErrorText, port);
+        }
 
         a += n;
         if (progress)
@@ -126,6 +131,7 @@ bool UsbLink::UsbWriteRange(const PagerTable& table, int first, int last, int bl
 bool UsbLink::UsbReadRange(int first, int last, int blockSize, ProgressView* progress)
 {
     lostBoard_ = false;
+    badReply_ = false;
     if (blockSize < 1 || blockSize > ReadFrameMaxCount || first < 0 || last < 0 || last > MaxAddress) {
         boxes_.message(ReadErrorText);
         return false;
@@ -164,8 +170,10 @@ bool UsbLink::UsbReadRange(int first, int last, int blockSize, ProgressView* pro
         if (ports_.read(port, reply.data(), replySize) != replySize)
             return linkFailure(TransferKind::Read, port);
         // Only the checksum is checked: tag, command and length byte are not.
-        if (!boardChecksumMatches(reply))
+        if (!boardChecksumMatches(reply)) {
+            badReply_ = true;
             return protocolFailure(ReadErrorText, port);
+        }
 
         std::copy_n(reply.begin() + 13, n, readBuffer_.begin() + a);
         a += blockSize;

@@ -53,6 +53,11 @@ public:
     // Whether the last range transfer ended with the board lost (the port
     // failed or vanished), rather than with a missing or wrong reply.
     bool LostBoardInLastTransfer() const { return lostBoard_; }
+    // Whether the last range transfer ended on a reply that came but was
+    // wrong (a bad checksum, an acknowledgement that was not ACK).
+    bool BadReplyInLastTransfer() const { return badReply_; }
+    // Whether the last write sent any frame: when not, the pager was not touched.
+    bool WriteFrameSentInLastTransfer() const { return writeFrameSent_; }
 
 private:
     bool startTransfer(int port);
@@ -68,6 +73,8 @@ private:
     LinkClock& clock_;
     std::vector<std::uint8_t> readBuffer_;
     bool lostBoard_ = false;
+    bool badReply_ = false;
+    bool writeFrameSent_ = false;
 };
 
 } // namespace px316t

@@ -17,6 +17,32 @@ std::string capcodeLimitMessage(std::uint64_t last)
     return "Capcode 1 > " + std::to_string(shown) + " so can not be increase!";
 }
 
+std::string reservationStateText(ReservationState state)
+{
+    switch (state) {
+    case ReservationState::Reserved:
+        return "reserved";
+    case ReservationState::Writing:
+        return "writing";
+    case ReservationState::Used:
+        return "used";
+    case ReservationState::Returned:
+        return "returned";
+    case ReservationState::Uncertain:
+        break;
+    }
+    return "uncertain";
+}
+
+std::optional<ReservationState> reservationStateFromText(const std::string& text)
+{
+    for (ReservationState s : {ReservationState::Reserved, ReservationState::Writing, ReservationState::Used,
+                               ReservationState::Returned, ReservationState::Uncertain})
+        if (reservationStateText(s) == text)
+            return s;
+    return std::nullopt;
+}
+
 Outcome<Reservation> LocalCapcodeSequence::reserveNext()
 {
     const std::lock_guard lock(mutex_);
@@ -25,29 +51,41 @@ Outcome<Reservation> LocalCapcodeSequence::reserveNext()
         capcode = *returned_.begin();
         returned_.erase(returned_.begin());
     } else {
-        if (next_ > last_)
+        if (next_ > last_) {
+            exhausted_ = true;
             return Failure{capcodeLimitMessage(last_)};
+        }
         capcode = next_++;
     }
     outstanding_.insert(capcode);
     return Reservation{capcode, static_cast<std::int64_t>(capcode)};
 }
 
-Status LocalCapcodeSequence::markUsed(const Reservation& reservation)
+Status LocalCapcodeSequence::beginWriting(const Reservation& reservation, const WriteIntent&)
 {
     const std::lock_guard lock(mutex_);
-    if (outstanding_.erase(reservation.capcode) == 0)
+    if (!outstanding_.count(reservation.capcode))
         return Failure{"Capcode " + std::to_string(reservation.capcode) + " is not reserved."};
     return {};
 }
 
-Status LocalCapcodeSequence::giveBack(const Reservation& reservation)
+Status LocalCapcodeSequence::finish(const Reservation& reservation, std::set<std::uint64_t>* into)
 {
     const std::lock_guard lock(mutex_);
     if (outstanding_.erase(reservation.capcode) == 0)
         return Failure{"Capcode " + std::to_string(reservation.capcode) + " is not reserved."};
-    returned_.insert(reservation.capcode);
+    if (into)
+        into->insert(reservation.capcode);
     return {};
+}
+
+Status LocalCapcodeSequence::markUsed(const Reservation& reservation) { return finish(reservation, nullptr); }
+
+Status LocalCapcodeSequence::giveBack(const Reservation& reservation) { return finish(reservation, &returned_); }
+
+Status LocalCapcodeSequence::markUncertain(const Reservation& reservation, const std::string&)
+{
+    return finish(reservation, &uncertain_);
 }
 
 std::optional<std::uint64_t> LocalCapcodeSequence::peekNext()

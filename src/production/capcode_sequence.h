@@ -1,8 +1,11 @@
 #pragma once
-// Where the first capcode of the next pager comes from in a production run. A
-// station reserves a capcode before writing, marks it used after the verified
-// write and gives it back after a failed one, so no capcode is written twice and
-// none is skipped over a failure.
+// Where the first capcode of the next pager comes from in a production run.
+// A reservation moves reserved -> writing (committed before the first write
+// frame goes out) -> used (committed after the verified write, before success
+// is said), or -> returned when the write provably never began. A write that
+// began and did not end verified leaves the capcode uncertain: it may be in a
+// pager, so it is never handed out again, and the record says why.
+#include "production/image_summary.h"
 #include "production/outcome.h"
 
 #include <cstdint>
@@ -18,19 +21,40 @@ struct Reservation {
     std::int64_t id = 0;      // the reservation's identity in its sequence
 };
 
+enum class ReservationState { Reserved, Writing, Used, Returned, Uncertain };
+
+std::string reservationStateText(ReservationState state);   // "reserved", "writing", ...
+std::optional<ReservationState> reservationStateFromText(const std::string& text);
+
+// What is known of a pager about to be written, kept with the `writing` state
+// so that a recovery can say which image may be in a pager.
+struct WriteIntent {
+    std::string port;
+    ImageSummary image;
+};
+
 class CapcodeSequence {
 public:
     virtual ~CapcodeSequence() = default;
     // The lowest capcode given back earlier, else the next new one; a failure
-    // when the sequence has none left or cannot be reached.
+    // when the sequence has none left (exhausted() then says so) or cannot be
+    // reached.
     virtual Outcome<Reservation> reserveNext() = 0;
-    // After the verified write.
+    // reserved -> writing, committed: the pager may be touched only after this
+    // succeeded.
+    virtual Status beginWriting(const Reservation& reservation, const WriteIntent& intent) = 0;
+    // writing -> used, after the verified write.
     virtual Status markUsed(const Reservation& reservation) = 0;
-    // After a failed write or verify: the capcode is the next one reserved.
+    // reserved (or writing whose first frame never went out) -> returned: the
+    // capcode is the next one reserved.
     virtual Status giveBack(const Reservation& reservation) = 0;
+    // writing -> uncertain, with the reason the record shows.
+    virtual Status markUncertain(const Reservation& reservation, const std::string& reason) = 0;
     // The capcode the next reservation would give (for the final table file);
     // nothing when none is left or it cannot be known.
     virtual std::optional<std::uint64_t> peekNext() = 0;
+    // True after reserveNext() failed because no capcode is left.
+    virtual bool exhausted() const = 0;
 };
 
 // The last capcode a run starting at `first` may write, by the rules of the
@@ -40,24 +64,34 @@ std::uint64_t lastCapcodeOfRun(std::uint64_t first, bool longPair);
 // The window's message when the capcode cannot be raised past `last`.
 std::string capcodeLimitMessage(std::uint64_t last);
 
-// One station: the first capcode of the image, raised by one after every
-// verified write, as the window's auto-increase does. Several boards of the
-// station may share it from their own threads.
+// A sequence in memory only: the first capcode of the image, raised by one
+// after every verified write. Several boards may share it from their own
+// threads. It keeps nothing across runs; a station keeps its sequence in its
+// record (SqliteCapcodeSequence).
 class LocalCapcodeSequence : public CapcodeSequence {
 public:
     LocalCapcodeSequence(std::uint64_t first, std::uint64_t last) : next_(first), last_(last) {}
 
     Outcome<Reservation> reserveNext() override;
+    Status beginWriting(const Reservation& reservation, const WriteIntent& intent) override;
     Status markUsed(const Reservation& reservation) override;
     Status giveBack(const Reservation& reservation) override;
+    Status markUncertain(const Reservation& reservation, const std::string& reason) override;
     std::optional<std::uint64_t> peekNext() override;
+    bool exhausted() const override { return exhausted_; }
+
+    const std::set<std::uint64_t>& uncertain() const { return uncertain_; }
 
 private:
+    Status finish(const Reservation& reservation, std::set<std::uint64_t>* into);
+
     std::mutex mutex_;
     std::uint64_t next_;
     std::uint64_t last_;
+    bool exhausted_ = false;
     std::set<std::uint64_t> returned_;
     std::set<std::uint64_t> outstanding_;
+    std::set<std::uint64_t> uncertain_;
 };
 
 } // namespace px316t

@@ -16,6 +16,8 @@ RecordResult recordResultOf(TransferFailure failure)
         return RecordResult::VerifyError;
     case TransferFailure::BoardLost:
         return RecordResult::LinkLost;
+    case TransferFailure::BadReply:
+        return RecordResult::BadReply;
     case TransferFailure::NoAnswer:
         break;
     }
@@ -25,7 +27,10 @@ RecordResult recordResultOf(TransferFailure failure)
 PagerTransfer writeAndVerifyPager(ProgrammingSequence& sequence, const PagerTable& image, ProgressView& progress)
 {
     PagerTransfer transfer;
-    if (!sequence.write(image, progress)) {
+    const bool written = sequence.write(image, progress);
+    transfer.writeEnded = std::chrono::system_clock::now();
+    transfer.writeStarted = sequence.lastWriteStarted();
+    if (!written) {
         transfer.write = recordResultOf(sequence.lastFailure());
         return transfer;
     }
@@ -37,7 +42,8 @@ PagerTransfer writeAndVerifyPager(ProgrammingSequence& sequence, const PagerTabl
 Status recordPagerTransfer(ProductionServices& services, const PagerTable& image, const PagerTransfer& transfer,
                            const std::string& port)
 {
-    Status status = services.recordTransfer(image, RecordOperation::Write, transfer.write, port);
+    Status status = services.recordTransfer(image, RecordOperation::Write, transfer.write, port, {},
+                                            transfer.writeEnded);
     if (transfer.verify) {
         const Status verified = services.recordTransfer(image, RecordOperation::Verify, *transfer.verify, port);
         if (status.ok())

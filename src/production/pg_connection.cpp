@@ -93,6 +93,8 @@ void PgConnection::rollback()
         PQclear(PQexec(conn_, "ROLLBACK"));
 }
 
+bool PgConnection::isConnected() const { return PQstatus(conn_) == CONNECTION_OK; }
+
 bool PgConnection::reconnectIfBroken()
 {
     if (PQstatus(conn_) == CONNECTION_OK)

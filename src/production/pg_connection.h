@@ -50,6 +50,7 @@ public:
     Status run(const std::string& sql);
     // Best effort, after a failure inside a transaction.
     void rollback();
+    bool isConnected() const;
     // Re-establishes a broken connection; false when the server still cannot be reached.
     bool reconnectIfBroken();
 

@@ -41,6 +41,7 @@ Outcome<PgRows> PgConnection::exec(const std::string&, const std::vector<std::st
 }
 Status PgConnection::run(const std::string&) { return Failure{kSharedDatabaseLinuxOnly}; }
 void PgConnection::rollback() {}
+bool PgConnection::isConnected() const { return false; }
 bool PgConnection::reconnectIfBroken() { return false; }
 
 } // namespace px316t

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdlib>
 #include <sstream>
+#include <string_view>
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -15,11 +16,13 @@ namespace px316t {
 
 namespace {
 
-constexpr std::array<const char*, 5> kResultTexts = {"success", "verify error", "link lost", "time-out",
-                                                     "abandoned"};
+constexpr std::array<const char*, 8> kResultTexts = {"success",   "verify error", "link lost", "time-out",
+                                                     "abandoned", "uncertain",    "returned",  "bad reply"};
 
-std::string csvField(const std::string& text)
+std::string csvField(std::string text)
 {
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        text.insert(text.begin(), '\'');
     if (text.find_first_of(",\"\r\n") == std::string::npos)
         return text;
     std::string quoted = "\"";
@@ -98,6 +101,27 @@ Status RecordFanOut::append(const RecordEntry& entry)
     std::string failures;
     for (const auto& store : stores_) {
         const Status status = store->append(entry);
+        if (!status.ok())
+            failures += (failures.empty() ? "" : " ") + status.message();
+    }
+    if (!failures.empty())
+        return Failure{failures};
+    return {};
+}
+
+Status RecordStore::appendAll(const std::vector<RecordEntry>& entries)
+{
+    for (const RecordEntry& entry : entries)
+        if (Status s = append(entry); !s.ok())
+            return s;
+    return {};
+}
+
+Status RecordFanOut::appendAll(const std::vector<RecordEntry>& entries)
+{
+    std::string failures;
+    for (const auto& store : stores_) {
+        const Status status = store->appendAll(entries);
         if (!status.ok())
             failures += (failures.empty() ? "" : " ") + status.message();
     }

@@ -21,9 +21,17 @@ enum class RecordResult {
     VerifyError,
     LinkLost,
     TimeOut,
-    // A reserved capcode that was never written: its station stopped between
-    // the reservation and the write, and gave it back at its next start.
+    // A reserved capcode that was never written, given back at a station's
+    // start (kept for records written before the reservation states).
     Abandoned,
+    // A capcode whose write began and whose end is not known (the station
+    // stopped, or the write failed after its first frame): never handed out again.
+    Uncertain,
+    // A reserved capcode whose write never began, given back to its sequence.
+    Returned,
+    // The board answered, but with a reply that was not the one expected (a
+    // wrong checksum, a refused acknowledgement).
+    BadReply,
 };
 
 std::string operationText(RecordOperation operation);     // "write", "verify"
@@ -55,6 +63,8 @@ public:
     virtual ~RecordStore() = default;
     // Appends one entry in its own transaction: it is either wholly there or not at all.
     virtual Status append(const RecordEntry& entry) = 0;
+    // Appends several entries; a store that can takes them in one transaction.
+    virtual Status appendAll(const std::vector<RecordEntry>& entries);
     // Entries at or after `since` (all without it), oldest first.
     virtual Outcome<std::vector<RecordEntry>> list(std::optional<SystemTime> since) = 0;
 };
@@ -65,6 +75,7 @@ class RecordFanOut : public RecordStore {
 public:
     void add(std::shared_ptr<RecordStore> store) { stores_.push_back(std::move(store)); }
     Status append(const RecordEntry& entry) override;
+    Status appendAll(const std::vector<RecordEntry>& entries) override;
     // Lists the first store's entries.
     Outcome<std::vector<RecordEntry>> list(std::optional<SystemTime> since) override;
 
@@ -80,7 +91,9 @@ std::vector<std::int64_t> splitCapcodes(const std::string& text);
 // operation, batch, first capcode, capcodes, frequency (Hz), result, SHA-256, note.
 std::vector<std::string> recordRow(const RecordEntry& entry);
 
-// CSV with a header line (RFC 4180 quoting, CR LF line ends).
+// CSV with a header line (RFC 4180 quoting, CR LF line ends). A field that a
+// spreadsheet would take for a formula (it begins with =, +, -, @, a tab or a
+// CR) gets a leading apostrophe.
 std::string formatRecordCsv(const std::vector<RecordEntry>& entries);
 // Aligned columns for a terminal.
 std::string formatRecordTable(const std::vector<RecordEntry>& entries);

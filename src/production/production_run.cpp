@@ -10,6 +10,100 @@ namespace px316t {
 
 namespace {
 
+RecordEntry stepEntry(const StepContext& context, const PagerTable& image, RecordOperation operation,
+                      RecordResult result, std::optional<SystemTime> when = std::nullopt)
+{
+    RecordEntry entry = entryForImage(image, operation, result, context.station, context.port);
+    entry.batch = context.batch;
+    if (when)
+        entry.time = *when;
+    return entry;
+}
+
+} // namespace
+
+PagerStep producePagerStep(CapcodeSequence& sequence, RecordStore& record, PagerProgrammer& programmer,
+                           const StepContext& context)
+{
+    PagerStep step;
+    auto reservation = sequence.reserveNext();
+    if (!reservation.ok()) {
+        step.stop = sequence.exhausted() ? StepStop::NoCapcodeLeft : StepStop::CannotReserve;
+        step.message = reservation.message();
+        return step;
+    }
+    const Reservation held = reservation.value();
+    step.capcode = held.capcode;
+    step.state = ReservationState::Reserved;
+    const PagerTable image = context.imageFor(held.capcode);
+
+    // The pager is touched only once its write is on the record.
+    if (Status writing = sequence.beginWriting(held, WriteIntent{context.port, summarizeImage(image)}); !writing.ok()) {
+        step.stop = StepStop::CannotRecord;
+        step.message = writing.message() + " The pager was not written.";
+        if (sequence.giveBack(held).ok())
+            step.state = ReservationState::Returned;
+        return step;
+    }
+    step.state = ReservationState::Writing;
+    if (context.starting)
+        context.starting(held.capcode);
+
+    step.transfer = programmer.writeAndVerify(image);
+    const PagerTransfer& transfer = step.transfer;
+    std::vector<RecordEntry> entries = {
+        stepEntry(context, image, RecordOperation::Write, transfer.write, transfer.writeEnded)};
+    if (transfer.verify)
+        entries.push_back(stepEntry(context, image, RecordOperation::Verify, *transfer.verify));
+
+    if (!transfer.succeeded()) {
+        step.stop = StepStop::TransferFailed;
+        const RecordResult failure = transfer.write != RecordResult::Success ? transfer.write : *transfer.verify;
+        const std::string what = resultText(failure) + " at capcode " + std::to_string(held.capcode);
+        Status settled;
+        if (!transfer.writeStarted) {
+            settled = sequence.giveBack(held);
+            if (settled.ok())
+                step.state = ReservationState::Returned;
+            step.message = what + (settled.ok() ? "; the write never began, the capcode goes to the next pager"
+                                                : "; " + settled.message());
+        } else {
+            const std::string reason = (transfer.verify ? "the verify failed (" : "the write failed (") +
+                                       resultText(failure) + "); the pager may hold it";
+            entries.back().note = reason;
+            settled = sequence.markUncertain(held, reason);
+            if (settled.ok())
+                step.state = ReservationState::Uncertain;
+            step.message = what + (settled.ok() ? "; the pager may hold it, so the capcode is skipped (uncertain)"
+                                                : "; " + settled.message());
+        }
+        if (Status recorded = record.appendAll(entries); !recorded.ok())
+            step.message += " " + recorded.message();
+        return step;
+    }
+
+    // Verified: the record and the used mark commit before success is said.
+    if (Status recorded = record.appendAll(entries); !recorded.ok()) {
+        step.stop = StepStop::NotKept;
+        const std::string reason = "verified, but the record could not take it: " + recorded.message();
+        if (sequence.markUncertain(held, reason).ok())
+            step.state = ReservationState::Uncertain;
+        step.message = "Capcode " + std::to_string(held.capcode) + " was written and verified, but " +
+                       recorded.message() + " It will not be handed out again.";
+        return step;
+    }
+    if (Status used = sequence.markUsed(held); !used.ok()) {
+        step.stop = StepStop::NotKept;
+        step.message = "Capcode " + std::to_string(held.capcode) + " was written and verified, but " + used.message() +
+                       " It will not be handed out again.";
+        return step;
+    }
+    step.state = ReservationState::Used;
+    return step;
+}
+
+namespace {
+
 struct SharedRun {
     const ProductionPlan& plan;
     CapcodeSequence& sequence;
@@ -19,22 +113,24 @@ struct SharedRun {
     std::mutex callbackMutex;
 };
 
-RecordEntry entryFor(const SharedRun& run, const BoardPlan& board, const PagerTable& image,
-                     RecordOperation operation, RecordResult result)
-{
-    RecordEntry entry = entryForImage(image, operation, result, run.plan.station, board.port);
-    entry.batch = run.plan.batch;
-    return entry;
-}
-
 void runBoard(SharedRun& run, const BoardPlan& board, BoardReport& report)
 {
     report.port = board.port;
     std::unique_ptr<PagerProgrammer> programmer = board.connect ? board.connect() : nullptr;
     if (!programmer) {
+        report.stop = StepStop::CannotRecord;
         report.stopReason = "the board on " + board.port + " could not be used";
         return;
     }
+    StepContext context{run.plan.station, run.plan.batch, board.port, run.plan.imageFor, {}};
+    int pager = 0;
+    context.starting = [&](std::uint64_t capcode) {
+        pager = ++run.started;
+        if (run.plan.startingPager) {
+            const std::lock_guard lock(run.callbackMutex);
+            run.plan.startingPager(board.port, pager, capcode);
+        }
+    };
     for (bool first = true;; first = false) {
         // A pager is claimed before its capcode is reserved, so the boards
         // together never write more than the run's count.
@@ -49,56 +145,24 @@ void runBoard(SharedRun& run, const BoardPlan& board, BoardReport& report)
                 return;
             }
         }
-        auto reservation = run.sequence.reserveNext();
-        if (!reservation.ok()) {
+        pager = 0;
+        const PagerStep step = producePagerStep(run.sequence, run.record, *programmer, context);
+        if (step.stop != StepStop::None) {
             ++run.unclaimed;
-            report.stopReason = reservation.message();
-            return;
-        }
-        const std::uint64_t capcode = reservation.value().capcode;
-        const PagerTable image = run.plan.imageFor(capcode);
-        const int pager = ++run.started;
-        if (run.plan.startingPager) {
-            const std::lock_guard lock(run.callbackMutex);
-            run.plan.startingPager(board.port, pager, capcode);
-        }
-        const PagerTransfer transfer = programmer->writeAndVerify(image);
-
-        Status recorded = run.record.append(entryFor(run, board, image, RecordOperation::Write, transfer.write));
-        if (transfer.verify) {
-            const Status verifyRecorded =
-                run.record.append(entryFor(run, board, image, RecordOperation::Verify, *transfer.verify));
-            if (recorded.ok())
-                recorded = verifyRecorded;
-        }
-        if (transfer.succeeded()) {
-            ++report.written;
-            if (Status used = run.sequence.markUsed(reservation.value()); !used.ok()) {
-                report.stopReason = used.message();
-                return;
+            report.stop = step.stop;
+            if (step.stop == StepStop::TransferFailed) {
+                report.failedPager = pager;
+                report.failedCapcode = step.capcode;
+                report.stopReason = board.port + ": " + step.message;
+            } else {
+                report.stopReason = step.message;
             }
-        } else {
-            ++run.unclaimed;
-            report.failedPager = pager;
-            report.failedCapcode = capcode;
-            const Status returned = run.sequence.giveBack(reservation.value());
-            const RecordResult failure = transfer.write != RecordResult::Success ? transfer.write : *transfer.verify;
-            report.stopReason = board.port + ": " + resultText(failure) + " at capcode " + std::to_string(capcode) +
-                                (returned.ok() ? "; the capcode goes to the next pager"
-                                               : "; " + returned.message());
-            if (!recorded.ok())
-                report.stopReason += " " + recorded.message();
             return;
         }
-        if (!recorded.ok()) {
-            // The pager is written, but the record could not take it: stop
-            // before a pager goes unrecorded.
-            report.stopReason = recorded.message();
-            return;
-        }
+        ++report.written;
         if (run.plan.pagerDone) {
             const std::lock_guard lock(run.callbackMutex);
-            if (!run.plan.pagerDone(board.port, capcode))
+            if (!run.plan.pagerDone(board.port, step.capcode))
                 return;
         }
     }

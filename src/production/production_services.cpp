@@ -2,6 +2,7 @@
 
 #include "production/pg_connection.h"
 #include "production/pg_production.h"
+#include "production/local_sequence.h"
 #include "production/station_recovery.h"
 
 #include <cstdlib>
@@ -47,10 +48,13 @@ Outcome<std::filesystem::path> ProductionServices::backupRead(const PagerTable& 
 }
 
 Status ProductionServices::recordTransfer(const PagerTable& image, RecordOperation operation, RecordResult result,
-                                          const std::string& port, const std::string& batch)
+                                          const std::string& port, const std::string& batch,
+                                          std::optional<SystemTime> when)
 {
     RecordEntry entry = entryForImage(image, operation, result, station_, port);
     entry.batch = batch;
+    if (when)
+        entry.time = *when;
     return fanOut_.append(entry);
 }
 
@@ -58,23 +62,34 @@ Outcome<std::shared_ptr<CapcodeSequence>> ProductionServices::openSequence(std::
                                                                            const std::string& batch,
                                                                            std::vector<std::string>& notices)
 {
-    if (!shared())
-        return std::shared_ptr<CapcodeSequence>(std::make_shared<LocalCapcodeSequence>(first, last));
-    auto sequence = PgCapcodeSequence::open(conninfo_, BatchSpec{batch, first, last}, station_);
-    if (!sequence.ok())
-        return Failure{sequence.message()};
-    auto recovered = recoverStation(*sequence.value(), *local_, fanOut_, station_);
-    if (!recovered.ok())
-        return Failure{recovered.message()};
-    for (const RecoveredReservation& r : recovered.value())
-        notices.push_back("Capcode " + std::to_string(r.capcode) + " of batch " + r.batch +
-                          (r.written ? " was found written by this station's last run and is marked used."
-                                     : " was still reserved by this station's last run; it was given back."));
-    const BatchState& state = sequence.value()->batchState();
-    if (state.joined && state.first != first)
-        notices.push_back("Batch " + batch + " already exists; it started at " + std::to_string(state.first) +
-                          ", its next capcode is " + std::to_string(state.next) + ".");
-    return std::shared_ptr<CapcodeSequence>(std::move(sequence.value()));
+    std::vector<RecoveredReservation> recovered;
+    std::shared_ptr<CapcodeSequence> opened;
+    if (!shared()) {
+        // A batch lives in the shared database only: a batch name without it
+        // would run on this station's own sequence and repeat the batch's capcodes.
+        if (!batch.empty())
+            return Failure{"--batch " + batch + " needs the shared production database (--production-db CONNINFO or "
+                           "PX316T_PRODUCTION_DB); nothing was written.",
+                           true};
+        auto sequence = SqliteCapcodeSequence::open(local_->path(), station_, first, last);
+        if (!sequence.ok())
+            return sequence.failure();
+        recovered = sequence.value()->recovered();
+        opened = std::move(sequence.value());
+    } else {
+        if (batch.empty())
+            return Failure{"A shared production database needs --batch NAME (see px316t-cli batch list).", true};
+        auto sequence = PgCapcodeSequence::open(conninfo_, batch, station_);
+        if (!sequence.ok())
+            return sequence.failure();
+        recovered = sequence.value()->recovered();
+        opened = std::move(sequence.value());
+    }
+    for (const RecoveredReservation& r : recovered)
+        notices.push_back(recoveredNotice(r));
+    if (Status s = recordRecovered(recovered, fanOut_, station_); !s.ok())
+        return Failure{s.message()};
+    return opened;
 }
 
 } // namespace px316t

@@ -43,13 +43,17 @@ public:
     // Keeps a read image; the caller reports a failure and goes on.
     Outcome<std::filesystem::path> backupRead(const PagerTable& image);
     // One entry for a Write or Verify of `image`.
+    // `when` is when the operation ended (now when not given).
     Status recordTransfer(const PagerTable& image, RecordOperation operation, RecordResult result,
-                          const std::string& port, const std::string& batch = {});
+                          const std::string& port, const std::string& batch = {},
+                          std::optional<SystemTime> when = std::nullopt);
 
-    // The capcode sequence of a production run starting at `first` (last
-    // `last`): the local one, or the shared batch `batch` (its existing state
-    // wins over `first`). Opening the shared one first gives back what this
-    // station still held from an earlier run and records it; `notices` says so.
+    // The capcode sequence of a production run: this station's own (kept in its
+    // record), looking from `first` up to `last`; or, with the shared database,
+    // the batch `batch`, which must exist. A batch without the shared database,
+    // the shared database without a batch, an unknown batch and a station name
+    // already running are refused (Failure::refused). Opening recovers what
+    // runs that are gone left open and records it; `notices` says so.
     Outcome<std::shared_ptr<CapcodeSequence>> openSequence(std::uint64_t first, std::uint64_t last,
                                                            const std::string& batch,
                                                            std::vector<std::string>& notices);

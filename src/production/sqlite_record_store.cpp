@@ -123,10 +123,28 @@ Outcome<std::unique_ptr<SqliteRecordStore>> SqliteRecordStore::open(const std::f
     std::string error;
     OpenVerdict verdict = openChecked(path, db, error);
     if (verdict == OpenVerdict::Damaged) {
-        // Moved aside, never deleted: what it still holds can be recovered by hand.
-        const std::filesystem::path aside =
-            path.string() + ".damaged-" + compactUtc(std::chrono::system_clock::now());
-        std::filesystem::rename(path, aside, ec);
+        // Moved aside, never deleted: what it still holds can be recovered by
+        // hand. A name already taken (another damaged file of the same second)
+        // is never replaced: a hard link claims a free name, then the old name goes.
+        const std::string stem = path.string() + ".damaged-" + compactUtc(std::chrono::system_clock::now());
+        std::filesystem::path aside;
+        for (int attempt = 1; attempt <= 1000; ++attempt) {
+            aside = attempt == 1 ? stem : stem + "-" + std::to_string(attempt);
+            ec.clear();
+            std::filesystem::create_hard_link(path, aside, ec);
+            if (!ec) {
+                std::filesystem::remove(path, ec);
+                break;
+            }
+            if (ec == std::errc::file_exists)
+                continue;
+            // A file system without hard links: take a name nobody has.
+            if (std::filesystem::exists(aside))
+                continue;
+            ec.clear();
+            std::filesystem::rename(path, aside, ec);
+            break;
+        }
         if (ec)
             return Failure{"The production record " + path.string() + " is damaged (" + error +
                            ") and could not be moved aside: " + ec.message()};
@@ -148,7 +166,9 @@ Outcome<std::unique_ptr<SqliteRecordStore>> SqliteRecordStore::open(const std::f
 
 SqliteRecordStore::~SqliteRecordStore() { sqlite3_close(db_); }
 
-Status SqliteRecordStore::append(const RecordEntry& entry)
+Status SqliteRecordStore::append(const RecordEntry& entry) { return appendAll({entry}); }
+
+Status SqliteRecordStore::appendAll(const std::vector<RecordEntry>& entries)
 {
     const std::lock_guard lock(mutex_);
     std::string error;
@@ -160,7 +180,9 @@ Status SqliteRecordStore::append(const RecordEntry& entry)
                                 "first_capcode, capcodes, frequency_hz, result, sha256, note) "
                                 "VALUES (?,?,?,?,?,?,?,?,?,?,?)",
                                 -1, &insert, nullptr);
-    if (rc == SQLITE_OK) {
+    for (std::size_t i = 0; rc == SQLITE_OK && i < entries.size(); ++i) {
+        const RecordEntry& entry = entries[i];
+        sqlite3_reset(insert);
         bindText(insert, 1, isoUtc(entry.time));
         bindText(insert, 2, entry.station);
         bindText(insert, 3, entry.port);
@@ -175,10 +197,10 @@ Status SqliteRecordStore::append(const RecordEntry& entry)
         bindText(insert, 9, resultText(entry.result));
         bindText(insert, 10, entry.sha256);
         bindText(insert, 11, entry.note);
-        rc = sqlite3_step(insert);
+        rc = sqlite3_step(insert) == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
     }
     sqlite3_finalize(insert);
-    if (rc != SQLITE_DONE) {
+    if (rc != SQLITE_OK) {
         error = lastError(db_);
         std::string ignored;
         exec(db_, "ROLLBACK", ignored);
@@ -224,26 +246,6 @@ Outcome<std::vector<RecordEntry>> SqliteRecordStore::list(std::optional<SystemTi
     if (rc != SQLITE_DONE)
         return Failure{"The production record could not be read: " + lastError(db_)};
     return entries;
-}
-
-std::optional<bool> SqliteRecordStore::hasVerifiedWrite(const std::string& batch, std::uint64_t capcode,
-                                                        const std::string& station)
-{
-    const std::lock_guard lock(mutex_);
-    sqlite3_stmt* query = nullptr;
-    if (sqlite3_prepare_v2(db_,
-                           "SELECT count(*) FROM production_record WHERE batch = ? AND first_capcode = ? AND station = ?"
-                           " AND operation = 'verify' AND result = 'success'",
-                           -1, &query, nullptr) != SQLITE_OK)
-        return std::nullopt;
-    bindText(query, 1, batch);
-    sqlite3_bind_int64(query, 2, static_cast<sqlite3_int64>(capcode));
-    bindText(query, 3, station);
-    std::optional<bool> found;
-    if (sqlite3_step(query) == SQLITE_ROW)
-        found = sqlite3_column_int64(query, 0) > 0;
-    sqlite3_finalize(query);
-    return found;
 }
 
 } // namespace px316t

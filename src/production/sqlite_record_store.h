@@ -29,11 +29,9 @@ public:
     SqliteRecordStore& operator=(const SqliteRecordStore&) = delete;
 
     Status append(const RecordEntry& entry) override;
+    // All in one transaction.
+    Status appendAll(const std::vector<RecordEntry>& entries) override;
     Outcome<std::vector<RecordEntry>> list(std::optional<SystemTime> since) override;
-
-    // Whether this record holds a successful Verify of `capcode` as the first
-    // capcode in `batch` by `station`; nothing when the record cannot be read.
-    std::optional<bool> hasVerifiedWrite(const std::string& batch, std::uint64_t capcode, const std::string& station);
 
     const std::filesystem::path& path() const { return path_; }
 

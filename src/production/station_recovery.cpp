@@ -2,37 +2,25 @@
 
 namespace px316t {
 
-Outcome<std::vector<RecoveredReservation>> recoverStation(PgCapcodeSequence& sequence, SqliteRecordStore& local,
-                                                          RecordStore& record, const std::string& station)
+Status recordRecovered(const std::vector<RecoveredReservation>& recovered, RecordStore& record,
+                       const std::string& station)
 {
-    auto recovered = sequence.recoverReservations([&](const std::string& batch, std::uint64_t capcode) {
-        return local.hasVerifiedWrite(batch, capcode, station);
-    });
-    if (!recovered.ok())
-        return recovered;
-    std::string failures;
-    for (const RecoveredReservation& r : recovered.value()) {
-        RecordEntry entry;
-        entry.time = std::chrono::system_clock::now();
-        entry.station = station;
-        entry.operation = RecordOperation::Write;
-        entry.batch = r.batch;
-        entry.firstCapcode = static_cast<std::int64_t>(r.capcode);
-        if (r.written) {
-            entry.result = RecordResult::Success;
-            entry.note = "reservation still open at the station's start; its record shows the verified write, "
-                         "so the capcode was marked used";
-        } else {
-            entry.result = RecordResult::Abandoned;
-            entry.note = "reserved but not written before the station stopped; given back to the batch at its "
-                         "next start";
-        }
-        if (Status s = record.append(entry); !s.ok())
-            failures += (failures.empty() ? "" : " ") + s.message();
-    }
-    if (!failures.empty())
-        return Failure{failures};
-    return recovered;
+    std::vector<RecordEntry> entries;
+    for (const RecoveredReservation& r : recovered)
+        entries.push_back(recoveryEntry(r, station));
+    if (entries.empty())
+        return {};
+    return record.appendAll(entries);
+}
+
+std::string recoveredNotice(const RecoveredReservation& r)
+{
+    const std::string where = (r.batch.empty() ? std::string() : " of batch " + r.batch) +
+                              (r.station.empty() ? std::string() : " (station " + r.station + ")");
+    if (r.state == ReservationState::Returned)
+        return "Capcode " + std::to_string(r.capcode) + where + " was reserved but never written; it was given back.";
+    return "Capcode " + std::to_string(r.capcode) + where + " is uncertain: " + r.reason +
+           ". It will not be handed out again.";
 }
 
 } // namespace px316t

@@ -1,14 +1,19 @@
 #pragma once
-// The start of a station that draws from a shared capcode sequence.
+// What a station's start found of runs that are gone: their open reservations
+// were given back (never written) or marked uncertain (their write began), and
+// the record gets an entry for each, so no capcode is skipped without a trace.
 #include "production/pg_production.h"
-#include "production/sqlite_record_store.h"
+
+#include <string>
+#include <vector>
 
 namespace px316t {
 
-// Gives back the reservations `station` still held when it last stopped (or
-// marks them used when its local record shows them written and verified), and
-// appends an entry for each to `record`, so the record says what became of them.
-Outcome<std::vector<RecoveredReservation>> recoverStation(PgCapcodeSequence& sequence, SqliteRecordStore& local,
-                                                          RecordStore& record, const std::string& station);
+// Appends an entry for each recovered reservation to `record`.
+Status recordRecovered(const std::vector<RecoveredReservation>& recovered, RecordStore& record,
+                       const std::string& station);
+
+// One line for the operator about a recovered reservation.
+std::string recoveredNotice(const RecoveredReservation& r);
 
 } // namespace px316t

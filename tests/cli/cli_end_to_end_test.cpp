@@ -2,6 +2,7 @@
 // program on a pseudo-terminal, and on real table files.
 #include "support/form1_fixture.h"
 #include "support/link_emulator_process.h"
+#include "support/pg_cluster.h"
 
 #include "editor/capcode_increase.h"
 #include "editor/prompt_rules.h"
@@ -34,10 +35,13 @@ struct CliRun {
 
 class CliTest : public ::testing::Test {
 protected:
-    CliRun cli(const QStringList& arguments)
+    CliRun cli(const QStringList& arguments, const std::map<QString, QString>& extra = {})
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("PX316T_PRODUCTION_DB"));
+        for (const auto& [name, value] : extra)
+            env.insert(name, value);
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
         env.insert(QStringLiteral("XDG_DATA_HOME"), dir.path());
         env.remove(QStringLiteral("DISPLAY"));
@@ -150,9 +154,14 @@ TEST_F(CliUsbBoard, ProduceStopsAtTheFirstFailureAndKeepsTheNextCapcode)
     EXPECT_TRUE(r.err.contains("Pager 8 of 20: 1st capcode : 1000107"));
     EXPECT_FALSE(r.err.contains("Pager 9 of 20"));
     // The eighth pager got its first blocks with 1000107 before the board
-    // vanished; the file keeps 1000107 for the pager that is written next.
-    EXPECT_EQ(firstCapcode("p.tbl"), "1000107");
+    // vanished: 1000107 may be in a pager, so it is skipped on the record and
+    // the file holds the capcode of the pager written next.
+    EXPECT_EQ(firstCapcode("p.tbl"), "1000108");
     EXPECT_EQ(firstCapcode("pager.tbl"), "1000107");
+    EXPECT_TRUE(r.err.contains("at capcode 1000107; the pager may hold it")) << r.err.toStdString();
+    const CliRun history = cli({"history", "--csv"});
+    EXPECT_TRUE(history.out.contains(",1000107,1000107,") && history.out.contains("the pager may hold it"))
+        << history.out.toStdString();
 }
 
 TEST_F(CliUsbBoard, ProduceRunsTheWholeCountAndWaitsForEnter)
@@ -332,7 +341,8 @@ TEST_F(CliUsbBoard, ProduceDrivesSeveralBoardsFromOneSequence)
         boards.unite(ports);
     EXPECT_EQ(boards, (QSet<QString>{"COM2", "COM3"}));
 
-    // A board that fails stops alone; its capcode goes to the other board.
+    // A board that fails stops alone; the capcode it was writing may be in its
+    // pager, so it is skipped; the other board goes on.
     second.stop();
     testing::EmulatorProcess failing(QStringLiteral(PX316T_BOARD_EMULATOR), dir.path(),
                                      {"--com", "3", "--fast", "--unplug-after", "20"});
@@ -341,7 +351,7 @@ TEST_F(CliUsbBoard, ProduceDrivesSeveralBoardsFromOneSequence)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("COM3: Stopped at pager")) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("6 pagers written on 2 boards.")) << r.err.toStdString();
-    EXPECT_EQ(firstCapcode("p.tbl"), "0003018");
+    EXPECT_EQ(firstCapcode("p.tbl"), "0003019");
 }
 
 TEST_F(CliUsbBoard, AnUnreachableProductionDatabaseStopsBeforeAnyPagerIsWritten)
@@ -358,6 +368,146 @@ TEST_F(CliUsbBoard, AnUnreachableProductionDatabaseStopsBeforeAnyPagerIsWritten)
     EXPECT_TRUE(r.err.contains("The production database could not be reached")) << r.err.toStdString();
     EXPECT_EQ(cli({"verify", "old.tbl", "--port", "2"}).exitCode, 0) << "the pager was not touched";
     EXPECT_EQ(firstCapcode("p.tbl"), "0005000");
+}
+
+// ---- what produce refuses before any pager, and where a sequence ends ----------------
+
+class CliProduction : public CliUsbBoard {
+protected:
+    // The write frames the board took in so far.
+    int writesSeen()
+    {
+        emulator->waitForLine(QRegularExpression(QStringLiteral("^$")), 100);
+        return static_cast<int>(emulator->output.filter(QRegularExpression(QStringLiteral("^write "))).size());
+    }
+    void SetUp() override
+    {
+        CliUsbBoard::SetUp();
+        if (IsSkipped())
+            return;
+        startEmulator({"--log-frames"});
+        ASSERT_EQ(cli({"new", "p.tbl"}).exitCode, 0);
+    }
+};
+
+TEST_F(CliProduction, ABatchWithoutTheSharedDatabaseIsRefusedBeforeAnyPager)
+{
+    ASSERT_EQ(cli({"set", "p.tbl", "capcode.1=1810000"}).exitCode, 0);
+    const std::map<QString, QString> noDatabase;
+    const std::map<QString, QString> emptyVariable = {{"PX316T_PRODUCTION_DB", ""}};
+    struct Case {
+        QStringList extra;
+        std::map<QString, QString> env;
+    } cases[] = {{{}, noDatabase}, {{"--production-db", ""}, noDatabase}, {{}, emptyVariable}};
+    for (const Case& c : cases) {
+        const CliRun r =
+            cli(QStringList{"produce", "p.tbl", "--count", "2", "--no-wait", "--port", "2", "--batch", "tray-17"} +
+                    c.extra,
+                c.env);
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("needs the shared production database")) << r.err.toStdString();
+    }
+    EXPECT_EQ(writesSeen(), 0);
+    EXPECT_EQ(firstCapcode("p.tbl"), "1810000");
+}
+
+TEST_F(CliProduction, AnUnknownBatchOrARunningTableFileIsRefusedBeforeAnyPager)
+{
+    testing::PgCluster cluster;
+    ASSERT_TRUE(cluster.ok()) << cluster.error();
+    const QString db = QString::fromStdString(cluster.conninfo());
+    ASSERT_EQ(cli({"set", "p.tbl", "capcode.1=1600000"}).exitCode, 0);
+    CliRun r = cli({"batch", "create", "tray-17", "--first", "1600000", "--last", "1600002", "--production-db", db});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(cli({"batch", "create", "tray-18", "--first", "1600002", "--production-db", db}).exitCode, 2)
+        << "overlapping ranges are refused";
+    for (const QString& mistyped : {QStringLiteral("tray-71"), QStringLiteral("Tray-17 ")}) {
+        r = cli({"produce", "p.tbl", "--count", "1", "--no-wait", "--port", "2", "--batch", mistyped,
+                 "--production-db", db});
+        EXPECT_EQ(r.exitCode, 2) << mistyped.toStdString();
+        EXPECT_TRUE(r.err.contains("There is no batch") && r.err.contains("\"tray-17\"")) << r.err.toStdString();
+    }
+    EXPECT_EQ(writesSeen(), 0);
+
+    // A run that waits for Enter holds the table file: a second run on it is refused.
+    QProcess holder;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.path());
+    holder.setProcessEnvironment(env);
+    holder.setWorkingDirectory(dir.path());
+    holder.setProcessChannelMode(QProcess::MergedChannels);
+    holder.start(QStringLiteral(PX316T_CLI), {"produce", "p.tbl", "--count", "2", "--port", "2", "--batch", "tray-17",
+                                              "--production-db", db, "--station", "a"});
+    QByteArray said;
+    while (!said.contains("press Enter") && holder.waitForReadyRead(20000))
+        said += holder.readAll();
+    ASSERT_TRUE(said.contains("press Enter")) << said.toStdString();
+    const int before = writesSeen();
+    r = cli({"produce", "p.tbl", "--count", "1", "--no-wait", "--port", "2", "--batch", "tray-17", "--production-db",
+             db, "--station", "b"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("in use by another produce run")) << r.err.toStdString();
+    EXPECT_EQ(writesSeen(), before);
+    holder.closeWriteChannel();
+    ASSERT_TRUE(holder.waitForFinished(20000));
+
+    r = cli({"batch", "show", "tray-17", "--production-db", db});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("used 1\n") && r.out.contains("next 1600001\n")) << r.out.toStdString();
+    r = cli({"batch", "list", "--production-db", db});
+    EXPECT_TRUE(r.out.contains("tray-17")) << r.out.toStdString();
+    EXPECT_EQ(cli({"batch", "show", "tray-71", "--production-db", db}).exitCode, 2);
+}
+
+TEST_F(CliProduction, TheLastCapcodeLeavesTheSequenceExhaustedAndTheNextRunSaysSoBeforeWriting)
+{
+    testing::PgCluster cluster;
+    ASSERT_TRUE(cluster.ok()) << cluster.error();
+    const QString db = QString::fromStdString(cluster.conninfo());
+    ASSERT_EQ(cli({"batch", "create", "end", "--first", "2031614", "--production-db", db}).exitCode, 0);
+    ASSERT_EQ(cli({"set", "p.tbl", "capcode.1=2031614", "capcode.1.enable=on"}).exitCode, 0);
+    struct Case {
+        QStringList shared;
+        QString said;
+    } cases[] = {{{}, "Capcode 1 > 2031615 so can not be increase!"},
+                 {{"--batch", "end", "--production-db", db}, "The batch end has no capcode left"}};
+    for (const Case& c : cases) {
+        const int before = writesSeen();
+        CliRun r = cli(QStringList{"produce", "p.tbl", "--count", "2", "--no-wait", "--port", "2"} + c.shared);
+        EXPECT_EQ(r.exitCode, 1) << "one pager of two";
+        EXPECT_EQ(r.err.count("Verify Success!"), 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.said)) << r.err.toStdString();
+        const int afterFirst = writesSeen();
+        EXPECT_GT(afterFirst, before);
+        r = cli(QStringList{"produce", "p.tbl", "--count", "1", "--no-wait", "--port", "2"} + c.shared);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.err.contains(c.said)) << r.err.toStdString();
+        EXPECT_EQ(writesSeen(), afterFirst) << "nothing written again";
+    }
+}
+
+TEST_F(CliTest, BatchReleaseAndShowListWhatAStationThatNeverCameBackHeld)
+{
+    testing::PgCluster cluster;
+    ASSERT_TRUE(cluster.ok()) << cluster.error();
+    const QString db = QString::fromStdString(cluster.conninfo());
+    ASSERT_EQ(cli({"batch", "create", "B9", "--first", "1000", "--last", "1999", "--production-db", db}).exitCode, 0);
+    QProcess station;
+    station.start(QStringLiteral(PX316T_PRODUCTION_CHILD), {"reserve", db, "B9", "bench-3", "writing"});
+    ASSERT_TRUE(station.waitForReadyRead(20000)) << station.readAllStandardError().toStdString();
+    CliRun r = cli({"batch", "release", "B9", "--station", "bench-3", "--production-db", db});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("Capcode 1000 of batch B9 (station bench-3) is uncertain")) << r.err.toStdString();
+    r = cli({"batch", "show", "B9", "--production-db", db});
+    EXPECT_TRUE(r.out.contains("uncertain 1\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("1000  uncertain  bench-3  COM9")) << r.out.toStdString();
+    r = cli({"history", "--shared", "--csv", "--production-db", db});
+    EXPECT_TRUE(r.out.contains(",uncertain,") && r.out.contains("released by the operator")) << r.out.toStdString();
+    EXPECT_EQ(cli({"batch", "release", "B9", "--production-db", db}).exitCode, 2);
+    EXPECT_EQ(cli({"batch", "list"}).exitCode, 2) << "no database";
+    station.kill();
+    station.waitForFinished(5000);
 }
 
 // ---- what new, show and set say ---------------------------------------------

@@ -83,6 +83,21 @@ TEST_F(ProgrammingSequenceTest, WriteWhoseStartFailsReportsUnderItsOwnStatus)
     EXPECT_EQ(boxes.statusAtMessage, QStringList{"Writing Now......."});
     EXPECT_EQ(boxes.maximumAtMessage, std::vector<int>{PagerTableLast - 16});
     EXPECT_EQ(state.BoardPort, -1);
+    EXPECT_FALSE(sequence.lastWriteStarted()) << "the pager was not touched";
+}
+
+TEST_F(ProgrammingSequenceTest, ABadChecksumIsAWrongReplyNotATimeOut)
+{
+    plugBoard();
+    ASSERT_TRUE(sequence.write(table, progress));
+    ports.board(BoardCom)->faults().badChecksum = true;
+    EXPECT_FALSE(sequence.verify(table, progress));
+    EXPECT_EQ(sequence.lastFailure(), TransferFailure::BadReply);
+    ports.board(BoardCom)->faults().badChecksum = false;
+    ports.board(BoardCom)->faults().silent = true;
+    state.BoardPort = BoardCom;
+    EXPECT_FALSE(sequence.verify(table, progress));
+    EXPECT_EQ(sequence.lastFailure(), TransferFailure::NoAnswer);
 }
 
 TEST_F(ProgrammingSequenceTest, ProductionStepWritesVerifiesAndRaisesTheFirstCapcode)
@@ -112,6 +127,10 @@ TEST_F(ProgrammingSequenceTest, FailedWriteOrVerifyNeverRaisesTheCapcode)
         plugBoard(faults);
         EXPECT_EQ(sequence.producePager(table, progress, firstShown(), false), ProductionOutcome::Failed);
         EXPECT_EQ(boxes.texts, QStringList{"Write error!"});
+        // A refused acknowledgement is a wrong reply, not a time-out, and the
+        // frame it answered went out.
+        EXPECT_EQ(sequence.lastFailure(), TransferFailure::BadReply);
+        EXPECT_TRUE(sequence.lastWriteStarted());
     }
     boxes.texts.clear();
     boxes.statusAtMessage.clear();

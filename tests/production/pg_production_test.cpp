@@ -1,6 +1,6 @@
 // Against a real PostgreSQL server: a throw-away cluster per test.
 #include "production/pg_production.h"
-#include "production/station_recovery.h"
+#include "production/sqlite_record_store.h"
 
 #include "editor/capcode_codec.h"
 #include "support/pg_cluster.h"
@@ -52,6 +52,11 @@ TEST_F(SharedProduction, FourStationsWriteEveryCapcodeOfTheBatchExactlyOnce)
 {
     constexpr std::uint64_t first = 1200000;
     constexpr int pagers = 200;
+    {
+        auto admin = PgConnection::open(cluster.conninfo());
+        ASSERT_TRUE(admin.ok());
+        ASSERT_TRUE(createBatch(*admin.value(), BatchSpec{"B1", first, first + pagers - 1}).ok());
+    }
     auto local = SqliteRecordStore::open(folder.path() / "production.sqlite");
     ASSERT_TRUE(local.ok());
     std::shared_ptr<SqliteRecordStore> localRecord = std::move(local.value());
@@ -68,8 +73,7 @@ TEST_F(SharedProduction, FourStationsWriteEveryCapcodeOfTheBatchExactlyOnce)
                 const std::lock_guard lock(mutex);
                 problems.push_back(station + ": " + problem);
             };
-            auto sequence = PgCapcodeSequence::open(cluster.conninfo(), BatchSpec{"B1", first, first + pagers - 1},
-                                                    station);
+            auto sequence = PgCapcodeSequence::open(cluster.conninfo(), "B1", station);
             auto shared = PgRecordStore::open(cluster.conninfo());
             if (!sequence.ok() || !shared.ok())
                 return note(sequence.ok() ? shared.message() : sequence.message());
@@ -86,10 +90,13 @@ TEST_F(SharedProduction, FourStationsWriteEveryCapcodeOfTheBatchExactlyOnce)
                 }
                 const std::uint64_t capcode = reservation.value().capcode;
                 const PagerTable image = imageFor(capcode);
+                if (Status st = sequence.value()->beginWriting(reservation.value(), {"COM1", summarizeImage(image)});
+                    !st.ok())
+                    return note(st.message());
                 RecordEntry entry = entryForImage(image, RecordOperation::Write, RecordResult::Success, station,
                                                   "COM" + std::to_string(s + 3));
                 entry.batch = "B1";
-                if (random() % 20 == 0) {   // 5 % of the writes fail
+                if (random() % 20 == 0) {   // 5 % of the boards fail before their first frame
                     static constexpr RecordResult kinds[] = {RecordResult::VerifyError, RecordResult::LinkLost,
                                                              RecordResult::TimeOut};
                     entry.result = kinds[faults++ % 3];
@@ -133,90 +140,208 @@ TEST_F(SharedProduction, FourStationsWriteEveryCapcodeOfTheBatchExactlyOnce)
     EXPECT_EQ(localEntries.value().size(), static_cast<std::size_t>(pagers + faults.load()));
 }
 
-TEST_F(SharedProduction, AStationKilledAfterReservingGetsItsCapcodeBackAtItsNextStart)
+Outcome<std::unique_ptr<PgCapcodeSequence>> openStation(const PgCluster& cluster, const std::string& batch,
+                                                        const std::string& station)
 {
+    return PgCapcodeSequence::open(cluster.conninfo(), batch, station);
+}
+
+std::map<std::uint64_t, std::string> statesOf(const PgCluster& cluster, const std::string& batch)
+{
+    std::map<std::uint64_t, std::string> states;
+    auto db = PgConnection::open(cluster.conninfo());
+    if (!db.ok())
+        return states;
+    auto rows = db.value()->exec("SELECT capcode, state FROM px316t_reservation WHERE batch = $1", {batch});
+    for (int i = 0; rows.ok() && i < rows.value().count(); ++i)
+        states[static_cast<std::uint64_t>(rows.value().integer(i, 0))] = rows.value().text(i, 1);
+    return states;
+}
+
+TEST_F(SharedProduction, AStationThatIsGoneLeavesReservedCapcodesReturnedAndWritingOnesUncertain)
+{
+    // A killed process (its session ends with it), and stations whose objects
+    // end without finishing their reservation.
     QProcess child;
     child.start(QStringLiteral(PX316T_PRODUCTION_CHILD),
                 {QStringLiteral("reserve"), QString::fromStdString(cluster.conninfo()), QStringLiteral("B2"),
-                 QStringLiteral("bench-1")});
+                 QStringLiteral("bench-1"), QStringLiteral("writing")});
     ASSERT_TRUE(child.waitForReadyRead(20000)) << child.readAllStandardError().toStdString();
-    const std::uint64_t held = child.readLine().trimmed().toULongLong();
-    EXPECT_EQ(held, 1000u);
-    child.kill();
-    ASSERT_TRUE(child.waitForFinished(5000));
+    EXPECT_EQ(child.readLine().trimmed().toULongLong(), 1000u);
 
-    // Another station goes on with the next number; the held one is not handed out twice.
-    auto other = PgCapcodeSequence::open(cluster.conninfo(), BatchSpec{"B2", 1000, 1999}, "bench-2");
+    // While it runs, another station neither touches its capcode nor gets it.
+    auto other = openStation(cluster, "B2", "bench-2");
     ASSERT_TRUE(other.ok()) << other.message();
+    EXPECT_TRUE(other.value()->recovered().empty());
     auto next = other.value()->reserveNext();
     ASSERT_TRUE(next.ok());
     EXPECT_EQ(next.value().capcode, 1001u);
-    ASSERT_TRUE(other.value()->markUsed(next.value()).ok());
+    {
+        auto reserving = openStation(cluster, "B2", "bench-3");
+        ASSERT_TRUE(reserving.ok());
+        ASSERT_EQ(reserving.value()->reserveNext().value().capcode, 1002u);
+        auto writing = openStation(cluster, "B2", "bench-4");
+        auto held = writing.value()->reserveNext();
+        ASSERT_EQ(held.value().capcode, 1003u);
+        ASSERT_TRUE(writing.value()->beginWriting(held.value(), {"COM4", summarizeImage(imageFor(1003))}).ok());
+        child.kill();
+        ASSERT_TRUE(child.waitForFinished(5000));
+    }   // both end here, as a station stopped before and one stopped while writing
 
-    // The killed station starts again: its reservation goes back and the record says so.
-    auto local = SqliteRecordStore::open(folder.path() / "production.sqlite");
-    ASSERT_TRUE(local.ok());
-    auto restarted = PgCapcodeSequence::open(cluster.conninfo(), BatchSpec{"B2", 1000, 1999}, "bench-1");
+    // Whoever starts next recovers them, and records each with what the pager may hold.
+    auto restarted = openStation(cluster, "B2", "bench-5");
     ASSERT_TRUE(restarted.ok());
-    auto recovered = recoverStation(*restarted.value(), *local.value(), *local.value(), "bench-1");
-    ASSERT_TRUE(recovered.ok()) << recovered.message();
-    ASSERT_EQ(recovered.value().size(), 1u);
-    EXPECT_EQ(recovered.value()[0].capcode, 1000u);
-    EXPECT_FALSE(recovered.value()[0].written);
-    auto entries = local.value()->list(std::nullopt);
-    ASSERT_TRUE(entries.ok());
-    ASSERT_EQ(entries.value().size(), 1u);
-    EXPECT_EQ(entries.value()[0].result, RecordResult::Abandoned);
-    EXPECT_EQ(entries.value()[0].firstCapcode, 1000);
-    EXPECT_EQ(entries.value()[0].batch, "B2");
+    std::map<std::uint64_t, RecoveredReservation> recovered;
+    for (const RecoveredReservation& r : restarted.value()->recovered())
+        recovered[r.capcode] = r;
+    ASSERT_EQ(recovered.size(), 3u);
+    EXPECT_EQ(recovered[1000].state, ReservationState::Uncertain);
+    EXPECT_EQ(recovered[1000].station, "bench-1");
+    EXPECT_EQ(recovered[1002].state, ReservationState::Returned);
+    EXPECT_EQ(recovered[1003].state, ReservationState::Uncertain);
+    const RecordEntry entry = recoveryEntry(recovered[1003], "bench-5");
+    EXPECT_EQ(entry.result, RecordResult::Uncertain);
+    EXPECT_EQ(entry.sha256, summarizeImage(imageFor(1003)).sha256);
+    EXPECT_EQ(entry.capcodes, (std::vector<std::int64_t>{1003}));
+    EXPECT_EQ(entry.frequencyHz, 152012500);
+    EXPECT_EQ(entry.port, "COM4");
+    EXPECT_NE(entry.note.find("may hold it"), std::string::npos) << entry.note;
 
-    // The returned capcode is the next one written, by whichever station asks first.
-    auto again = other.value()->reserveNext();
-    ASSERT_TRUE(again.ok());
-    EXPECT_EQ(again.value().capcode, 1000u);
-    EXPECT_EQ(other.value()->peekNext(), 1002u);
+    // Only the never-written capcode comes back; the uncertain ones never do.
+    std::vector<std::uint64_t> handed;
+    for (int i = 0; i < 3; ++i)
+        handed.push_back(restarted.value()->reserveNext().value().capcode);
+    EXPECT_EQ(handed, (std::vector<std::uint64_t>{1002, 1004, 1005}));
+    EXPECT_EQ(statesOf(cluster, "B2")[1000], "uncertain");
+    EXPECT_EQ(statesOf(cluster, "B2")[1001], "reserved");   // bench-2 still runs
 }
 
-TEST_F(SharedProduction, AReservationWrittenBeforeTheStationStoppedIsMarkedUsedNotReturned)
+TEST_F(SharedProduction, ASecondStationWithTheNameOfALiveOneIsRefusedAndTakesNothing)
 {
-    auto local = SqliteRecordStore::open(folder.path() / "production.sqlite");
-    ASSERT_TRUE(local.ok());
-    {
-        auto station = PgCapcodeSequence::open(cluster.conninfo(), BatchSpec{"B3", 50, 99}, "bench-1");
-        ASSERT_TRUE(station.ok());
-        auto reservation = station.value()->reserveNext();
-        ASSERT_TRUE(reservation.ok());
-        RecordEntry verified = entryForImage(imageFor(reservation.value().capcode), RecordOperation::Verify,
-                                             RecordResult::Success, "bench-1", "COM3");
-        verified.batch = "B3";
-        ASSERT_TRUE(local.value()->append(verified).ok());
-        // The station stops here, before it could mark the capcode used.
+    auto admin = PgConnection::open(cluster.conninfo());
+    ASSERT_TRUE(createBatch(*admin.value(), BatchSpec{"B5", 1500000, 1500099}).ok());
+    auto first = openStation(cluster, "B5", "line-pc");
+    ASSERT_TRUE(first.ok());
+    auto held = first.value()->reserveNext();
+    ASSERT_TRUE(held.ok());
+
+    auto second = openStation(cluster, "B5", "line-pc");
+    ASSERT_FALSE(second.ok());
+    EXPECT_TRUE(second.refused());
+    EXPECT_NE(second.message().find("is running already"), std::string::npos) << second.message();
+    // The first station's reservation is still its own: it writes it.
+    EXPECT_TRUE(first.value()->beginWriting(held.value(), {"COM3", summarizeImage(imageFor(1500000))}).ok());
+    EXPECT_TRUE(first.value()->markUsed(held.value()).ok());
+
+    first.value().reset();
+    auto later = openStation(cluster, "B5", "line-pc");
+    ASSERT_TRUE(later.ok()) << "the name is free once its station is gone";
+    EXPECT_EQ(later.value()->reserveNext().value().capcode, 1500001u);
+}
+
+TEST_F(SharedProduction, BatchesAreCreatedExplicitlyAndUnknownOrOverlappingOnesAreRefused)
+{
+    auto admin = PgConnection::open(cluster.conninfo());
+    ASSERT_TRUE(admin.ok());
+    ASSERT_TRUE(createBatch(*admin.value(), BatchSpec{"tray-17", 1600000, 1600099}).ok());
+    struct Case {
+        BatchSpec spec;
+        const char* said;
+    } refusedBatches[] = {
+        {{"tray-17", 1700000, 1700099}, "exists already"},
+        {{"Tray-17", 1700000, 1700099}, "only in case or spaces"},
+        {{"tray-18", 1600050, 1600199}, "overlaps the batch \"tray-17\""},
+        {{"tray-19", 1500000, 1600000}, "overlaps"},
+        {{"Tray-17 ", 1800000, 1800099}, "begin or end with a space"},
+        {{"tray-20", 1900010, 1900000}, "above its last"},
+    };
+    for (const Case& c : refusedBatches) {
+        const Status s = createBatch(*admin.value(), c.spec);
+        EXPECT_FALSE(s.ok()) << c.spec.name;
+        EXPECT_TRUE(s.refused()) << c.spec.name;
+        EXPECT_NE(s.message().find(c.said), std::string::npos) << s.message();
     }
-    auto restarted = PgCapcodeSequence::open(cluster.conninfo(), BatchSpec{"B3", 50, 99}, "bench-1");
-    ASSERT_TRUE(restarted.ok());
-    auto recovered = recoverStation(*restarted.value(), *local.value(), *local.value(), "bench-1");
-    ASSERT_TRUE(recovered.ok());
-    ASSERT_EQ(recovered.value().size(), 1u);
-    EXPECT_TRUE(recovered.value()[0].written);
-    auto next = restarted.value()->reserveNext();
-    ASSERT_TRUE(next.ok());
-    EXPECT_EQ(next.value().capcode, 51u);
+    for (const char* mistyped : {"tray-71", "Tray-17 ", "TRAY-17", ""}) {
+        auto station = openStation(cluster, mistyped, "bench");
+        ASSERT_FALSE(station.ok()) << mistyped;
+        EXPECT_TRUE(station.refused()) << mistyped;
+    }
+    EXPECT_TRUE(statesOf(cluster, "tray-17").empty()) << "a refused station reserved nothing";
+    EXPECT_EQ(listBatches(*admin.value()).value().size(), 1u);
+}
+
+TEST_F(SharedProduction, TheLastCapcodeOfABatchLeavesItExhausted)
+{
+    auto admin = PgConnection::open(cluster.conninfo());
+    ASSERT_TRUE(createBatch(*admin.value(), BatchSpec{"end", 2031614, 2031614}).ok());
+    auto station = openStation(cluster, "end", "bench");
+    auto last = station.value()->reserveNext();
+    ASSERT_TRUE(last.ok());
+    ASSERT_TRUE(station.value()->beginWriting(last.value(), {"COM3", summarizeImage(imageFor(2031614))}).ok());
+    ASSERT_TRUE(station.value()->markUsed(last.value()).ok());
+    EXPECT_FALSE(station.value()->peekNext());
+    auto beyond = station.value()->reserveNext();
+    ASSERT_FALSE(beyond.ok());
+    EXPECT_TRUE(station.value()->exhausted());
+    EXPECT_NE(beyond.message().find("no capcode left"), std::string::npos) << beyond.message();
+}
+
+TEST_F(SharedProduction, ReleasingAStationThatNeverComesBackListsItsCapcodesAndTakesThemFromIt)
+{
+    // The station's process still runs (as one whose network went away would
+    // seem to), holding one capcode it was writing and one only reserved.
+    QProcess writing;
+    writing.start(QStringLiteral(PX316T_PRODUCTION_CHILD),
+                  {QStringLiteral("reserve"), QString::fromStdString(cluster.conninfo()), QStringLiteral("B9"),
+                   QStringLiteral("gone"), QStringLiteral("writing")});
+    ASSERT_TRUE(writing.waitForReadyRead(20000)) << writing.readAllStandardError().toStdString();
+    auto station = openStation(cluster, "B9", "other");
+    ASSERT_TRUE(station.ok());
+    auto held = station.value()->reserveNext();
+    ASSERT_EQ(held.value().capcode, 1001u);
+
+    auto admin = PgConnection::open(cluster.conninfo());
+    auto released = releaseStation(*admin.value(), "B9", "gone");
+    ASSERT_TRUE(released.ok()) << released.message();
+    ASSERT_EQ(released.value().size(), 1u);
+    EXPECT_EQ(released.value()[0].capcode, 1000u);
+    EXPECT_EQ(released.value()[0].state, ReservationState::Uncertain);
+    released = releaseStation(*admin.value(), "B9", "other");
+    ASSERT_EQ(released.value().size(), 1u);
+    EXPECT_EQ(released.value()[0].state, ReservationState::Returned);
+    // The released station can no longer write what it held.
+    EXPECT_FALSE(station.value()->beginWriting(held.value(), {"COM3", summarizeImage(imageFor(1001))}).ok());
+
+    auto shown = describeBatch(*admin.value(), "B9");
+    ASSERT_TRUE(shown.ok());
+    EXPECT_EQ(shown.value().uncertain, 1);
+    EXPECT_EQ(shown.value().returned, 1);
+    ASSERT_EQ(shown.value().notUsed.size(), 2u);
+    EXPECT_NE(shown.value().notUsed[0].reason.find("released by the operator"), std::string::npos);
+    EXPECT_TRUE(releaseStation(*admin.value(), "B8", "gone").refused());
+    writing.kill();
+    writing.waitForFinished(5000);
 }
 
 TEST_F(SharedProduction, ADatabaseThatGoesAwayStopsTheStationBeforeTheNextPager)
 {
-    auto sequence = PgCapcodeSequence::open(cluster.conninfo(), BatchSpec{"B4", 10, 20}, "bench-1");
+    auto admin = PgConnection::open(cluster.conninfo());
+    ASSERT_TRUE(createBatch(*admin.value(), BatchSpec{"B4", 10, 20}).ok());
+    admin.value().reset();
+    auto sequence = openStation(cluster, "B4", "bench-1");
     ASSERT_TRUE(sequence.ok());
     auto first = sequence.value()->reserveNext();
     ASSERT_TRUE(first.ok());
+    ASSERT_TRUE(sequence.value()->beginWriting(first.value(), {"COM3", summarizeImage(imageFor(10))}).ok());
     ASSERT_TRUE(sequence.value()->markUsed(first.value()).ok());
     cluster.stop();
     auto refused = sequence.value()->reserveNext();
     ASSERT_FALSE(refused.ok());
     EXPECT_NE(refused.message().find("production database"), std::string::npos) << refused.message();
 
-    auto unreachable = PgCapcodeSequence::open(cluster.conninfo(), BatchSpec{"B4", 10, 20}, "bench-2");
+    auto unreachable = openStation(cluster, "B4", "bench-2");
     ASSERT_FALSE(unreachable.ok());
+    EXPECT_FALSE(unreachable.refused());
     EXPECT_NE(unreachable.message().find("could not be reached"), std::string::npos) << unreachable.message();
 }
 

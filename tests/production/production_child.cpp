@@ -1,9 +1,11 @@
 // Helper of the production tests, run as a child process and killed by them:
 //   record DB        appends entries to the SQLite record for ever, printing the
 //                    number of each appended entry once it is committed
-//   reserve CONNINFO BATCH STATION
-//                    reserves one capcode from the shared sequence, prints it and
-//                    waits to be killed, as a station stopped before writing
+//   reserve CONNINFO BATCH STATION [writing]
+//                    reserves one capcode from the shared batch (created as
+//                    1000..1999 when missing), with "writing" also begins its
+//                    write, prints it and waits to be killed, as a station
+//                    stopped before or while writing
 #include "production/pg_production.h"
 #include "production/sqlite_record_store.h"
 
@@ -33,8 +35,10 @@ int main(int argc, char** argv)
             std::fflush(stdout);
         }
     }
-    if (argc == 5 && std::strcmp(argv[1], "reserve") == 0) {
-        auto sequence = PgCapcodeSequence::open(argv[2], BatchSpec{argv[3], 1000, 1999}, argv[4]);
+    if ((argc == 5 || argc == 6) && std::strcmp(argv[1], "reserve") == 0) {
+        if (auto db = PgConnection::open(argv[2]); db.ok())
+            createBatch(*db.value(), BatchSpec{argv[3], 1000, 1999});   // refused when it exists
+        auto sequence = PgCapcodeSequence::open(argv[2], argv[3], argv[4]);
         if (!sequence.ok()) {
             std::fprintf(stderr, "%s\n", sequence.message().c_str());
             return 1;
@@ -44,11 +48,19 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s\n", reservation.message().c_str());
             return 1;
         }
+        if (argc == 6) {
+            PagerTable image{};
+            if (Status s = sequence.value()->beginWriting(reservation.value(), WriteIntent{"COM9", summarizeImage(image)});
+                !s.ok()) {
+                std::fprintf(stderr, "%s\n", s.message().c_str());
+                return 1;
+            }
+        }
         std::printf("%llu\n", static_cast<unsigned long long>(reservation.value().capcode));
         std::fflush(stdout);
         std::this_thread::sleep_for(std::chrono::minutes(5));
         return 0;
     }
-    std::fprintf(stderr, "usage: record DB | reserve CONNINFO BATCH STATION\n");
+    std::fprintf(stderr, "usage: record DB | reserve CONNINFO BATCH STATION [writing]\n");
     return 2;
 }

@@ -11,6 +11,8 @@
 
 #include <sqlite3.h>
 
+#include <set>
+
 namespace px316t {
 namespace {
 
@@ -75,6 +77,13 @@ TEST(RecordCsv, QuotesFieldsThatHoldSeparatorsOrQuotes)
               std::string::npos)
         << row;
     EXPECT_NE(row.find(",\"said \"\"no\"\"\"\r\n"), std::string::npos) << row;
+
+    // Fields a spreadsheet would run as formulas are neutralised.
+    for (const char* formula : {"=HYPERLINK(1)", "+1", "-2+3", "@SUM(A1)"}) {
+        entry.station = formula;
+        const std::string csv2 = formatRecordCsv({entry});
+        EXPECT_NE(csv2.find(",'" + std::string(formula) + ","), std::string::npos) << csv2;
+    }
 }
 
 class SqliteRecord : public ::testing::Test {
@@ -140,6 +149,22 @@ TEST_F(SqliteRecord, ADamagedFileIsMovedAsideAndANewRecordStarted)
     EXPECT_TRUE(store.value()->append(entryForImage(sampleImage(), RecordOperation::Write, RecordResult::Success,
                                                     "s", "COM1")).ok());
     EXPECT_EQ(store.value()->list(std::nullopt).value().size(), 1u);
+}
+
+TEST_F(SqliteRecord, TwoDamagedFilesOfTheSameSecondAreBothKept)
+{
+    std::filesystem::create_directories(dbPath().parent_path());
+    std::set<std::string> kept;
+    for (char fill : {'\x5A', '\x3C', '\x7E'}) {
+        { std::ofstream(dbPath(), std::ios::binary) << std::string(8192, fill); }
+        ASSERT_TRUE(SqliteRecordStore::open(dbPath()).ok());
+        std::filesystem::remove(dbPath());
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(dbPath().parent_path()))
+        if (entry.path().filename().string().find(".damaged-") != std::string::npos &&
+            !entry.path().string().ends_with("-wal") && !entry.path().string().ends_with("-shm"))
+            kept.insert(fileBytes(entry.path()).substr(0, 1));
+    EXPECT_EQ(kept, (std::set<std::string>{"\x5A", "\x3C", "\x7E"}));
 }
 
 TEST_F(SqliteRecord, DamageInsideTheFileIsFoundToo)

@@ -9,6 +9,7 @@
 #include "ui/frequency_panel.h"
 #include "link/board_detection.h"
 #include "ui/form2.h"
+#include "production/pg_production.h"
 #include "ui/production_record_dialog.h"
 #include "production/sqlite_record_store.h"
 #include "table/builtin_tables.h"
@@ -377,7 +378,7 @@ TEST_F(ProgrammingWindow, EveryWriteAndVerifyIsRecordedWithItsResult)
     const std::vector<std::pair<RecordOperation, RecordResult>> expected = {
         {RecordOperation::Write, RecordResult::Success},
         {RecordOperation::Verify, RecordResult::Success},
-        {RecordOperation::Write, RecordResult::TimeOut},
+        {RecordOperation::Write, RecordResult::BadReply},
         {RecordOperation::Verify, RecordResult::VerifyError}};
     for (std::size_t i = 0; i < entries.size(); ++i) {
         EXPECT_EQ(entries[i].operation, expected[i].first) << i;
@@ -401,6 +402,16 @@ TEST_F(ProgrammingWindow, ProductionRecordsTheCapcodeWrittenAndTheWindowShowsIt)
     ASSERT_EQ(entries.size(), 4u);
     EXPECT_EQ(entries[0].firstCapcode, 1234567);
     EXPECT_EQ(entries[3].firstCapcode, 1234568);
+    {
+        // A capcode a station skipped, as its recovery records it.
+        auto store = SqliteRecordStore::open((dir.path() + QStringLiteral("/data/production.sqlite")).toStdString());
+        RecoveredReservation skipped;
+        skipped.capcode = 1234569;
+        skipped.station = "test-station";
+        skipped.state = ReservationState::Uncertain;
+        skipped.reason = "its station stopped while writing; the pager may hold it";
+        ASSERT_TRUE(store.value()->append(recoveryEntry(skipped, "test-station")).ok());
+    }
 
     int rows = -1;
     QString lastRow;
@@ -411,7 +422,7 @@ TEST_F(ProgrammingWindow, ProductionRecordsTheCapcodeWrittenAndTheWindowShowsIt)
             lastRow += table->item(rows - 1, c)->text() + QLatin1Char('|');
     };
     form->mnuProductionRecord->trigger();
-    EXPECT_EQ(rows, 4);
-    EXPECT_TRUE(lastRow.contains("|test-station|COM3|verify||1234568|")) << lastRow.toStdString();
-    EXPECT_TRUE(lastRow.contains("|success|")) << lastRow.toStdString();
+    EXPECT_EQ(rows, 5);
+    EXPECT_TRUE(lastRow.contains("|test-station||write||1234569|")) << lastRow.toStdString();
+    EXPECT_TRUE(lastRow.contains("|uncertain|") && lastRow.contains("the pager may hold it")) << lastRow.toStdString();
 }

@@ -48,6 +48,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
             options.memoryFile = args[++i];
         } else if (arg == "--fast") {
             options.fast = true;
+        } else if (arg == "--log-frames") {
+            options.logFrames = true;
         } else if (arg == "--silent") {
             options.faults.silent = true;
         } else if (arg == "--delay") {
@@ -98,6 +100,9 @@ std::string usageText(const std::string& program)
         "                     start if it exists, and write it back after every\n"
         "                     accepted write frame\n"
         "  --fast             reply at once instead of at 9600 baud (~1.04 ms a byte)\n"
+        "  --log-frames       print a line for every frame answered, once it took\n"
+        "                     effect: \"write ADDRESS HEXDATA\" or \"read ADDRESS COUNT\"\n"
+        "                     (addresses in hexadecimal): what reached the pager\n"
         "  --help             show this text\n"
         "\n"
         "Faults:\n"

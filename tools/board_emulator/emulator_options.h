@@ -12,6 +12,7 @@ struct Options {
     int com = 0;              // 0: the first free COM number
     std::string memoryFile;   // empty: memory starts erased and is not saved
     bool fast = false;        // no 9600-baud pacing
+    bool logFrames = false;   // a line on stdout for every write and read frame answered
     bool help = false;
     BoardFaults faults;
 };

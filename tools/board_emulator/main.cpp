@@ -195,6 +195,19 @@ int main(int argc, char** argv)
     }
     if (!options.memoryFile.empty())
         board.onMemoryWritten = [&] { saveMemory(options.memoryFile, board.memory()); };
+    if (options.logFrames) {
+        board.onWriteFrame = [](std::size_t address, std::span<const std::uint8_t> data) {
+            std::printf("write %04zx ", address);
+            for (std::uint8_t b : data)
+                std::printf("%02x", b);
+            std::printf("\n");
+            std::fflush(stdout);
+        };
+        board.onReadFrame = [](std::size_t address, std::size_t count) {
+            std::printf("read %04zx %zu\n", address, count);
+            std::fflush(stdout);
+        };
+    }
 
     if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::cerr << Name << ": " << std::strerror(errno) << "\n";

@@ -1,0 +1,353 @@
+#include "production/local_sequence.h"
+
+#include "production/production_record.h"
+#include "production/utc_time.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstring>
+
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
+namespace px316t {
+
+namespace {
+
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS local_instance ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " station TEXT NOT NULL,"
+    " pid INTEGER NOT NULL,"
+    " started_utc TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS local_reservation ("
+    " capcode INTEGER PRIMARY KEY,"
+    " state TEXT NOT NULL CHECK (state IN ('reserved', 'writing', 'used', 'returned', 'uncertain')),"
+    " station TEXT NOT NULL,"
+    " instance INTEGER NOT NULL,"
+    " port TEXT NOT NULL DEFAULT '',"
+    " sha256 TEXT NOT NULL DEFAULT '',"
+    " capcodes TEXT NOT NULL DEFAULT '',"
+    " frequency_hz INTEGER NOT NULL DEFAULT 0,"
+    " reason TEXT NOT NULL DEFAULT '',"
+    " changed_utc TEXT NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS local_reservation_open ON local_reservation(instance)"
+    " WHERE state IN ('reserved', 'writing');";
+
+constexpr int kBusyTimeoutMs = 10000;
+
+std::string lastError(sqlite3* db) { return db ? sqlite3_errmsg(db) : "out of memory"; }
+
+std::string now() { return isoUtc(std::chrono::system_clock::now()); }
+
+// A prepared statement that finalizes itself.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { ok_ = sqlite3_prepare_v2(db, sql, -1, &s_, nullptr) == SQLITE_OK; }
+    ~Statement() { sqlite3_finalize(s_); }
+    bool ok() const { return ok_; }
+    Statement& text(int i, const std::string& v)
+    {
+        sqlite3_bind_text(s_, i, v.c_str(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& integer(int i, std::int64_t v)
+    {
+        sqlite3_bind_int64(s_, i, v);
+        return *this;
+    }
+    int step() { return sqlite3_step(s_); }
+    std::int64_t column(int i) { return sqlite3_column_int64(s_, i); }
+    bool isNull(int i) { return sqlite3_column_type(s_, i) == SQLITE_NULL; }
+    std::string columnText(int i)
+    {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s_, i));
+        return t ? t : "";
+    }
+
+private:
+    sqlite3_stmt* s_ = nullptr;
+    bool ok_ = false;
+};
+
+bool run(sqlite3* db, const char* sql, std::string& error)
+{
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK)
+        return true;
+    error = message ? message : lastError(db);
+    sqlite3_free(message);
+    return false;
+}
+
+std::filesystem::path instanceLockPath(const std::filesystem::path& recordPath, std::int64_t instance)
+{
+    return recordPath.string() + ".station-" + std::to_string(instance) + ".lock";
+}
+
+Failure recordFailure(const std::string& what, const std::string& error)
+{
+    return Failure{"The production record " + what + ": " + error};
+}
+
+} // namespace
+
+Outcome<std::unique_ptr<SqliteCapcodeSequence>> SqliteCapcodeSequence::open(const std::filesystem::path& recordPath,
+                                                                            const std::string& station,
+                                                                            std::uint64_t first, std::uint64_t last)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(recordPath.string().c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
+        const std::string error = lastError(db);
+        sqlite3_close(db);
+        return recordFailure("could not be opened", error);
+    }
+    std::unique_ptr<SqliteCapcodeSequence> sequence(new SqliteCapcodeSequence(db, station, first, last));
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    std::string error;
+    if (!run(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", error) || !run(db, kSchema, error))
+        return recordFailure("could not be prepared", error);
+
+    // This run's instance, and its lock held before it reserves anything.
+    {
+        Statement insert(db, "INSERT INTO local_instance (station, pid, started_utc) VALUES (?, ?, ?)");
+        if (!insert.ok() ||
+            insert.text(1, station).integer(2, static_cast<std::int64_t>(::getpid())).text(3, now()).step() !=
+                SQLITE_DONE)
+            return recordFailure("could not be written", lastError(db));
+        sequence->instance_ = sqlite3_last_insert_rowid(db);
+    }
+    auto live = FileLock::tryLock(instanceLockPath(recordPath, sequence->instance_));
+    if (!live.ok())
+        return Failure{"The station's lock file could not be taken: " + live.message()};
+    sequence->live_ = std::move(live.value());
+
+    auto recovered = sequence->recoverGoneRuns(recordPath);
+    if (!recovered.ok())
+        return Failure{recovered.message()};
+    sequence->recovered_ = std::move(recovered.value());
+    return sequence;
+}
+
+SqliteCapcodeSequence::~SqliteCapcodeSequence()
+{
+    // Reservations still open stay for the next run to recover (the lock
+    // file is kept for that); without any, the lock file has no more use.
+    bool open = true;
+    {
+        Statement query(db_, "SELECT count(*) FROM local_reservation WHERE instance = ? AND state IN ('reserved', 'writing')");
+        if (query.ok() && query.integer(1, instance_).step() == SQLITE_ROW)
+            open = query.column(0) > 0;
+    }
+    sqlite3_close(db_);
+    if (live_ && !open)
+        live_->removeAndRelease();
+}
+
+Outcome<std::vector<RecoveredReservation>> SqliteCapcodeSequence::recoverGoneRuns(
+    const std::filesystem::path& recordPath)
+{
+    std::vector<std::int64_t> owners;
+    {
+        Statement query(db_, "SELECT DISTINCT instance FROM local_reservation WHERE state IN ('reserved', 'writing')"
+                             " AND instance <> ?");
+        if (!query.ok())
+            return recordFailure("could not be read", lastError(db_));
+        query.integer(1, instance_);
+        while (query.step() == SQLITE_ROW)
+            owners.push_back(query.column(0));
+    }
+    std::vector<RecoveredReservation> recovered;
+    for (std::int64_t owner : owners) {
+        auto lock = FileLock::tryLock(instanceLockPath(recordPath, owner));
+        if (!lock.ok()) {
+            if (lock.refused())
+                continue;   // that run still goes on
+            return Failure{lock.message()};
+        }
+        Statement update(db_, "UPDATE local_reservation SET changed_utc = ?,"
+                              " reason = CASE WHEN state = 'writing' THEN 'its station stopped while writing; the "
+                              "pager may hold it' ELSE 'its station stopped before writing it' END,"
+                              " state = CASE WHEN state = 'writing' THEN 'uncertain' ELSE 'returned' END"
+                              " WHERE instance = ? AND state IN ('reserved', 'writing')"
+                              " RETURNING capcode, station, state, port, sha256, capcodes, frequency_hz, reason");
+        if (!update.ok())
+            return recordFailure("could not be written", lastError(db_));
+        update.text(1, now()).integer(2, owner);
+        int rc = SQLITE_OK;
+        while ((rc = update.step()) == SQLITE_ROW) {
+            RecoveredReservation r;
+            r.capcode = static_cast<std::uint64_t>(update.column(0));
+            r.station = update.columnText(1);
+            r.state = reservationStateFromText(update.columnText(2)).value_or(ReservationState::Uncertain);
+            r.port = update.columnText(3);
+            r.sha256 = update.columnText(4);
+            r.capcodes = splitCapcodes(update.columnText(5));
+            r.frequencyHz = update.column(6);
+            r.reason = update.columnText(7);
+            recovered.push_back(std::move(r));
+        }
+        if (rc != SQLITE_DONE)
+            return recordFailure("could not be written", lastError(db_));
+        lock.value()->removeAndRelease();
+    }
+    return recovered;
+}
+
+std::optional<std::uint64_t> SqliteCapcodeSequence::lowestFree(std::string& error)
+{
+    // A capcode is free when the record holds nothing for it, or holds it returned.
+    std::optional<std::uint64_t> best;
+    {
+        Statement returned(db_, "SELECT min(capcode) FROM local_reservation WHERE state = 'returned'"
+                                " AND capcode BETWEEN ? AND ?");
+        if (!returned.ok()) {
+            error = lastError(db_);
+            return std::nullopt;
+        }
+        returned.integer(1, static_cast<std::int64_t>(first_)).integer(2, static_cast<std::int64_t>(last_));
+        if (returned.step() == SQLITE_ROW && !returned.isNull(0))
+            best = static_cast<std::uint64_t>(returned.column(0));
+    }
+    std::uint64_t fresh = first_;
+    {
+        Statement taken(db_, "SELECT 1 FROM local_reservation WHERE capcode = ?");
+        taken.integer(1, static_cast<std::int64_t>(first_));
+        if (taken.step() == SQLITE_ROW) {
+            // The end of the run of held capcodes that starts at `first`.
+            Statement gap(db_, "SELECT a.capcode + 1 FROM local_reservation a WHERE a.capcode >= ?"
+                               " AND NOT EXISTS (SELECT 1 FROM local_reservation b WHERE b.capcode = a.capcode + 1)"
+                               " ORDER BY a.capcode LIMIT 1");
+            gap.integer(1, static_cast<std::int64_t>(first_));
+            fresh = gap.step() == SQLITE_ROW ? static_cast<std::uint64_t>(gap.column(0)) : last_ + 1;
+        }
+    }
+    if (fresh <= last_ && (!best || fresh < *best))
+        best = fresh;
+    return best;
+}
+
+Outcome<Reservation> SqliteCapcodeSequence::reserveNext()
+{
+    const std::lock_guard lock(mutex_);
+    std::string error;
+    if (!run(db_, "BEGIN IMMEDIATE", error))
+        return recordFailure("could not be written; no capcode was reserved", error);
+    const std::optional<std::uint64_t> capcode = lowestFree(error);
+    if (!capcode) {
+        std::string ignored;
+        run(db_, "ROLLBACK", ignored);
+        if (!error.empty())
+            return recordFailure("could not be read; no capcode was reserved", error);
+        exhausted_ = true;
+        return Failure{capcodeLimitMessage(last_)};
+    }
+    Statement insert(db_, "INSERT OR REPLACE INTO local_reservation (capcode, state, station, instance, changed_utc)"
+                          " VALUES (?, 'reserved', ?, ?, ?)");
+    const bool inserted = insert.ok() && insert.integer(1, static_cast<std::int64_t>(*capcode))
+                                                 .text(2, station_)
+                                                 .integer(3, instance_)
+                                                 .text(4, now())
+                                                 .step() == SQLITE_DONE;
+    if (!inserted || !run(db_, "COMMIT", error)) {
+        if (error.empty())
+            error = lastError(db_);
+        std::string ignored;
+        run(db_, "ROLLBACK", ignored);
+        return recordFailure("could not be written; no capcode was reserved", error);
+    }
+    return Reservation{*capcode, static_cast<std::int64_t>(*capcode)};
+}
+
+Status SqliteCapcodeSequence::transition(const Reservation& reservation, const char* sql,
+                                         const std::vector<std::string>& texts, const std::string& what)
+{
+    const std::lock_guard lock(mutex_);
+    Statement update(db_, sql);
+    if (!update.ok())
+        return recordFailure("could not record capcode " + std::to_string(reservation.capcode) + " as " + what,
+                             lastError(db_));
+    update.integer(1, static_cast<std::int64_t>(reservation.capcode)).integer(2, instance_).text(3, now());
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        update.text(static_cast<int>(4 + i), texts[i]);
+    if (update.step() != SQLITE_DONE)
+        return recordFailure("could not record capcode " + std::to_string(reservation.capcode) + " as " + what,
+                             lastError(db_));
+    if (sqlite3_changes(db_) != 1)
+        return Failure{"Capcode " + std::to_string(reservation.capcode) + " could not be " + what +
+                       ": it is no longer held by this run."};
+    return {};
+}
+
+Status SqliteCapcodeSequence::beginWriting(const Reservation& reservation, const WriteIntent& intent)
+{
+    return transition(reservation,
+                      "UPDATE local_reservation SET state = 'writing', changed_utc = ?3, port = ?4, sha256 = ?5,"
+                      " capcodes = ?6, frequency_hz = CAST(?7 AS INTEGER)"
+                      " WHERE capcode = ?1 AND instance = ?2 AND state = 'reserved'",
+                      {intent.port, intent.image.sha256, joinCapcodes(intent.image.enabledCapcodes),
+                       std::to_string(intent.image.frequencyHz)},
+                      "written");
+}
+
+Status SqliteCapcodeSequence::markUsed(const Reservation& reservation)
+{
+    return transition(reservation,
+                      "UPDATE local_reservation SET state = 'used', changed_utc = ?3, reason = ''"
+                      " WHERE capcode = ?1 AND instance = ?2 AND state IN ('writing', 'uncertain')",
+                      {}, "marked used");
+}
+
+Status SqliteCapcodeSequence::giveBack(const Reservation& reservation)
+{
+    return transition(reservation,
+                      "UPDATE local_reservation SET state = 'returned', changed_utc = ?3,"
+                      " reason = 'its write never began'"
+                      " WHERE capcode = ?1 AND instance = ?2 AND state IN ('reserved', 'writing')",
+                      {}, "given back");
+}
+
+Status SqliteCapcodeSequence::markUncertain(const Reservation& reservation, const std::string& reason)
+{
+    return transition(reservation,
+                      "UPDATE local_reservation SET state = 'uncertain', changed_utc = ?3, reason = ?4"
+                      " WHERE capcode = ?1 AND instance = ?2 AND state = 'writing'",
+                      {reason}, "marked uncertain");
+}
+
+std::optional<std::uint64_t> SqliteCapcodeSequence::peekNext()
+{
+    const std::lock_guard lock(mutex_);
+    std::string error;
+    return lowestFree(error);
+}
+
+Outcome<std::vector<ReservationRow>> SqliteCapcodeSequence::notUsed()
+{
+    const std::lock_guard lock(mutex_);
+    Statement query(db_, "SELECT capcode, state, station, instance, port, reason, changed_utc FROM local_reservation"
+                         " WHERE state <> 'used' ORDER BY capcode");
+    if (!query.ok())
+        return recordFailure("could not be read", lastError(db_));
+    std::vector<ReservationRow> rows;
+    while (query.step() == SQLITE_ROW) {
+        ReservationRow r;
+        r.capcode = static_cast<std::uint64_t>(query.column(0));
+        r.state = reservationStateFromText(query.columnText(1)).value_or(ReservationState::Uncertain);
+        r.station = query.columnText(2);
+        r.instance = query.column(3);
+        r.port = query.columnText(4);
+        r.reason = query.columnText(5);
+        r.since = query.columnText(6);
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+} // namespace px316t
