@@ -56,6 +56,13 @@ enum Exit { Ok = 0, Failed = 1, Usage = 2 };
 void say(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
 void say(const QString& line) { say(line.toStdString()); }
 
+// Every help ends with the exit status a script can rely on.
+const char* const ExitStatusHelp =
+    "Exit status: 0 success; 1 a transfer or verify failed, diff found\n"
+    "differences, or produce stopped before --count pagers; 2 bad usage (an\n"
+    "unknown command or option, a bad --port), a bad or missing table file, a\n"
+    "path that is a folder, a refused value, or a FILE that exists without --force.\n";
+
 const char* const MainHelp =
     "Usage: px316t-cli COMMAND [ARGS]\n"
     "\n"
@@ -81,8 +88,10 @@ const char* const MainHelp =
     "the window finds it. A build for the parallel-port board takes instead:\n"
     "  --lpt-simulated FILE, --lpt-vcd FILE (or PX316T_LPT_SIMULATED, PX316T_LPT_VCD)\n"
     "\n"
-    "Exit status: 0 success, 1 failed transfer or verify (or\n"
-    "files that differ), 2 bad usage, bad file or refused value.\n"
+    "Exit status: 0 success; 1 a transfer or verify failed, diff found\n"
+    "differences, or produce stopped before --count pagers; 2 bad usage (an\n"
+    "unknown command or option, a bad --port), a bad or missing table file, a\n"
+    "path that is a folder, a refused value, or a FILE that exists without --force.\n"
     "\n"
     "Every read keeps a backup in $XDG_DATA_HOME/px316t/backups; every write and\n"
     "verify is recorded in $XDG_DATA_HOME/px316t/production.sqlite and, with\n"
@@ -338,10 +347,22 @@ struct Board {
     }
 };
 
-std::optional<QString> portOption(const Args& a)
+std::optional<std::vector<int>> portNumbers(const Args& a);
+
+// The one board port of a command: nothing when --port is not given. A bad
+// --port is bad usage, said in one line: `bad` is set.
+std::optional<QString> portOption(const Args& a, const std::string& command, bool& bad)
 {
-    const auto it = a.options.find(QStringLiteral("--port"));
-    return it == a.options.end() ? std::nullopt : std::optional<QString>(it->second);
+    const auto ports = portNumbers(a);
+    bad = !ports;
+    if (bad || ports->empty())
+        return std::nullopt;
+    if (ports->size() > 1) {
+        bad = true;
+        usage(command, QStringLiteral("takes one --port"));
+        return std::nullopt;
+    }
+    return QString::number(ports->front());
 }
 
 // ---- commands ------------------------------------------------------------------------
@@ -411,8 +432,12 @@ int cmdRead(const Args& a)
     const auto out = a.options.find(QStringLiteral("-o"));
     if (out == a.options.end() || !a.positional.isEmpty())
         return usage("read", QStringLiteral("expected -o FILE"));
+    bool badPort = false;
+    const auto port = portOption(a, "read", badPort);
+    if (badPort)
+        return Usage;
     Board board;
-    if (!board.connect(portOption(a)))
+    if (!board.connect(port))
         return Failed;
     PagerTable table = makeDefaultPagerTable();
     TerminalProgress progress;
@@ -431,6 +456,10 @@ int cmdWriteOrVerify(const Args& a, bool write)
     const std::string name = write ? "write" : "verify";
     if (a.positional.size() != 1)
         return usage(name, QStringLiteral("expected one table file"));
+    bool badPort = false;
+    const auto boardPort = portOption(a, name, badPort);
+    if (badPort)
+        return Usage;
     const auto table = loadTable(a.positional[0]);
     if (!table)
         return Usage;
@@ -438,7 +467,7 @@ int cmdWriteOrVerify(const Args& a, bool write)
     if (!production)
         return Failed;
     Board board;
-    if (!board.connect(portOption(a)))
+    if (!board.connect(boardPort))
         return Failed;
     const std::string port = portName(BuildLinkKind, board.state.BoardPort);
     TerminalProgress progress;
@@ -691,8 +720,11 @@ int cmdProduce(const Args& a)
         // The pagers asked for that could not be written are a failure.
         failed = failed || report.written < count;
     }
-    if (stoppedByOperator)
+    if (stoppedByOperator) {
         say(QStringLiteral("\nStopped after %1 pagers.").arg(done));
+        // Fewer pagers than asked for: a script must not take the run as done.
+        failed = failed || done < count;
+    }
     if (several)
         say(QStringLiteral("%1 pagers written on %2 boards.").arg(report.written).arg(boards.size()));
     return failed ? Failed : Ok;
@@ -884,6 +916,8 @@ int main(int argc, char** argv)
     }
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         std::fputs(help->second, stdout);
+        std::fputs("\n", stdout);
+        std::fputs(ExitStatusHelp, stdout);
         return Ok;
     }
     if (command == "batch")

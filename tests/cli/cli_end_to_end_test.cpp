@@ -176,7 +176,7 @@ TEST_F(CliUsbBoard, ProduceRunsTheWholeCountAndWaitsForEnter)
 
     // Without --no-wait the run waits for Enter; no input ends it after one pager.
     r = cli({"produce", "p.tbl", "--count", "3", "--port", "2"});
-    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("Stopped after 1 pagers."));
     EXPECT_EQ(firstCapcode("p.tbl"), "0002004");
 }
@@ -666,6 +666,45 @@ TEST_F(CliTest, MessagesSayWhatIsWrong)
         EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
         EXPECT_FALSE(r.err.contains("Success")) << r.err.toStdString();
     }
+}
+
+// The exit status a script relies on: 0 success, 1 failed or different, 2 bad usage.
+TEST_F(CliTest, ExitStatusIsTheContractOfEveryCommand)
+{
+    ASSERT_EQ(cli({"new", "a.tbl"}).exitCode, 0);
+    ASSERT_EQ(cli({"new", "b.tbl"}).exitCode, 0);
+    ASSERT_EQ(cli({"set", "b.tbl", "capcode.6=1357"}).exitCode, 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    QFile shortFile(path("short.tbl"));
+    ASSERT_TRUE(shortFile.open(QIODevice::WriteOnly) && shortFile.write("abc") == 3);
+    shortFile.close();
+    const struct {
+        QStringList args;
+        int exitCode;
+    } cases[] = {
+        {{"diff", "a.tbl", "a.tbl"}, 0},
+        {{"diff", "a.tbl", "b.tbl"}, 1},
+        {{"show", "folder"}, 2},
+        {{"new", "folder"}, 2},
+        {{"new", "a.tbl"}, 2},
+        {{"show", "short.tbl"}, 2},
+        {{"show", "missing.tbl"}, 2},
+        {{"set", "a.tbl", "capcode.6=12x"}, 2},
+        {{"read", "-o", "r.tbl", "--port", "COM1"}, 2},
+        {{"verify", "a.tbl", "--port", "0"}, 2},
+        {{"write", "a.tbl", "--port", "256"}, 2},
+        {{"produce", "a.tbl", "--count", "2", "--port", "COM1"}, 2},
+        {{"frobnicate"}, 2},
+        {{"show", "a.tbl", "--bogus"}, 2},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = cli(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args.join(' ').toStdString() << "\n" << r.err.toStdString();
+    }
+    // Every help says what the codes mean.
+    for (const char* command : {"ports", "read", "write", "verify", "produce", "history", "batch", "show", "set",
+                                "diff", "new"})
+        EXPECT_TRUE(cli({command, "--help"}).out.contains("Exit status: 0 success; 1")) << command;
 }
 
 } // namespace
