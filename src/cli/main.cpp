@@ -30,6 +30,7 @@
 #include "table/table_file.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
@@ -71,7 +72,8 @@ const char* const MainHelp =
     "\n"
     "Commands:\n"
     "  ports                          serial ports by COM number; which is the board\n"
-    "  read -o FILE [--port N]        read the pager into a table file\n"
+    "  read -o FILE [--port N] [--force]\n"
+    "                                 read the pager into a table file\n"
     "  write FILE [--port N]          write the pager and verify it\n"
     "  verify FILE [--port N]         compare the pager with a table file\n"
     "  produce FILE --count N [--port N ...|--all-boards] [--no-wait] [--batch NAME]\n"
@@ -109,8 +111,10 @@ const char* const MainHelp =
 const std::map<std::string, const char*> CommandHelp = {
     {"ports", "Usage: px316t-cli ports\n\nLists the serial ports as the program numbers them (COMn and device) and\n"
               "asks each one whether it is the programming board.\n"},
-    {"read", "Usage: px316t-cli read -o FILE [--port N]\n\nReads the pager's 912 bytes into the table file FILE "
-             "(replaced\natomically). Exit 1 when the read fails; FILE is then not touched.\n"},
+    {"read", "Usage: px316t-cli read -o FILE [--port N] [--force]\n\nReads the pager's 912 bytes into the table file FILE "
+             "(replaced\natomically). FILE is checked first: a folder, a FILE that exists\n"
+             "(without --force) or a folder that cannot be written to is refused (exit 2)\n"
+             "before the pager is read. Exit 1 when the read fails; FILE is then not touched.\n"},
     {"write", "Usage: px316t-cli write FILE [--port N]\n\nWrites the table file FILE into the pager, then verifies "
               "it. Exit 1 when\nthe write or the verification fails.\n"},
     {"verify", "Usage: px316t-cli verify FILE [--port N]\n\nCompares the pager with the table file FILE. Exit 1 on a "
@@ -258,6 +262,33 @@ bool saveTable(const QString& file, const PagerTable& table)
         return true;
     say(file + QStringLiteral(": ") + QString::fromStdString(describeTableFileError(error, systemText(reason))));
     return false;
+}
+
+// Whether FILE may be written as a table file: not a folder, not an existing
+// file without `force`, and in a folder this user can write to; false after
+// one line that says why.
+bool canReplace(const QString& file, bool force)
+{
+    const std::filesystem::path path = file.toStdString();
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        say(file + QStringLiteral(": is a folder; a table file is needed"));
+        return false;
+    }
+    if (std::filesystem::exists(path, ec) && !force) {
+        say(file + QStringLiteral(": exists; --force replaces it"));
+        return false;
+    }
+    const std::filesystem::path parent = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+    if (!std::filesystem::is_directory(parent, ec)) {
+        say(file + QStringLiteral(": the folder %1 does not exist").arg(QString::fromStdString(parent.string())));
+        return false;
+    }
+    if (!QFileInfo(QString::fromStdString(parent.string())).isWritable()) {
+        say(file + QStringLiteral(": the folder %1 cannot be written to").arg(QString::fromStdString(parent.string())));
+        return false;
+    }
+    return true;
 }
 
 // ---- the board ---------------------------------------------------------------------
@@ -435,6 +466,10 @@ int cmdRead(const Args& a)
     bool badPort = false;
     const auto port = portOption(a, "read", badPort);
     if (badPort)
+        return Usage;
+    // FILE is checked before the pager is read: a read that cannot be kept
+    // would only cost the technician its time.
+    if (!canReplace(out->second, a.options.count(QStringLiteral("--force")) != 0))
         return Usage;
     Board board;
     if (!board.connect(port))
@@ -874,15 +909,8 @@ int cmdNew(const Args& a)
     if (a.positional.size() != 1)
         return usage("new", QStringLiteral("expected one table file"));
     const QString file = a.positional[0];
-    std::error_code ec;
-    if (std::filesystem::is_directory(file.toStdString(), ec)) {
-        say(file + QStringLiteral(": is a folder; a table file is needed"));
+    if (!canReplace(file, a.options.count(QStringLiteral("--force")) != 0))
         return Usage;
-    }
-    if (std::filesystem::exists(file.toStdString(), ec) && !a.options.count(QStringLiteral("--force"))) {
-        say(file + QStringLiteral(": exists; --force replaces it"));
-        return Usage;
-    }
     return saveTable(file, startupPagerTable()) ? Ok : Failed;
 }
 

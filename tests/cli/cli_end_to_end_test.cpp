@@ -131,6 +131,11 @@ TEST_F(CliUsbBoard, WriteReadAndVerifyAgainstTheBoard)
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.err.trimmed(), "Read success!");
     EXPECT_EQ(bytes("r.tbl"), bytes("a.tbl"));
+    // An existing FILE is refused before the pager is read; --force replaces it.
+    r = cli({"read", "-o", "r.tbl"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_FALSE(r.err.contains("Read success!"));
+    EXPECT_EQ(cli({"read", "-o", "r.tbl", "--force"}).exitCode, 0);
 
     EXPECT_EQ(cli({"verify", "a.tbl"}).exitCode, 0);
     ASSERT_EQ(cli({"set", "a.tbl", "capcode.6=2468"}).exitCode, 0);
@@ -691,6 +696,10 @@ TEST_F(CliTest, ExitStatusIsTheContractOfEveryCommand)
         {{"show", "missing.tbl"}, 2},
         {{"set", "a.tbl", "capcode.6=12x"}, 2},
         {{"read", "-o", "r.tbl", "--port", "COM1"}, 2},
+        // read checks its FILE before it looks for the board.
+        {{"read", "-o", "a.tbl"}, 2},
+        {{"read", "-o", "folder"}, 2},
+        {{"read", "-o", "missing/r.tbl"}, 2},
         {{"verify", "a.tbl", "--port", "0"}, 2},
         {{"write", "a.tbl", "--port", "256"}, 2},
         {{"produce", "a.tbl", "--count", "2", "--port", "COM1"}, 2},
