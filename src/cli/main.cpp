@@ -110,7 +110,8 @@ const char* const MainHelp =
 
 const std::map<std::string, const char*> CommandHelp = {
     {"ports", "Usage: px316t-cli ports\n\nLists the serial ports as the program numbers them (COMn and device) and\n"
-              "asks each one whether it is the programming board.\n"},
+              "asks each one whether it is the programming board; every port that\n"
+              "answers is marked. Exit 1 when no board answers.\n"},
     {"read", "Usage: px316t-cli read -o FILE [--port N] [--force]\n\nReads the pager's 912 bytes into the table file FILE "
              "(replaced\natomically). FILE is checked first: a folder, a FILE that exists\n"
              "(without --force) or a folder that cannot be written to is refused (exit 2)\n"
@@ -405,17 +406,22 @@ int cmdPorts(const Args&)
     Board board;
     BoardDetection detection(LinkKind::USB, board.ports, board.state, board.registry, board.status,
                              board.messages, board.clock);
-    detection.FindUsbBoard();
+    // Every port is asked: a station with several boards sees them all.
+    const std::vector<int> boards = detection.FindAllUsbBoards();
+    auto answers = [&](const std::optional<int>& number) {
+        return number && std::find(boards.begin(), boards.end(), *number) != boards.end();
+    };
     for (const ListedPort& p : list) {
         const QString com = p.number ? QStringLiteral("COM%1").arg(*p.number) : QStringLiteral("COM?");
-        const bool isBoard = p.number && *p.number == board.state.BoardPort;
         std::printf("%-7s %s%s\n", com.toLocal8Bit().constData(), p.name.c_str(),
-                    isBoard ? "  programming board" : "");
+                    answers(p.number) ? "  programming board" : "");
     }
     if (!detection.permissionProblems().isEmpty())
         say(detection.permissionProblems());
-    if (board.state.BoardPort < 0)
+    if (boards.empty()) {
         say(QStringLiteral("The Programmed Board is not responding!"));
+        return Failed;
+    }
     return Ok;
 }
 

@@ -196,6 +196,9 @@ TEST_F(CliUsbBoard, MissingBoardOrPortGivesOneLineAndStatusOne)
     r = cli({"produce", "a.tbl", "--count", "2", "--no-wait"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.trimmed(), "The Programmed Board is not responding!");
+    r = cli({"ports"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("The Programmed Board is not responding!"));
     EXPECT_EQ(firstCapcode("a.tbl"), "1234567");
 }
 
@@ -320,6 +323,10 @@ TEST_F(CliUsbBoard, ProduceDrivesSeveralBoardsFromOneSequence)
     testing::EmulatorProcess second(QStringLiteral(PX316T_BOARD_EMULATOR), dir.path(),
                                     {"--com", "3", "--fast", "--memory", path("pager3.tbl")});
     ASSERT_TRUE(second.ready);
+    // ports marks every board, not only the first.
+    const CliRun listed = cli({"ports"});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_EQ(listed.out.count("programming board"), 2) << listed.out.toStdString();
     ASSERT_EQ(cli({"new", "p.tbl"}).exitCode, 0);
     ASSERT_EQ(cli({"set", "p.tbl", "capcode.1=3000"}).exitCode, 0);
 
