@@ -292,6 +292,27 @@ bool canReplace(const QString& file, bool force)
     return true;
 }
 
+// The catalogue's fields that live in byte `address`, by name ("capcode.3,
+// capcode.3.type"); empty for a byte of no named field.
+std::string fieldsAt(int address)
+{
+    std::string names;
+    for (const FieldEntry& e : fieldCatalog().entries())
+        if (std::find(e.addresses.begin(), e.addresses.end(), address) != e.addresses.end())
+            names += (names.empty() ? "" : ", ") + e.name;
+    return names;
+}
+
+// The line said after "Verify Error!": where the pager first differs.
+std::string differenceLine(int address)
+{
+    const std::string fields = fieldsAt(address);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%03X", address);
+    return std::string("First difference at address ") + hex +
+           (fields.empty() ? std::string(" (a byte of no named field)") : ": " + fields);
+}
+
 // ---- the board ---------------------------------------------------------------------
 
 // The parallel-port board's options of an "LPT" build, read once from the
@@ -309,10 +330,12 @@ public:
     void message(const QString& text, Icon icon = Icon::None) override
     {
         if (!(holdVerifySuccess && text == QLatin1String("Verify Success!")))
-            terminal_.message(text, icon);
+            terminal_.message(portPrefix + text, icon);
     }
     bool askYesNo(const QString& text) override { return terminal_.askYesNo(text); }
     bool holdVerifySuccess = false;
+    // "COM3: " when several boards run at once, so that every line names its board.
+    QString portPrefix;
 
 private:
     StderrMessages terminal_;
@@ -523,6 +546,8 @@ int cmdWriteOrVerify(const Args& a, bool write)
         recorded = production->recordTransfer(*table, RecordOperation::Verify,
                                               recordResultOf(board.sequence.lastFailure()), port);
     }
+    if (const auto difference = board.sequence.lastDifference(); !ok && difference)
+        say(differenceLine(*difference));
     if (!recorded.ok()) {
         say(recorded.message());
         return Failed;
@@ -533,9 +558,10 @@ int cmdWriteOrVerify(const Args& a, bool write)
 // One board of a production run, made on its own thread.
 class BoardProgrammer final : public PagerProgrammer {
 public:
-    explicit BoardProgrammer(bool terminalProgress)
+    BoardProgrammer(bool terminalProgress, const std::string& portPrefix)
     {
         board_.messages.holdVerifySuccess = true;
+        board_.messages.portPrefix = QString::fromStdString(portPrefix);
         if (terminalProgress)
             terminal_ = std::make_unique<TerminalProgress>();
     }
@@ -546,6 +572,8 @@ public:
             writeAndVerifyPager(board_.sequence, image, terminal_ ? static_cast<ProgressView&>(*terminal_) : none_);
         if (terminal_)
             terminal_->finishLine();
+        if (const auto difference = board_.sequence.lastDifference(); !transfer.succeeded() && difference)
+            say(board_.messages.portPrefix.toStdString() + differenceLine(*difference));
         return transfer;
     }
 
@@ -726,8 +754,9 @@ int cmdProduce(const Args& a)
 
     std::vector<BoardPlan> boards;
     for (int port : *ports) {
-        boards.push_back({portName(BuildLinkKind, port), [port, several]() -> std::unique_ptr<PagerProgrammer> {
-                              auto programmer = std::make_unique<BoardProgrammer>(!several);
+        const std::string name = portName(BuildLinkKind, port);
+        boards.push_back({name, [port, several, linePrefix = prefix(name)]() -> std::unique_ptr<PagerProgrammer> {
+                              auto programmer = std::make_unique<BoardProgrammer>(!several, linePrefix);
                               if (!programmer->connect(port))
                                   return nullptr;
                               return programmer;
