@@ -86,6 +86,10 @@ const char* const MainHelp =
     "  diff A B                       fields that differ, then other bytes\n"
     "  new FILE [--force]             the image a newly started window holds\n"
     "\n"
+    "Options may stand before or after the command; an option the command does\n"
+    "not take is refused. --station, --production-db and the --lpt options are\n"
+    "taken by every command.\n"
+    "\n"
     "COMMAND --help describes one command. Without --port the board is found as\n"
     "the window finds it. A build for the parallel-port board takes instead:\n"
     "  --lpt-simulated FILE, --lpt-vcd FILE (or PX316T_LPT_SIMULATED, PX316T_LPT_VCD)\n"
@@ -962,7 +966,30 @@ int main(int argc, char** argv)
         std::fputs(MainHelp, stderr);
         return Usage;
     }
+    const QStringList valued = {QStringLiteral("--port"),  QStringLiteral("-o"),
+                                QStringLiteral("--count"), QStringLiteral("--batch"),
+                                QStringLiteral("--since"), QStringLiteral("--production-db"),
+                                QStringLiteral("--station"), QStringLiteral("--lpt-simulated"),
+                                QStringLiteral("--lpt-vcd"), QStringLiteral("--first"),
+                                QStringLiteral("--last")};
+    const QStringList flags = {QStringLiteral("--json"), QStringLiteral("--no-wait"), QStringLiteral("--force"),
+                               QStringLiteral("--all-boards"), QStringLiteral("--csv"), QStringLiteral("--shared")};
+    // Options may stand before the command: they are taken as if they followed it.
+    QStringList leading;
+    while (!args.isEmpty() && args.first().startsWith(QLatin1String("-")) && args.first() != QLatin1String("--help") &&
+           args.first() != QLatin1String("-h") && args.first() != QLatin1String("--version")) {
+        const QString option = args.takeFirst();
+        leading << option;
+        if (valued.contains(option) && !args.isEmpty())
+            leading << args.takeFirst();
+    }
+    if (args.isEmpty()) {
+        say(std::string("px316t-cli: options but no command"));
+        std::fputs(MainHelp, stderr);
+        return Usage;
+    }
     const std::string command = args.takeFirst().toStdString();
+    args << leading;
     if (command == "--version") {
         std::printf("px316t-cli %s\n", PX316T_VERSION);
         return Ok;
@@ -985,17 +1012,30 @@ int main(int argc, char** argv)
     }
     if (command == "batch")
         return cmdBatch(args);
-    const QStringList valued = {QStringLiteral("--port"),  QStringLiteral("-o"),
-                                QStringLiteral("--count"), QStringLiteral("--batch"),
-                                QStringLiteral("--since"), QStringLiteral("--production-db"),
-                                QStringLiteral("--station"), QStringLiteral("--lpt-simulated"),
-                                QStringLiteral("--lpt-vcd")};
-    const QStringList flags = {QStringLiteral("--json"), QStringLiteral("--no-wait"), QStringLiteral("--force"),
-                               QStringLiteral("--all-boards"), QStringLiteral("--csv"), QStringLiteral("--shared")};
     // NAME=VALUE arguments of set may start with anything but "--".
     const Args a = parseArgs(args, valued, flags);
     if (a.error)
         return usage(command, *a.error);
+    // An option the command does not take is refused, not ignored: a script
+    // that passes --port to show has a mistake worth hearing about.
+    static const QStringList everyCommand = {QStringLiteral("--station"), QStringLiteral("--production-db"),
+                                             QStringLiteral("--lpt-simulated"), QStringLiteral("--lpt-vcd")};
+    static const std::map<std::string, QStringList> commandOptions = {
+        {"ports", {}},
+        {"read", {"-o", "--port", "--force"}},
+        {"write", {"--port"}},
+        {"verify", {"--port"}},
+        {"produce", {"--count", "--port", "--all-boards", "--no-wait", "--batch"}},
+        {"history", {"--since", "--csv", "--shared"}},
+        {"show", {"--json"}},
+        {"set", {}},
+        {"diff", {}},
+        {"new", {"--force"}},
+    };
+    for (const auto& [option, value] : a.options)
+        if (!everyCommand.contains(option) && !commandOptions.at(command).contains(option))
+            return usage(command, command == "set" ? QStringLiteral("takes no option ") + option
+                                                   : QStringLiteral("does not take ") + option);
     std::vector<std::string> lptArgs;
     for (const char* name : {"--lpt-simulated", "--lpt-vcd"})
         if (const auto it = a.options.find(QLatin1String(name)); it != a.options.end())

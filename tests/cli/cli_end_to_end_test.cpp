@@ -717,6 +717,12 @@ TEST_F(CliTest, ExitStatusIsTheContractOfEveryCommand)
         {{"produce", "a.tbl", "--count", "2", "--port", "COM1"}, 2},
         {{"frobnicate"}, 2},
         {{"show", "a.tbl", "--bogus"}, 2},
+        // Options may stand before the command; one the command does not take is refused.
+        {{"--station", "X", "show", "a.tbl"}, 0},
+        {{"--force", "new", "a.tbl"}, 0},
+        {{"show", "a.tbl", "--port", "3"}, 2},
+        {{"diff", "a.tbl", "b.tbl", "--force"}, 2},
+        {{"--station", "X"}, 2},
     };
     for (const auto& c : cases) {
         const CliRun r = cli(c.args);
