@@ -31,6 +31,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
@@ -86,6 +87,11 @@ const char* const MainHelp =
     "  diff A B                       fields that differ, then other bytes\n"
     "  new FILE [--force]             the image a newly started window holds\n"
     "\n"
+    "--json (ports, read, write, verify, produce, diff) prints one JSON object per\n"
+    "port or pager on stdout: port, capcode, result, and for a failed verify the\n"
+    "first differing address and its field; messages stay on stderr. Keys follow\n"
+    "the field catalogue's order; numbers are JSON numbers.\n"
+    "\n"
     "Options may stand before or after the command; an option the command does\n"
     "not take is refused. --station, --production-db and the --lpt options are\n"
     "taken by every command.\n"
@@ -113,19 +119,19 @@ const char* const MainHelp =
     ;
 
 const std::map<std::string, const char*> CommandHelp = {
-    {"ports", "Usage: px316t-cli ports\n\nLists the serial ports as the program numbers them (COMn and device) and\n"
+    {"ports", "Usage: px316t-cli ports [--json]\n\nLists the serial ports as the program numbers them (COMn and device) and\n"
               "asks each one whether it is the programming board; every port that\n"
               "answers is marked. Exit 1 when no board answers.\n"},
-    {"read", "Usage: px316t-cli read -o FILE [--port N] [--force]\n\nReads the pager's 912 bytes into the table file FILE "
+    {"read", "Usage: px316t-cli read -o FILE [--port N] [--force] [--json]\n\nReads the pager's 912 bytes into the table file FILE "
              "(replaced\natomically). FILE is checked first: a folder, a FILE that exists\n"
              "(without --force) or a folder that cannot be written to is refused (exit 2)\n"
              "before the pager is read. Exit 1 when the read fails; FILE is then not touched.\n"},
-    {"write", "Usage: px316t-cli write FILE [--port N]\n\nWrites the table file FILE into the pager, then verifies "
+    {"write", "Usage: px316t-cli write FILE [--port N] [--json]\n\nWrites the table file FILE into the pager, then verifies "
               "it. Exit 1 when\nthe write or the verification fails.\n"},
-    {"verify", "Usage: px316t-cli verify FILE [--port N]\n\nCompares the pager with the table file FILE. Exit 1 on a "
+    {"verify", "Usage: px316t-cli verify FILE [--port N] [--json]\n\nCompares the pager with the table file FILE. Exit 1 on a "
                "difference or a\nfailed read.\n"},
     {"produce", "Usage: px316t-cli produce FILE --count N [--port N ...|--all-boards] [--no-wait]\n"
-                "                          [--batch NAME] [--production-db CONNINFO] [--station NAME]\n\n"
+                "                          [--batch NAME] [--json] [--production-db CONNINFO] [--station NAME]\n\n"
                 "Programs N pagers as the programming window does with \"1st Capcode Auto\n"
                 "Increase\": each pager is written and verified, then capcode 1 goes up by\n"
                 "one and FILE is saved (atomically), so FILE always holds the next capcode\n"
@@ -162,7 +168,8 @@ const std::map<std::string, const char*> CommandHelp = {
               "written become uncertain, those only reserved go back to the batch.\n"},
     {"history", "Usage: px316t-cli history [--since DATE] [--csv] [--shared]\n\n"
                 "Lists the production record: every write and verify with its time (UTC),\n"
-                "station, port, capcodes, frequency, result and the image's SHA-256.\n"
+                "station, port, capcodes, frequency (in units of 100 Hz, as show gives it:\n"
+                "9310125 is 931.0125 MHz), result and the image's SHA-256.\n"
                 "--since 2026-12-07 (or 2026-12-07T14:30, UTC) lists only later entries;\n"
                 "Entries of capcodes given back (returned) or skipped (uncertain) say why.\n"
                 "--csv prints CSV (a field beginning with =, +, - or @ gets a leading ');\n"
@@ -172,14 +179,15 @@ const std::map<std::string, const char*> CommandHelp = {
              "form the window\nshows it, one field per line: in a value, \\\\ is a backslash, \\n, \\r and \\t are\n"
              "line feed, carriage return and tab, and \\xHH is the character U+00HH (the\n"
              "pager's byte HH) for the other characters that show nothing. --json prints\n"
-             "one JSON object with the values unescaped instead.\n"},
+             "one JSON object with the values unescaped instead. Frequencies are in units\n"
+             "of 100 Hz (frequency=9310125 is 931.0125 MHz), in show, set and history alike.\n"},
     {"set", "Usage: px316t-cli set FILE NAME=VALUE ...\n\nChanges fields in order, with the window's rules and "
             "messages. A refused\nvalue changes nothing (exit 2); otherwise FILE is replaced atomically.\n"
             "Values take the escapes show prints (\\\\, \\n, \\r, \\t, \\xHH), so show's lines can\n"
             "be set again. Texts are composed as the window composes them; a character\n"
             "the pager's code page (Windows-1252) does not have is refused.\n"
             "Names: see px316t-cli show, or the README.\n"},
-    {"diff", "Usage: px316t-cli diff A B\n\nPrints the fields that differ (NAME: A-value -> B-value), then the other\n"
+    {"diff", "Usage: px316t-cli diff A B [--json]\n\nPrints the fields that differ (NAME: A-value -> B-value), then the other\n"
              "differing bytes by address. Exit 0 when equal, 1 when they differ.\n"},
     {"new", "Usage: px316t-cli new FILE [--force]\n\nWrites the image a newly started window holds (band 928-932MHz with its\n"
             "preset) to FILE; an existing FILE is kept unless --force.\n"},
@@ -317,6 +325,62 @@ std::string differenceLine(int address)
            (fields.empty() ? std::string(" (a byte of no named field)") : ": " + fields);
 }
 
+// One line of JSON whose keys keep the order they were added in (QJsonObject
+// sorts them): a script reads the catalogue's order, numbers as numbers.
+class JsonLine {
+public:
+    JsonLine& text(const std::string& key, const std::string& value)
+    {
+        return raw(key, quoted(value));
+    }
+    JsonLine& number(const std::string& key, long long value) { return raw(key, std::to_string(value)); }
+    JsonLine& boolean(const std::string& key, bool value) { return raw(key, value ? "true" : "false"); }
+    JsonLine& raw(const std::string& key, const std::string& json)
+    {
+        body_ += (body_.empty() ? "" : ",") + quoted(key) + ":" + json;
+        return *this;
+    }
+    std::string str() const { return "{" + body_ + "}"; }
+    // Printed whole on stdout, one object per line, even from several boards' threads.
+    void print() const
+    {
+        static std::mutex lock;
+        const std::lock_guard<std::mutex> held(lock);
+        std::printf("%s\n", str().c_str());
+        std::fflush(stdout);
+    }
+    static std::string quoted(const std::string& value)
+    {
+        const QByteArray array =
+            QJsonDocument(QJsonArray{QString::fromStdString(value)}).toJson(QJsonDocument::Compact);
+        return array.mid(1, array.size() - 2).toStdString();
+    }
+
+private:
+    std::string body_;
+};
+
+// The JSON object of one pager: port, first capcode, result, and for a failed
+// verify where the pager first differs.
+JsonLine pagerJson(const std::string& port, const PagerTable& image, const std::string& result,
+                   std::optional<int> difference = std::nullopt)
+{
+    JsonLine line;
+    line.text("port", port);
+    if (const auto capcode = firstCapcodeOfRun(image, pairsLongInImage(image)[0]))
+        line.number("capcode", static_cast<long long>(*capcode));
+    else
+        line.raw("capcode", "null");
+    line.text("result", result);
+    if (difference) {
+        line.number("address", *difference);
+        line.text("field", fieldsAt(*difference));
+    }
+    return line;
+}
+
+bool wantsJson(const Args& a) { return a.options.count(QStringLiteral("--json")) != 0; }
+
 // ---- the board ---------------------------------------------------------------------
 
 // The parallel-port board's options of an "LPT" build, read once from the
@@ -426,7 +490,7 @@ std::optional<QString> portOption(const Args& a, const std::string& command, boo
 
 // ---- commands ------------------------------------------------------------------------
 
-int cmdPorts(const Args&)
+int cmdPorts(const Args& a)
 {
     clsRegistryAccess registry;
     const auto list = readSerialPortList(registry);
@@ -440,6 +504,15 @@ int cmdPorts(const Args&)
     };
     for (const ListedPort& p : list) {
         const QString com = p.number ? QStringLiteral("COM%1").arg(*p.number) : QStringLiteral("COM?");
+        if (wantsJson(a)) {
+            JsonLine line;
+            if (p.number)
+                line.text("port", com.toStdString()).number("com", *p.number);
+            else
+                line.raw("port", "null").raw("com", "null");
+            line.text("device", p.name).boolean("board", answers(p.number)).print();
+            continue;
+        }
         std::printf("%-7s %s%s\n", com.toLocal8Bit().constData(), p.name.c_str(),
                     answers(p.number) ? "  programming board" : "");
     }
@@ -509,14 +582,23 @@ int cmdRead(const Args& a)
         return Failed;
     PagerTable table = makeDefaultPagerTable();
     TerminalProgress progress;
-    if (!board.sequence.read(table, progress))
+    const std::string portText = portName(BuildLinkKind, board.state.BoardPort);
+    if (!board.sequence.read(table, progress)) {
+        if (wantsJson(a))
+            pagerJson(portText, table, resultText(recordResultOf(board.sequence.lastFailure())))
+                .raw("capcode", "null")
+                .print();
         return Failed;
+    }
     progress.finishLine();
     // The pager as it came; a backup that cannot be written is said once and
     // does not fail the read.
     if (auto backup = writeBackup(defaultBackupFolder(), table); !backup.ok())
         say(backup.message());
-    return saveTable(out->second, table) ? Ok : Failed;
+    const bool saved = saveTable(out->second, table);
+    if (wantsJson(a))
+        pagerJson(portText, table, saved ? "success" : "not saved").print();
+    return saved ? Ok : Failed;
 }
 
 int cmdWriteOrVerify(const Args& a, bool write)
@@ -550,8 +632,12 @@ int cmdWriteOrVerify(const Args& a, bool write)
         recorded = production->recordTransfer(*table, RecordOperation::Verify,
                                               recordResultOf(board.sequence.lastFailure()), port);
     }
-    if (const auto difference = board.sequence.lastDifference(); !ok && difference)
+    const auto difference = ok ? std::nullopt : board.sequence.lastDifference();
+    if (difference)
         say(differenceLine(*difference));
+    if (wantsJson(a))
+        pagerJson(port, *table, ok ? "success" : resultText(recordResultOf(board.sequence.lastFailure())), difference)
+            .print();
     if (!recorded.ok()) {
         say(recorded.message());
         return Failed;
@@ -562,7 +648,8 @@ int cmdWriteOrVerify(const Args& a, bool write)
 // One board of a production run, made on its own thread.
 class BoardProgrammer final : public PagerProgrammer {
 public:
-    BoardProgrammer(bool terminalProgress, const std::string& portPrefix)
+    BoardProgrammer(bool terminalProgress, const std::string& portPrefix, const std::string& port, bool json)
+        : port_(port), json_(json)
     {
         board_.messages.holdVerifySuccess = true;
         board_.messages.portPrefix = QString::fromStdString(portPrefix);
@@ -576,13 +663,19 @@ public:
             writeAndVerifyPager(board_.sequence, image, terminal_ ? static_cast<ProgressView&>(*terminal_) : none_);
         if (terminal_)
             terminal_->finishLine();
-        if (const auto difference = board_.sequence.lastDifference(); !transfer.succeeded() && difference)
+        const auto difference = transfer.succeeded() ? std::nullopt : board_.sequence.lastDifference();
+        if (difference)
             say(board_.messages.portPrefix.toStdString() + differenceLine(*difference));
+        // A success is printed by the run once the pager's bookkeeping committed.
+        if (json_ && !transfer.succeeded())
+            pagerJson(port_, image, resultText(transfer.verify ? *transfer.verify : transfer.write), difference).print();
         return transfer;
     }
 
 private:
     Board board_;
+    std::string port_;
+    bool json_;
     std::unique_ptr<TerminalProgress> terminal_;
     NoProgress none_;
 };
@@ -704,6 +797,7 @@ int cmdProduce(const Args& a)
         }
     }
     const bool several = ports->size() > 1;
+    const bool json = wantsJson(a);
 
     auto shown = [&](std::uint64_t capcode) {
         return shownCapcodeText(imageWithFirstCapcode(base, capcode, firstPairLong), 0, firstPairLong);
@@ -737,10 +831,12 @@ int cmdProduce(const Args& a)
         say(prefix(port) + "Pager " + std::to_string(pager) + " of " + std::to_string(count) +
             ": 1st capcode : " + shown(capcode));
     };
-    plan.pagerDone = [&](const std::string& port, std::uint64_t) {
+    plan.pagerDone = [&](const std::string& port, std::uint64_t capcode) {
         ++done;
         // Said only now: the pager is recorded and its capcode marked used.
         say(prefix(port) + "Verify Success!");
+        if (json)
+            pagerJson(port, imageWithFirstCapcode(base, capcode, firstPairLong), "success").print();
         const auto next = sequence.peekNext();
         if (!next) {
             // No capcode left: the record says so to the next run before it writes.
@@ -759,8 +855,8 @@ int cmdProduce(const Args& a)
     std::vector<BoardPlan> boards;
     for (int port : *ports) {
         const std::string name = portName(BuildLinkKind, port);
-        boards.push_back({name, [port, several, linePrefix = prefix(name)]() -> std::unique_ptr<PagerProgrammer> {
-                              auto programmer = std::make_unique<BoardProgrammer>(!several, linePrefix);
+        boards.push_back({name, [port, several, name, json, linePrefix = prefix(name)]() -> std::unique_ptr<PagerProgrammer> {
+                              auto programmer = std::make_unique<BoardProgrammer>(!several, linePrefix, name, json);
                               if (!programmer->connect(port))
                                   return nullptr;
                               return programmer;
@@ -856,10 +952,11 @@ int cmdShow(const Args& a)
         return Usage;
     const EditSession session(*table);
     if (a.options.count(QStringLiteral("--json"))) {
-        QJsonObject object;
+        // Keys in the catalogue's order, as the text form lists them.
+        JsonLine object;
         for (const FieldEntry& e : fieldCatalog().entries())
-            object.insert(QString::fromStdString(e.name), QString::fromStdString(e.show(session)));
-        std::fputs(QJsonDocument(object).toJson(QJsonDocument::Indented).constData(), stdout);
+            object.text(e.name, e.show(session));
+        object.print();
         return Ok;
     }
     // One line per field: a value's line breaks, NULs and other hidden
@@ -922,13 +1019,19 @@ int cmdDiff(const Args& a)
     const EditSession r(*right);
     std::vector<bool> explained(PagerTableSize, false);
     bool differ = false;
+    const bool json = wantsJson(a);
+    JsonLine fields;
+    std::string bytes;
     for (const FieldEntry& e : fieldCatalog().entries()) {
         const std::string a1 = e.show(l);
         const std::string b1 = e.show(r);
         if (a1 == b1)
             continue;
         differ = true;
-        std::printf("%s: %s -> %s\n", e.name.c_str(), escapedText(a1).c_str(), escapedText(b1).c_str());
+        if (json)
+            fields.raw(e.name, JsonLine().text("a", a1).text("b", b1).str());
+        else
+            std::printf("%s: %s -> %s\n", e.name.c_str(), escapedText(a1).c_str(), escapedText(b1).c_str());
         for (int address : e.addresses)
             if (address >= 0 && address < PagerTableSize)
                 explained[address] = true;
@@ -937,9 +1040,22 @@ int cmdDiff(const Args& a)
         if ((*left)[i] == (*right)[i])
             continue;
         differ = true;
-        if (!explained[i])
+        if (explained[i])
+            continue;
+        if (json)
+            bytes += (bytes.empty() ? "" : ",") +
+                     JsonLine().number("address", i).number("a", (*left)[i]).number("b", (*right)[i]).str();
+        else
             std::printf("0x%03X: %02X -> %02X\n", i, (*left)[i], (*right)[i]);
     }
+    if (json)
+        JsonLine()
+            .text("a", a.positional[0].toStdString())
+            .text("b", a.positional[1].toStdString())
+            .boolean("equal", !differ)
+            .raw("fields", fields.str())
+            .raw("bytes", "[" + bytes + "]")
+            .print();
     return differ ? Failed : Ok;
 }
 
@@ -1021,15 +1137,15 @@ int main(int argc, char** argv)
     static const QStringList everyCommand = {QStringLiteral("--station"), QStringLiteral("--production-db"),
                                              QStringLiteral("--lpt-simulated"), QStringLiteral("--lpt-vcd")};
     static const std::map<std::string, QStringList> commandOptions = {
-        {"ports", {}},
-        {"read", {"-o", "--port", "--force"}},
-        {"write", {"--port"}},
-        {"verify", {"--port"}},
-        {"produce", {"--count", "--port", "--all-boards", "--no-wait", "--batch"}},
+        {"ports", {"--json"}},
+        {"read", {"-o", "--port", "--force", "--json"}},
+        {"write", {"--port", "--json"}},
+        {"verify", {"--port", "--json"}},
+        {"produce", {"--count", "--port", "--all-boards", "--no-wait", "--batch", "--json"}},
         {"history", {"--since", "--csv", "--shared"}},
         {"show", {"--json"}},
         {"set", {}},
-        {"diff", {}},
+        {"diff", {"--json"}},
         {"new", {"--force"}},
     };
     for (const auto& [option, value] : a.options)

@@ -147,6 +147,20 @@ TEST_F(CliUsbBoard, WriteReadAndVerifyAgainstTheBoard)
     EXPECT_EQ(lines[0], "Verify Error!");
     EXPECT_TRUE(lines[1].startsWith("First difference at address 0x") && lines[1].contains("capcode.6"))
         << lines[1].toStdString();
+    // --json: one object on stdout, messages stay on stderr.
+    r = cli({"--json", "verify", "a.tbl"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.startsWith("Verify Error!"));
+    ASSERT_EQ(r.out.count('\n'), 1) << r.out.toStdString();
+    const QJsonObject failed = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_EQ(failed.keys().size(), 5);
+    EXPECT_EQ(failed["port"].toString(), "COM2");
+    EXPECT_EQ(failed["capcode"].toInteger(), 1234567);
+    EXPECT_EQ(failed["result"].toString(), "verify error");
+    EXPECT_TRUE(failed["address"].isDouble());
+    EXPECT_TRUE(failed["field"].toString().contains("capcode.6"));
+    r = cli({"read", "-o", "j.tbl", "--json"});
+    EXPECT_EQ(r.out.trimmed(), R"({"port":"COM2","capcode":1234567,"result":"success"})");
 }
 
 TEST_F(CliUsbBoard, ProduceStopsAtTheFirstFailureAndKeepsTheNextCapcode)
@@ -317,6 +331,9 @@ TEST_F(CliUsbBoard, ReadKeepsABackupAndWriteAndVerifyAreRecorded)
     EXPECT_EQ(rows[3][4], "verify");
     EXPECT_EQ(rows[3][6], "1654321");
     EXPECT_EQ(rows[3][9], "verify error");
+    // The frequency in the unit show gives it.
+    EXPECT_EQ(rows[0][8], "frequency_100hz");
+    EXPECT_TRUE(cli({"show", "a.tbl"}).out.contains("\nfrequency=" + rows[3][8] + "\n")) << rows[3][8].toStdString();
 
     EXPECT_EQ(cli({"history", "--since", "2199-01-01"}).out.count('\n'), 1) << "the header only";
     EXPECT_EQ(cli({"history", "--since", "someday"}).exitCode, 2);
@@ -724,6 +741,12 @@ TEST_F(CliTest, ExitStatusIsTheContractOfEveryCommand)
         {{"diff", "a.tbl", "b.tbl", "--force"}, 2},
         {{"--station", "X"}, 2},
     };
+    // diff --json: the fields in the catalogue's order, numbers as numbers.
+    const CliRun d = cli({"diff", "a.tbl", "b.tbl", "--json"});
+    EXPECT_EQ(d.exitCode, 1);
+    EXPECT_TRUE(d.out.startsWith(R"({"a":"a.tbl","b":"b.tbl","equal":false,"fields":{"capcode.6":{"a":)"))
+        << d.out.toStdString();
+    EXPECT_TRUE(QJsonDocument::fromJson(d.out.toUtf8()).isObject());
     for (const auto& c : cases) {
         const CliRun r = cli(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.args.join(' ').toStdString() << "\n" << r.err.toStdString();
