@@ -30,6 +30,8 @@
 #include "table/table_file.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
@@ -56,6 +58,13 @@ enum Exit { Ok = 0, Failed = 1, Usage = 2 };
 void say(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
 void say(const QString& line) { say(line.toStdString()); }
 
+// Every help ends with the exit status a script can rely on.
+const char* const ExitStatusHelp =
+    "Exit status: 0 success; 1 a transfer or verify failed, diff found\n"
+    "differences, or produce stopped before --count pagers; 2 bad usage (an\n"
+    "unknown command or option, a bad --port), a bad or missing table file, a\n"
+    "path that is a folder, a refused value, or a FILE that exists without --force.\n";
+
 const char* const MainHelp =
     "Usage: px316t-cli COMMAND [ARGS]\n"
     "\n"
@@ -64,7 +73,8 @@ const char* const MainHelp =
     "\n"
     "Commands:\n"
     "  ports                          serial ports by COM number; which is the board\n"
-    "  read -o FILE [--port N]        read the pager into a table file\n"
+    "  read -o FILE [--port N] [--force]\n"
+    "                                 read the pager into a table file\n"
     "  write FILE [--port N]          write the pager and verify it\n"
     "  verify FILE [--port N]         compare the pager with a table file\n"
     "  produce FILE --count N [--port N ...|--all-boards] [--no-wait] [--batch NAME]\n"
@@ -77,12 +87,23 @@ const char* const MainHelp =
     "  diff A B                       fields that differ, then other bytes\n"
     "  new FILE [--force]             the image a newly started window holds\n"
     "\n"
+    "--json (ports, read, write, verify, produce, diff) prints one JSON object per\n"
+    "port or pager on stdout: port, capcode, result, and for a failed verify the\n"
+    "first differing address and its field; messages stay on stderr. Keys follow\n"
+    "the field catalogue's order; numbers are JSON numbers.\n"
+    "\n"
+    "Options may stand before or after the command; an option the command does\n"
+    "not take is refused. --station, --production-db and the --lpt options are\n"
+    "taken by every command.\n"
+    "\n"
     "COMMAND --help describes one command. Without --port the board is found as\n"
     "the window finds it. A build for the parallel-port board takes instead:\n"
     "  --lpt-simulated FILE, --lpt-vcd FILE (or PX316T_LPT_SIMULATED, PX316T_LPT_VCD)\n"
     "\n"
-    "Exit status: 0 success, 1 failed transfer or verify (or\n"
-    "files that differ), 2 bad usage, bad file or refused value.\n"
+    "Exit status: 0 success; 1 a transfer or verify failed, diff found\n"
+    "differences, or produce stopped before --count pagers; 2 bad usage (an\n"
+    "unknown command or option, a bad --port), a bad or missing table file, a\n"
+    "path that is a folder, a refused value, or a FILE that exists without --force.\n"
     "\n"
     "Every read keeps a backup in $XDG_DATA_HOME/px316t/backups; every write and\n"
     "verify is recorded in $XDG_DATA_HOME/px316t/production.sqlite and, with\n"
@@ -98,16 +119,19 @@ const char* const MainHelp =
     ;
 
 const std::map<std::string, const char*> CommandHelp = {
-    {"ports", "Usage: px316t-cli ports\n\nLists the serial ports as the program numbers them (COMn and device) and\n"
-              "asks each one whether it is the programming board.\n"},
-    {"read", "Usage: px316t-cli read -o FILE [--port N]\n\nReads the pager's 912 bytes into the table file FILE "
-             "(replaced\natomically). Exit 1 when the read fails; FILE is then not touched.\n"},
-    {"write", "Usage: px316t-cli write FILE [--port N]\n\nWrites the table file FILE into the pager, then verifies "
+    {"ports", "Usage: px316t-cli ports [--json]\n\nLists the serial ports as the program numbers them (COMn and device) and\n"
+              "asks each one whether it is the programming board; every port that\n"
+              "answers is marked. Exit 1 when no board answers.\n"},
+    {"read", "Usage: px316t-cli read -o FILE [--port N] [--force] [--json]\n\nReads the pager's 912 bytes into the table file FILE "
+             "(replaced\natomically). FILE is checked first: a folder, a FILE that exists\n"
+             "(without --force) or a folder that cannot be written to is refused (exit 2)\n"
+             "before the pager is read. Exit 1 when the read fails; FILE is then not touched.\n"},
+    {"write", "Usage: px316t-cli write FILE [--port N] [--json]\n\nWrites the table file FILE into the pager, then verifies "
               "it. Exit 1 when\nthe write or the verification fails.\n"},
-    {"verify", "Usage: px316t-cli verify FILE [--port N]\n\nCompares the pager with the table file FILE. Exit 1 on a "
+    {"verify", "Usage: px316t-cli verify FILE [--port N] [--json]\n\nCompares the pager with the table file FILE. Exit 1 on a "
                "difference or a\nfailed read.\n"},
     {"produce", "Usage: px316t-cli produce FILE --count N [--port N ...|--all-boards] [--no-wait]\n"
-                "                          [--batch NAME] [--production-db CONNINFO] [--station NAME]\n\n"
+                "                          [--batch NAME] [--json] [--production-db CONNINFO] [--station NAME]\n\n"
                 "Programs N pagers as the programming window does with \"1st Capcode Auto\n"
                 "Increase\": each pager is written and verified, then capcode 1 goes up by\n"
                 "one and FILE is saved (atomically), so FILE always holds the next capcode\n"
@@ -144,7 +168,8 @@ const std::map<std::string, const char*> CommandHelp = {
               "written become uncertain, those only reserved go back to the batch.\n"},
     {"history", "Usage: px316t-cli history [--since DATE] [--csv] [--shared]\n\n"
                 "Lists the production record: every write and verify with its time (UTC),\n"
-                "station, port, capcodes, frequency, result and the image's SHA-256.\n"
+                "station, port, capcodes, frequency (in units of 100 Hz, as show gives it:\n"
+                "9310125 is 931.0125 MHz), result and the image's SHA-256.\n"
                 "--since 2026-12-07 (or 2026-12-07T14:30, UTC) lists only later entries;\n"
                 "Entries of capcodes given back (returned) or skipped (uncertain) say why.\n"
                 "--csv prints CSV (a field beginning with =, +, - or @ gets a leading ');\n"
@@ -154,14 +179,15 @@ const std::map<std::string, const char*> CommandHelp = {
              "form the window\nshows it, one field per line: in a value, \\\\ is a backslash, \\n, \\r and \\t are\n"
              "line feed, carriage return and tab, and \\xHH is the character U+00HH (the\n"
              "pager's byte HH) for the other characters that show nothing. --json prints\n"
-             "one JSON object with the values unescaped instead.\n"},
+             "one JSON object with the values unescaped instead. Frequencies are in units\n"
+             "of 100 Hz (frequency=9310125 is 931.0125 MHz), in show, set and history alike.\n"},
     {"set", "Usage: px316t-cli set FILE NAME=VALUE ...\n\nChanges fields in order, with the window's rules and "
             "messages. A refused\nvalue changes nothing (exit 2); otherwise FILE is replaced atomically.\n"
             "Values take the escapes show prints (\\\\, \\n, \\r, \\t, \\xHH), so show's lines can\n"
             "be set again. Texts are composed as the window composes them; a character\n"
             "the pager's code page (Windows-1252) does not have is refused.\n"
             "Names: see px316t-cli show, or the README.\n"},
-    {"diff", "Usage: px316t-cli diff A B\n\nPrints the fields that differ (NAME: A-value -> B-value), then the other\n"
+    {"diff", "Usage: px316t-cli diff A B [--json]\n\nPrints the fields that differ (NAME: A-value -> B-value), then the other\n"
              "differing bytes by address. Exit 0 when equal, 1 when they differ.\n"},
     {"new", "Usage: px316t-cli new FILE [--force]\n\nWrites the image a newly started window holds (band 928-932MHz with its\n"
             "preset) to FILE; an existing FILE is kept unless --force.\n"},
@@ -251,6 +277,110 @@ bool saveTable(const QString& file, const PagerTable& table)
     return false;
 }
 
+// Whether FILE may be written as a table file: not a folder, not an existing
+// file without `force`, and in a folder this user can write to; false after
+// one line that says why.
+bool canReplace(const QString& file, bool force)
+{
+    const std::filesystem::path path = file.toStdString();
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        say(file + QStringLiteral(": is a folder; a table file is needed"));
+        return false;
+    }
+    if (std::filesystem::exists(path, ec) && !force) {
+        say(file + QStringLiteral(": exists; --force replaces it"));
+        return false;
+    }
+    const std::filesystem::path parent = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+    if (!std::filesystem::is_directory(parent, ec)) {
+        say(file + QStringLiteral(": the folder %1 does not exist").arg(QString::fromStdString(parent.string())));
+        return false;
+    }
+    if (!QFileInfo(QString::fromStdString(parent.string())).isWritable()) {
+        say(file + QStringLiteral(": the folder %1 cannot be written to").arg(QString::fromStdString(parent.string())));
+        return false;
+    }
+    return true;
+}
+
+// The catalogue's fields that live in byte `address`, by name ("capcode.3,
+// capcode.3.type"); empty for a byte of no named field.
+std::string fieldsAt(int address)
+{
+    std::string names;
+    for (const FieldEntry& e : fieldCatalog().entries())
+        if (std::find(e.addresses.begin(), e.addresses.end(), address) != e.addresses.end())
+            names += (names.empty() ? "" : ", ") + e.name;
+    return names;
+}
+
+// The line said after "Verify Error!": where the pager first differs.
+std::string differenceLine(int address)
+{
+    const std::string fields = fieldsAt(address);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%03X", address);
+    return std::string("First difference at address ") + hex +
+           (fields.empty() ? std::string(" (a byte of no named field)") : ": " + fields);
+}
+
+// One line of JSON whose keys keep the order they were added in (QJsonObject
+// sorts them): a script reads the catalogue's order, numbers as numbers.
+class JsonLine {
+public:
+    JsonLine& text(const std::string& key, const std::string& value)
+    {
+        return raw(key, quoted(value));
+    }
+    JsonLine& number(const std::string& key, long long value) { return raw(key, std::to_string(value)); }
+    JsonLine& boolean(const std::string& key, bool value) { return raw(key, value ? "true" : "false"); }
+    JsonLine& raw(const std::string& key, const std::string& json)
+    {
+        body_ += (body_.empty() ? "" : ",") + quoted(key) + ":" + json;
+        return *this;
+    }
+    std::string str() const { return "{" + body_ + "}"; }
+    // Printed whole on stdout, one object per line, even from several boards' threads.
+    void print() const
+    {
+        static std::mutex lock;
+        const std::lock_guard<std::mutex> held(lock);
+        std::printf("%s\n", str().c_str());
+        std::fflush(stdout);
+    }
+    static std::string quoted(const std::string& value)
+    {
+        const QByteArray array =
+            QJsonDocument(QJsonArray{QString::fromStdString(value)}).toJson(QJsonDocument::Compact);
+        return array.mid(1, array.size() - 2).toStdString();
+    }
+
+private:
+    std::string body_;
+};
+
+// The JSON object of one pager: port, first capcode, result, and for a failed
+// verify where the pager first differs.
+JsonLine pagerJson(const std::string& port, const PagerTable& image, const std::string& result,
+                   std::optional<int> difference = std::nullopt)
+{
+    JsonLine line;
+    line.text("port", port);
+    if (const auto capcode = firstCapcodeOfRun(image, pairsLongInImage(image)[0]))
+        line.number("capcode", static_cast<long long>(*capcode));
+    else
+        line.raw("capcode", "null");
+    line.text("result", result);
+    if (difference) {
+        line.number("address", *difference);
+        line.text("field", fieldsAt(*difference));
+    }
+    return line;
+}
+
+bool wantsJson(const Args& a) { return a.options.count(QStringLiteral("--json")) != 0; }
+
 // ---- the board ---------------------------------------------------------------------
 
 // The parallel-port board's options of an "LPT" build, read once from the
@@ -268,10 +398,12 @@ public:
     void message(const QString& text, Icon icon = Icon::None) override
     {
         if (!(holdVerifySuccess && text == QLatin1String("Verify Success!")))
-            terminal_.message(text, icon);
+            terminal_.message(portPrefix + text, icon);
     }
     bool askYesNo(const QString& text) override { return terminal_.askYesNo(text); }
     bool holdVerifySuccess = false;
+    // "COM3: " when several boards run at once, so that every line names its board.
+    QString portPrefix;
 
 private:
     StderrMessages terminal_;
@@ -338,32 +470,58 @@ struct Board {
     }
 };
 
-std::optional<QString> portOption(const Args& a)
+std::optional<std::vector<int>> portNumbers(const Args& a);
+
+// The one board port of a command: nothing when --port is not given. A bad
+// --port is bad usage, said in one line: `bad` is set.
+std::optional<QString> portOption(const Args& a, const std::string& command, bool& bad)
 {
-    const auto it = a.options.find(QStringLiteral("--port"));
-    return it == a.options.end() ? std::nullopt : std::optional<QString>(it->second);
+    const auto ports = portNumbers(a);
+    bad = !ports;
+    if (bad || ports->empty())
+        return std::nullopt;
+    if (ports->size() > 1) {
+        bad = true;
+        usage(command, QStringLiteral("takes one --port"));
+        return std::nullopt;
+    }
+    return QString::number(ports->front());
 }
 
 // ---- commands ------------------------------------------------------------------------
 
-int cmdPorts(const Args&)
+int cmdPorts(const Args& a)
 {
     clsRegistryAccess registry;
     const auto list = readSerialPortList(registry);
     Board board;
     BoardDetection detection(LinkKind::USB, board.ports, board.state, board.registry, board.status,
                              board.messages, board.clock);
-    detection.FindUsbBoard();
+    // Every port is asked: a station with several boards sees them all.
+    const std::vector<int> boards = detection.FindAllUsbBoards();
+    auto answers = [&](const std::optional<int>& number) {
+        return number && std::find(boards.begin(), boards.end(), *number) != boards.end();
+    };
     for (const ListedPort& p : list) {
         const QString com = p.number ? QStringLiteral("COM%1").arg(*p.number) : QStringLiteral("COM?");
-        const bool isBoard = p.number && *p.number == board.state.BoardPort;
+        if (wantsJson(a)) {
+            JsonLine line;
+            if (p.number)
+                line.text("port", com.toStdString()).number("com", *p.number);
+            else
+                line.raw("port", "null").raw("com", "null");
+            line.text("device", p.name).boolean("board", answers(p.number)).print();
+            continue;
+        }
         std::printf("%-7s %s%s\n", com.toLocal8Bit().constData(), p.name.c_str(),
-                    isBoard ? "  programming board" : "");
+                    answers(p.number) ? "  programming board" : "");
     }
     if (!detection.permissionProblems().isEmpty())
         say(detection.permissionProblems());
-    if (board.state.BoardPort < 0)
+    if (boards.empty()) {
         say(QStringLiteral("The Programmed Board is not responding!"));
+        return Failed;
+    }
     return Ok;
 }
 
@@ -411,19 +569,36 @@ int cmdRead(const Args& a)
     const auto out = a.options.find(QStringLiteral("-o"));
     if (out == a.options.end() || !a.positional.isEmpty())
         return usage("read", QStringLiteral("expected -o FILE"));
+    bool badPort = false;
+    const auto port = portOption(a, "read", badPort);
+    if (badPort)
+        return Usage;
+    // FILE is checked before the pager is read: a read that cannot be kept
+    // would only cost the technician its time.
+    if (!canReplace(out->second, a.options.count(QStringLiteral("--force")) != 0))
+        return Usage;
     Board board;
-    if (!board.connect(portOption(a)))
+    if (!board.connect(port))
         return Failed;
     PagerTable table = makeDefaultPagerTable();
     TerminalProgress progress;
-    if (!board.sequence.read(table, progress))
+    const std::string portText = portName(BuildLinkKind, board.state.BoardPort);
+    if (!board.sequence.read(table, progress)) {
+        if (wantsJson(a))
+            pagerJson(portText, table, resultText(recordResultOf(board.sequence.lastFailure())))
+                .raw("capcode", "null")
+                .print();
         return Failed;
+    }
     progress.finishLine();
     // The pager as it came; a backup that cannot be written is said once and
     // does not fail the read.
     if (auto backup = writeBackup(defaultBackupFolder(), table); !backup.ok())
         say(backup.message());
-    return saveTable(out->second, table) ? Ok : Failed;
+    const bool saved = saveTable(out->second, table);
+    if (wantsJson(a))
+        pagerJson(portText, table, saved ? "success" : "not saved").print();
+    return saved ? Ok : Failed;
 }
 
 int cmdWriteOrVerify(const Args& a, bool write)
@@ -431,6 +606,10 @@ int cmdWriteOrVerify(const Args& a, bool write)
     const std::string name = write ? "write" : "verify";
     if (a.positional.size() != 1)
         return usage(name, QStringLiteral("expected one table file"));
+    bool badPort = false;
+    const auto boardPort = portOption(a, name, badPort);
+    if (badPort)
+        return Usage;
     const auto table = loadTable(a.positional[0]);
     if (!table)
         return Usage;
@@ -438,7 +617,7 @@ int cmdWriteOrVerify(const Args& a, bool write)
     if (!production)
         return Failed;
     Board board;
-    if (!board.connect(portOption(a)))
+    if (!board.connect(boardPort))
         return Failed;
     const std::string port = portName(BuildLinkKind, board.state.BoardPort);
     TerminalProgress progress;
@@ -453,6 +632,12 @@ int cmdWriteOrVerify(const Args& a, bool write)
         recorded = production->recordTransfer(*table, RecordOperation::Verify,
                                               recordResultOf(board.sequence.lastFailure()), port);
     }
+    const auto difference = ok ? std::nullopt : board.sequence.lastDifference();
+    if (difference)
+        say(differenceLine(*difference));
+    if (wantsJson(a))
+        pagerJson(port, *table, ok ? "success" : resultText(recordResultOf(board.sequence.lastFailure())), difference)
+            .print();
     if (!recorded.ok()) {
         say(recorded.message());
         return Failed;
@@ -463,9 +648,11 @@ int cmdWriteOrVerify(const Args& a, bool write)
 // One board of a production run, made on its own thread.
 class BoardProgrammer final : public PagerProgrammer {
 public:
-    explicit BoardProgrammer(bool terminalProgress)
+    BoardProgrammer(bool terminalProgress, const std::string& portPrefix, const std::string& port, bool json)
+        : port_(port), json_(json)
     {
         board_.messages.holdVerifySuccess = true;
+        board_.messages.portPrefix = QString::fromStdString(portPrefix);
         if (terminalProgress)
             terminal_ = std::make_unique<TerminalProgress>();
     }
@@ -476,11 +663,19 @@ public:
             writeAndVerifyPager(board_.sequence, image, terminal_ ? static_cast<ProgressView&>(*terminal_) : none_);
         if (terminal_)
             terminal_->finishLine();
+        const auto difference = transfer.succeeded() ? std::nullopt : board_.sequence.lastDifference();
+        if (difference)
+            say(board_.messages.portPrefix.toStdString() + differenceLine(*difference));
+        // A success is printed by the run once the pager's bookkeeping committed.
+        if (json_ && !transfer.succeeded())
+            pagerJson(port_, image, resultText(transfer.verify ? *transfer.verify : transfer.write), difference).print();
         return transfer;
     }
 
 private:
     Board board_;
+    std::string port_;
+    bool json_;
     std::unique_ptr<TerminalProgress> terminal_;
     NoProgress none_;
 };
@@ -602,6 +797,7 @@ int cmdProduce(const Args& a)
         }
     }
     const bool several = ports->size() > 1;
+    const bool json = wantsJson(a);
 
     auto shown = [&](std::uint64_t capcode) {
         return shownCapcodeText(imageWithFirstCapcode(base, capcode, firstPairLong), 0, firstPairLong);
@@ -635,10 +831,12 @@ int cmdProduce(const Args& a)
         say(prefix(port) + "Pager " + std::to_string(pager) + " of " + std::to_string(count) +
             ": 1st capcode : " + shown(capcode));
     };
-    plan.pagerDone = [&](const std::string& port, std::uint64_t) {
+    plan.pagerDone = [&](const std::string& port, std::uint64_t capcode) {
         ++done;
         // Said only now: the pager is recorded and its capcode marked used.
         say(prefix(port) + "Verify Success!");
+        if (json)
+            pagerJson(port, imageWithFirstCapcode(base, capcode, firstPairLong), "success").print();
         const auto next = sequence.peekNext();
         if (!next) {
             // No capcode left: the record says so to the next run before it writes.
@@ -656,8 +854,9 @@ int cmdProduce(const Args& a)
 
     std::vector<BoardPlan> boards;
     for (int port : *ports) {
-        boards.push_back({portName(BuildLinkKind, port), [port, several]() -> std::unique_ptr<PagerProgrammer> {
-                              auto programmer = std::make_unique<BoardProgrammer>(!several);
+        const std::string name = portName(BuildLinkKind, port);
+        boards.push_back({name, [port, several, name, json, linePrefix = prefix(name)]() -> std::unique_ptr<PagerProgrammer> {
+                              auto programmer = std::make_unique<BoardProgrammer>(!several, linePrefix, name, json);
                               if (!programmer->connect(port))
                                   return nullptr;
                               return programmer;
@@ -691,8 +890,11 @@ int cmdProduce(const Args& a)
         // The pagers asked for that could not be written are a failure.
         failed = failed || report.written < count;
     }
-    if (stoppedByOperator)
+    if (stoppedByOperator) {
         say(QStringLiteral("\nStopped after %1 pagers.").arg(done));
+        // Fewer pagers than asked for: a script must not take the run as done.
+        failed = failed || done < count;
+    }
     if (several)
         say(QStringLiteral("%1 pagers written on %2 boards.").arg(report.written).arg(boards.size()));
     return failed ? Failed : Ok;
@@ -750,10 +952,11 @@ int cmdShow(const Args& a)
         return Usage;
     const EditSession session(*table);
     if (a.options.count(QStringLiteral("--json"))) {
-        QJsonObject object;
+        // Keys in the catalogue's order, as the text form lists them.
+        JsonLine object;
         for (const FieldEntry& e : fieldCatalog().entries())
-            object.insert(QString::fromStdString(e.name), QString::fromStdString(e.show(session)));
-        std::fputs(QJsonDocument(object).toJson(QJsonDocument::Indented).constData(), stdout);
+            object.text(e.name, e.show(session));
+        object.print();
         return Ok;
     }
     // One line per field: a value's line breaks, NULs and other hidden
@@ -816,13 +1019,19 @@ int cmdDiff(const Args& a)
     const EditSession r(*right);
     std::vector<bool> explained(PagerTableSize, false);
     bool differ = false;
+    const bool json = wantsJson(a);
+    JsonLine fields;
+    std::string bytes;
     for (const FieldEntry& e : fieldCatalog().entries()) {
         const std::string a1 = e.show(l);
         const std::string b1 = e.show(r);
         if (a1 == b1)
             continue;
         differ = true;
-        std::printf("%s: %s -> %s\n", e.name.c_str(), escapedText(a1).c_str(), escapedText(b1).c_str());
+        if (json)
+            fields.raw(e.name, JsonLine().text("a", a1).text("b", b1).str());
+        else
+            std::printf("%s: %s -> %s\n", e.name.c_str(), escapedText(a1).c_str(), escapedText(b1).c_str());
         for (int address : e.addresses)
             if (address >= 0 && address < PagerTableSize)
                 explained[address] = true;
@@ -831,9 +1040,22 @@ int cmdDiff(const Args& a)
         if ((*left)[i] == (*right)[i])
             continue;
         differ = true;
-        if (!explained[i])
+        if (explained[i])
+            continue;
+        if (json)
+            bytes += (bytes.empty() ? "" : ",") +
+                     JsonLine().number("address", i).number("a", (*left)[i]).number("b", (*right)[i]).str();
+        else
             std::printf("0x%03X: %02X -> %02X\n", i, (*left)[i], (*right)[i]);
     }
+    if (json)
+        JsonLine()
+            .text("a", a.positional[0].toStdString())
+            .text("b", a.positional[1].toStdString())
+            .boolean("equal", !differ)
+            .raw("fields", fields.str())
+            .raw("bytes", "[" + bytes + "]")
+            .print();
     return differ ? Failed : Ok;
 }
 
@@ -842,15 +1064,8 @@ int cmdNew(const Args& a)
     if (a.positional.size() != 1)
         return usage("new", QStringLiteral("expected one table file"));
     const QString file = a.positional[0];
-    std::error_code ec;
-    if (std::filesystem::is_directory(file.toStdString(), ec)) {
-        say(file + QStringLiteral(": is a folder; a table file is needed"));
+    if (!canReplace(file, a.options.count(QStringLiteral("--force")) != 0))
         return Usage;
-    }
-    if (std::filesystem::exists(file.toStdString(), ec) && !a.options.count(QStringLiteral("--force"))) {
-        say(file + QStringLiteral(": exists; --force replaces it"));
-        return Usage;
-    }
     return saveTable(file, startupPagerTable()) ? Ok : Failed;
 }
 
@@ -867,7 +1082,30 @@ int main(int argc, char** argv)
         std::fputs(MainHelp, stderr);
         return Usage;
     }
+    const QStringList valued = {QStringLiteral("--port"),  QStringLiteral("-o"),
+                                QStringLiteral("--count"), QStringLiteral("--batch"),
+                                QStringLiteral("--since"), QStringLiteral("--production-db"),
+                                QStringLiteral("--station"), QStringLiteral("--lpt-simulated"),
+                                QStringLiteral("--lpt-vcd"), QStringLiteral("--first"),
+                                QStringLiteral("--last")};
+    const QStringList flags = {QStringLiteral("--json"), QStringLiteral("--no-wait"), QStringLiteral("--force"),
+                               QStringLiteral("--all-boards"), QStringLiteral("--csv"), QStringLiteral("--shared")};
+    // Options may stand before the command: they are taken as if they followed it.
+    QStringList leading;
+    while (!args.isEmpty() && args.first().startsWith(QLatin1String("-")) && args.first() != QLatin1String("--help") &&
+           args.first() != QLatin1String("-h") && args.first() != QLatin1String("--version")) {
+        const QString option = args.takeFirst();
+        leading << option;
+        if (valued.contains(option) && !args.isEmpty())
+            leading << args.takeFirst();
+    }
+    if (args.isEmpty()) {
+        say(std::string("px316t-cli: options but no command"));
+        std::fputs(MainHelp, stderr);
+        return Usage;
+    }
     const std::string command = args.takeFirst().toStdString();
+    args << leading;
     if (command == "--version") {
         std::printf("px316t-cli %s\n", PX316T_VERSION);
         return Ok;
@@ -884,21 +1122,36 @@ int main(int argc, char** argv)
     }
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         std::fputs(help->second, stdout);
+        std::fputs("\n", stdout);
+        std::fputs(ExitStatusHelp, stdout);
         return Ok;
     }
     if (command == "batch")
         return cmdBatch(args);
-    const QStringList valued = {QStringLiteral("--port"),  QStringLiteral("-o"),
-                                QStringLiteral("--count"), QStringLiteral("--batch"),
-                                QStringLiteral("--since"), QStringLiteral("--production-db"),
-                                QStringLiteral("--station"), QStringLiteral("--lpt-simulated"),
-                                QStringLiteral("--lpt-vcd")};
-    const QStringList flags = {QStringLiteral("--json"), QStringLiteral("--no-wait"), QStringLiteral("--force"),
-                               QStringLiteral("--all-boards"), QStringLiteral("--csv"), QStringLiteral("--shared")};
     // NAME=VALUE arguments of set may start with anything but "--".
     const Args a = parseArgs(args, valued, flags);
     if (a.error)
         return usage(command, *a.error);
+    // An option the command does not take is refused, not ignored: a script
+    // that passes --port to show has a mistake worth hearing about.
+    static const QStringList everyCommand = {QStringLiteral("--station"), QStringLiteral("--production-db"),
+                                             QStringLiteral("--lpt-simulated"), QStringLiteral("--lpt-vcd")};
+    static const std::map<std::string, QStringList> commandOptions = {
+        {"ports", {"--json"}},
+        {"read", {"-o", "--port", "--force", "--json"}},
+        {"write", {"--port", "--json"}},
+        {"verify", {"--port", "--json"}},
+        {"produce", {"--count", "--port", "--all-boards", "--no-wait", "--batch", "--json"}},
+        {"history", {"--since", "--csv", "--shared"}},
+        {"show", {"--json"}},
+        {"set", {}},
+        {"diff", {"--json"}},
+        {"new", {"--force"}},
+    };
+    for (const auto& [option, value] : a.options)
+        if (!everyCommand.contains(option) && !commandOptions.at(command).contains(option))
+            return usage(command, command == "set" ? QStringLiteral("takes no option ") + option
+                                                   : QStringLiteral("does not take ") + option);
     std::vector<std::string> lptArgs;
     for (const char* name : {"--lpt-simulated", "--lpt-vcd"})
         if (const auto it = a.options.find(QLatin1String(name)); it != a.options.end())

@@ -87,6 +87,7 @@ bool ProgrammingSequence::write(const PagerTable& table, ProgressView& progress)
 
 bool ProgrammingSequence::verify(const PagerTable& table, ProgressView& progress)
 {
+    lastDifference_.reset();
     if (kind_ == LinkKind::LPT) {
         // The parallel-port verify compares as it reads: a failure is a
         // difference, or a memory that did not answer ("Read error!").
@@ -156,6 +157,7 @@ bool ProgrammingSequence::usbVerify(const PagerTable& table, ProgressView& progr
     const auto& buffer = usb_->ReadBuffer();
     for (int a = 0; a <= last; ++a) {
         if (a >= static_cast<int>(buffer.size()) || table[a] != buffer[a]) {
+            lastDifference_ = a;
             messages_.message(QStringLiteral("Verify Error!"));
             state_.TransferFailed = true;
             lastFailure_ = TransferFailure::VerifyMismatch;

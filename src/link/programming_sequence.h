@@ -10,6 +10,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace px316t {
 
 class ParallelPortLink;
@@ -63,6 +65,10 @@ public:
     // row shows) with the limit of its pair (`firstPairLong`). A failure never
     // raises the capcode; a capcode at its limit is reported as the window does.
     TransferFailure lastFailure() const { return lastFailure_; }
+    // The first address where the pager differed from the image in the last
+    // USB verify; nothing after any other outcome (the parallel-port board
+    // reports no address).
+    std::optional<int> lastDifference() const { return lastDifference_; }
     // Whether the last write sent anything to the pager; a write that fails
     // before its first frame left the pager as it was.
     bool lastWriteStarted() const { return lastWriteStarted_; }
@@ -86,6 +92,7 @@ private:
     MessageBoxes& messages_;
     PagerCommandState& state_;
     TransferFailure lastFailure_ = TransferFailure::None;
+    std::optional<int> lastDifference_;
     bool lastWriteStarted_ = false;
 };
 

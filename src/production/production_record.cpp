@@ -35,7 +35,7 @@ std::string csvField(std::string text)
 }
 
 const std::vector<std::string> kHeader = {"id",        "time_utc",     "station", "port",   "operation", "batch",
-                                          "first_capcode", "capcodes", "frequency_hz", "result", "sha256", "note"};
+                                          "first_capcode", "capcodes", "frequency_100hz", "result", "sha256", "note"};
 
 } // namespace
 
@@ -49,7 +49,8 @@ std::vector<std::string> recordRow(const RecordEntry& e)
             e.batch,
             e.firstCapcode ? std::to_string(*e.firstCapcode) : std::string(),
             joinCapcodes(e.capcodes),
-            std::to_string(e.frequencyHz),
+            // In the table file's unit of 100 Hz, as show prints it.
+            std::to_string(e.frequencyHz / 100),
             resultText(e.result),
             e.sha256,
             e.note};

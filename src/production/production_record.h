@@ -88,7 +88,8 @@ std::string joinCapcodes(const std::vector<std::int64_t>& capcodes);
 std::vector<std::int64_t> splitCapcodes(const std::string& text);
 
 // One entry as text, a cell per column: id, time (UTC), station, port,
-// operation, batch, first capcode, capcodes, frequency (Hz), result, SHA-256, note.
+// operation, batch, first capcode, capcodes, frequency (in units
+// of 100 Hz, as the table file and show give it), result, SHA-256, note.
 std::vector<std::string> recordRow(const RecordEntry& entry);
 
 // CSV with a header line (RFC 4180 quoting, CR LF line ends). A field that a

@@ -14,7 +14,7 @@ ProductionRecordDialog::ProductionRecordDialog(const std::vector<RecordEntry>& e
     setWindowTitle(QStringLiteral("Production Record"));
     const QStringList headers = {QStringLiteral("Time (UTC)"), QStringLiteral("Station"), QStringLiteral("Port"),
                                  QStringLiteral("Operation"),  QStringLiteral("Batch"),   QStringLiteral("1st Capcode"),
-                                 QStringLiteral("Capcodes"),   QStringLiteral("Frequency (Hz)"),
+                                 QStringLiteral("Capcodes"),   QStringLiteral("Frequency (100 Hz)"),
                                  QStringLiteral("Result"),     QStringLiteral("SHA-256"), QStringLiteral("Note")};
     table_->setColumnCount(headers.size());
     table_->setHorizontalHeaderLabels(headers);

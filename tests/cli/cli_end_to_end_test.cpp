@@ -131,12 +131,36 @@ TEST_F(CliUsbBoard, WriteReadAndVerifyAgainstTheBoard)
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.err.trimmed(), "Read success!");
     EXPECT_EQ(bytes("r.tbl"), bytes("a.tbl"));
+    // An existing FILE is refused before the pager is read; --force replaces it.
+    r = cli({"read", "-o", "r.tbl"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_FALSE(r.err.contains("Read success!"));
+    EXPECT_EQ(cli({"read", "-o", "r.tbl", "--force"}).exitCode, 0);
 
     EXPECT_EQ(cli({"verify", "a.tbl"}).exitCode, 0);
     ASSERT_EQ(cli({"set", "a.tbl", "capcode.6=2468"}).exitCode, 0);
     r = cli({"verify", "a.tbl"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err.trimmed(), "Verify Error!");
+    // The window's message, then where the pager differs, by the field's name.
+    const QStringList lines = r.err.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2) << r.err.toStdString();
+    EXPECT_EQ(lines[0], "Verify Error!");
+    EXPECT_TRUE(lines[1].startsWith("First difference at address 0x") && lines[1].contains("capcode.6"))
+        << lines[1].toStdString();
+    // --json: one object on stdout, messages stay on stderr.
+    r = cli({"--json", "verify", "a.tbl"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.startsWith("Verify Error!"));
+    ASSERT_EQ(r.out.count('\n'), 1) << r.out.toStdString();
+    const QJsonObject failed = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_EQ(failed.keys().size(), 5);
+    EXPECT_EQ(failed["port"].toString(), "COM2");
+    EXPECT_EQ(failed["capcode"].toInteger(), 1234567);
+    EXPECT_EQ(failed["result"].toString(), "verify error");
+    EXPECT_TRUE(failed["address"].isDouble());
+    EXPECT_TRUE(failed["field"].toString().contains("capcode.6"));
+    r = cli({"read", "-o", "j.tbl", "--json"});
+    EXPECT_EQ(r.out.trimmed(), R"({"port":"COM2","capcode":1234567,"result":"success"})");
 }
 
 TEST_F(CliUsbBoard, ProduceStopsAtTheFirstFailureAndKeepsTheNextCapcode)
@@ -176,7 +200,7 @@ TEST_F(CliUsbBoard, ProduceRunsTheWholeCountAndWaitsForEnter)
 
     // Without --no-wait the run waits for Enter; no input ends it after one pager.
     r = cli({"produce", "p.tbl", "--count", "3", "--port", "2"});
-    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("Stopped after 1 pagers."));
     EXPECT_EQ(firstCapcode("p.tbl"), "0002004");
 }
@@ -191,6 +215,9 @@ TEST_F(CliUsbBoard, MissingBoardOrPortGivesOneLineAndStatusOne)
     r = cli({"produce", "a.tbl", "--count", "2", "--no-wait"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.trimmed(), "The Programmed Board is not responding!");
+    r = cli({"ports"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("The Programmed Board is not responding!"));
     EXPECT_EQ(firstCapcode("a.tbl"), "1234567");
 }
 
@@ -304,6 +331,9 @@ TEST_F(CliUsbBoard, ReadKeepsABackupAndWriteAndVerifyAreRecorded)
     EXPECT_EQ(rows[3][4], "verify");
     EXPECT_EQ(rows[3][6], "1654321");
     EXPECT_EQ(rows[3][9], "verify error");
+    // The frequency in the unit show gives it.
+    EXPECT_EQ(rows[0][8], "frequency_100hz");
+    EXPECT_TRUE(cli({"show", "a.tbl"}).out.contains("\nfrequency=" + rows[3][8] + "\n")) << rows[3][8].toStdString();
 
     EXPECT_EQ(cli({"history", "--since", "2199-01-01"}).out.count('\n'), 1) << "the header only";
     EXPECT_EQ(cli({"history", "--since", "someday"}).exitCode, 2);
@@ -315,6 +345,10 @@ TEST_F(CliUsbBoard, ProduceDrivesSeveralBoardsFromOneSequence)
     testing::EmulatorProcess second(QStringLiteral(PX316T_BOARD_EMULATOR), dir.path(),
                                     {"--com", "3", "--fast", "--memory", path("pager3.tbl")});
     ASSERT_TRUE(second.ready);
+    // ports marks every board, not only the first.
+    const CliRun listed = cli({"ports"});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_EQ(listed.out.count("programming board"), 2) << listed.out.toStdString();
     ASSERT_EQ(cli({"new", "p.tbl"}).exitCode, 0);
     ASSERT_EQ(cli({"set", "p.tbl", "capcode.1=3000"}).exitCode, 0);
 
@@ -666,6 +700,61 @@ TEST_F(CliTest, MessagesSayWhatIsWrong)
         EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
         EXPECT_FALSE(r.err.contains("Success")) << r.err.toStdString();
     }
+}
+
+// The exit status a script relies on: 0 success, 1 failed or different, 2 bad usage.
+TEST_F(CliTest, ExitStatusIsTheContractOfEveryCommand)
+{
+    ASSERT_EQ(cli({"new", "a.tbl"}).exitCode, 0);
+    ASSERT_EQ(cli({"new", "b.tbl"}).exitCode, 0);
+    ASSERT_EQ(cli({"set", "b.tbl", "capcode.6=1357"}).exitCode, 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    QFile shortFile(path("short.tbl"));
+    ASSERT_TRUE(shortFile.open(QIODevice::WriteOnly) && shortFile.write("abc") == 3);
+    shortFile.close();
+    const struct {
+        QStringList args;
+        int exitCode;
+    } cases[] = {
+        {{"diff", "a.tbl", "a.tbl"}, 0},
+        {{"diff", "a.tbl", "b.tbl"}, 1},
+        {{"show", "folder"}, 2},
+        {{"new", "folder"}, 2},
+        {{"new", "a.tbl"}, 2},
+        {{"show", "short.tbl"}, 2},
+        {{"show", "missing.tbl"}, 2},
+        {{"set", "a.tbl", "capcode.6=12x"}, 2},
+        {{"read", "-o", "r.tbl", "--port", "COM1"}, 2},
+        // read checks its FILE before it looks for the board.
+        {{"read", "-o", "a.tbl"}, 2},
+        {{"read", "-o", "folder"}, 2},
+        {{"read", "-o", "missing/r.tbl"}, 2},
+        {{"verify", "a.tbl", "--port", "0"}, 2},
+        {{"write", "a.tbl", "--port", "256"}, 2},
+        {{"produce", "a.tbl", "--count", "2", "--port", "COM1"}, 2},
+        {{"frobnicate"}, 2},
+        {{"show", "a.tbl", "--bogus"}, 2},
+        // Options may stand before the command; one the command does not take is refused.
+        {{"--station", "X", "show", "a.tbl"}, 0},
+        {{"--force", "new", "a.tbl"}, 0},
+        {{"show", "a.tbl", "--port", "3"}, 2},
+        {{"diff", "a.tbl", "b.tbl", "--force"}, 2},
+        {{"--station", "X"}, 2},
+    };
+    // diff --json: the fields in the catalogue's order, numbers as numbers.
+    const CliRun d = cli({"diff", "a.tbl", "b.tbl", "--json"});
+    EXPECT_EQ(d.exitCode, 1);
+    EXPECT_TRUE(d.out.startsWith(R"({"a":"a.tbl","b":"b.tbl","equal":false,"fields":{"capcode.6":{"a":)"))
+        << d.out.toStdString();
+    EXPECT_TRUE(QJsonDocument::fromJson(d.out.toUtf8()).isObject());
+    for (const auto& c : cases) {
+        const CliRun r = cli(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args.join(' ').toStdString() << "\n" << r.err.toStdString();
+    }
+    // Every help says what the codes mean.
+    for (const char* command : {"ports", "read", "write", "verify", "produce", "history", "batch", "show", "set",
+                                "diff", "new"})
+        EXPECT_TRUE(cli({command, "--help"}).out.contains("Exit status: 0 success; 1")) << command;
 }
 
 } // namespace

@@ -149,9 +149,15 @@ TEST_F(ProgrammingSequenceTest, VerifyFindsADifferenceAndCapcodeAtLimitStays)
 {
     BoardResponder& board = plugBoard();
     ASSERT_TRUE(sequence.write(table, progress));
+    board.memory()[501] ^= 0x01;
     board.memory()[500] ^= 0x01;
     EXPECT_FALSE(sequence.verify(table, progress));
     EXPECT_EQ(boxes.texts.back(), "Verify Error!");
+    EXPECT_EQ(sequence.lastDifference(), 500) << "the first of the differing addresses";
+    board.memory()[500] ^= 0x01;
+    board.memory()[501] ^= 0x01;
+    EXPECT_TRUE(sequence.verify(table, progress));
+    EXPECT_EQ(sequence.lastDifference(), std::nullopt);
 
     storeCapcode(table, 0, 2031614, false);   // one step would reach the reserved gap
     boxes.texts.clear();

@@ -71,9 +71,9 @@ TEST(RecordCsv, QuotesFieldsThatHoldSeparatorsOrQuotes)
     const auto firstLineEnd = csv.find("\r\n");
     ASSERT_NE(firstLineEnd, std::string::npos);
     EXPECT_EQ(csv.substr(0, firstLineEnd),
-              "id,time_utc,station,port,operation,batch,first_capcode,capcodes,frequency_hz,result,sha256,note");
+              "id,time_utc,station,port,operation,batch,first_capcode,capcodes,frequency_100hz,result,sha256,note");
     const std::string row = csv.substr(firstLineEnd + 2);
-    EXPECT_NE(row.find(",\"bench, 2\",COM3,verify,,1234567,1234567 2000000,152012500,verify error,"),
+    EXPECT_NE(row.find(",\"bench, 2\",COM3,verify,,1234567,1234567 2000000,1520125,verify error,"),
               std::string::npos)
         << row;
     EXPECT_NE(row.find(",\"said \"\"no\"\"\"\r\n"), std::string::npos) << row;
