@@ -189,17 +189,17 @@ Failure unknownBatch(PgConnection& db, const std::string& name)
 
 } // namespace
 
-Status createBatch(PgConnection& db, const BatchSpec& spec)
+Status createBatch(PgConnection& db, const BatchSpec& wanted)
 {
-    if (spec.name.empty() || std::isspace(static_cast<unsigned char>(spec.name.front())) ||
-        std::isspace(static_cast<unsigned char>(spec.name.back())))
+    if (wanted.name.empty() || std::isspace(static_cast<unsigned char>(wanted.name.front())) ||
+        std::isspace(static_cast<unsigned char>(wanted.name.back())))
         return Failure{"A batch name must not be empty nor begin or end with a space.", true};
-    for (unsigned char c : spec.name)
+    for (unsigned char c : wanted.name)
         if (c < 0x20 || c == 0x7F)
             return Failure{"A batch name must not hold control characters.", true};
-    if (spec.first > spec.last)
-        return Failure{"The batch's first capcode " + std::to_string(spec.first) + " is above its last " +
-                           std::to_string(spec.last) + ".",
+    if (wanted.first > wanted.last)
+        return Failure{"The batch's first capcode " + std::to_string(wanted.first) + " is above its last " +
+                           std::to_string(wanted.last) + ".",
                        true};
     if (Status s = ensureProductionSchema(db); !s.ok())
         return s;
@@ -211,17 +211,17 @@ Status createBatch(PgConnection& db, const BatchSpec& spec)
         return Failure{databaseFailure("could not be written", s.message())};
     if (auto lock = db.exec(std::string("SELECT pg_advisory_xact_lock(") + kSchemaLock + ")"); !lock.ok())
         return fail(databaseFailure("could not be written", lock.message()), false);
-    auto same = db.exec("SELECT name FROM px316t_batch WHERE lower(btrim(name)) = lower(btrim($1))", {spec.name});
+    auto same = db.exec("SELECT name FROM px316t_batch WHERE lower(btrim(name)) = lower(btrim($1))", {wanted.name});
     if (!same.ok())
         return fail(databaseFailure("could not be read", same.message()), false);
     if (same.value().count() > 0)
-        return fail(same.value().text(0, 0) == spec.name
-                        ? "The batch \"" + spec.name + "\" exists already."
-                        : "The batch \"" + spec.name + "\" would differ from the batch \"" + same.value().text(0, 0) +
+        return fail(same.value().text(0, 0) == wanted.name
+                        ? "The batch \"" + wanted.name + "\" exists already."
+                        : "The batch \"" + wanted.name + "\" would differ from the batch \"" + same.value().text(0, 0) +
                               "\" only in case or spaces; choose another name.",
                     true);
-    const std::string first = std::to_string(spec.first);
-    const std::string last = std::to_string(spec.last);
+    const std::string first = std::to_string(wanted.first);
+    const std::string last = std::to_string(wanted.last);
     // Capcodes of any batch may be in pagers already: ranges never overlap.
     auto overlapping = db.exec("SELECT name, first_capcode, last_capcode FROM px316t_batch "
                                "WHERE first_capcode <= $2::bigint AND last_capcode >= $1::bigint ORDER BY first_capcode",
@@ -234,9 +234,9 @@ Status createBatch(PgConnection& db, const BatchSpec& spec)
                     true);
     auto inserted = db.exec("INSERT INTO px316t_batch (name, first_capcode, last_capcode, next_capcode) "
                             "VALUES ($1, $2::bigint, $3::bigint, $2::bigint)",
-                            {spec.name, first, last});
+                            {wanted.name, first, last});
     if (!inserted.ok())
-        return fail(databaseFailure("refused the batch " + spec.name, inserted.message()), false);
+        return fail(databaseFailure("refused the batch " + wanted.name, inserted.message()), false);
     if (Status s = db.run("COMMIT"); !s.ok())
         return fail(databaseFailure("could not be written", s.message()), false);
     return {};

@@ -72,7 +72,7 @@ struct RecoveredReservation {
 RecordEntry recoveryEntry(const RecoveredReservation& r, const std::string& recoveringStation);
 
 // Batch administration (the "batch" commands).
-Status createBatch(PgConnection& connection, const BatchSpec& spec);
+Status createBatch(PgConnection& connection, const BatchSpec& wanted);
 Outcome<std::vector<BatchSummary>> listBatches(PgConnection& connection);
 Outcome<BatchSummary> describeBatch(PgConnection& connection, const std::string& name);
 // For a station that will never come back: its writing reservations in the

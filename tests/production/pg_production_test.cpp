@@ -245,7 +245,7 @@ TEST_F(SharedProduction, BatchesAreCreatedExplicitlyAndUnknownOrOverlappingOnesA
     ASSERT_TRUE(admin.ok());
     ASSERT_TRUE(createBatch(*admin.value(), BatchSpec{"tray-17", 1600000, 1600099}).ok());
     struct Case {
-        BatchSpec spec;
+        BatchSpec wanted;
         const char* said;
     } refusedBatches[] = {
         {{"tray-17", 1700000, 1700099}, "exists already"},
@@ -256,9 +256,9 @@ TEST_F(SharedProduction, BatchesAreCreatedExplicitlyAndUnknownOrOverlappingOnesA
         {{"tray-20", 1900010, 1900000}, "above its last"},
     };
     for (const Case& c : refusedBatches) {
-        const Status s = createBatch(*admin.value(), c.spec);
-        EXPECT_FALSE(s.ok()) << c.spec.name;
-        EXPECT_TRUE(s.refused()) << c.spec.name;
+        const Status s = createBatch(*admin.value(), c.wanted);
+        EXPECT_FALSE(s.ok()) << c.wanted.name;
+        EXPECT_TRUE(s.refused()) << c.wanted.name;
         EXPECT_NE(s.message().find(c.said), std::string::npos) << s.message();
     }
     for (const char* mistyped : {"tray-71", "Tray-17 ", "TRAY-17", ""}) {
