@@ -153,10 +153,9 @@ void runBoard(SharedRun& run, const BoardPlan& board, BoardReport& report)
             if (step.stop == StepStop::TransferFailed) {
                 report.failedPager = pager;
                 report.failedCapcode = step.capcode;
-                report.stopReason = board.port + ": " + step.message;
-            } else {
-                report.stopReason = step.message;
             }
+            // The report belongs to its board: a face names the port once, itself.
+            report.stopReason = step.message;
             return;
         }
         ++report.written;
