@@ -83,8 +83,11 @@ if [ "$set_name" = core ]; then
   features+=(-DFEATURE_gui=OFF -DFEATURE_widgets=OFF)
 else
   # The tablet driver's source is not in Debian's package, and dynamic OpenGL
-  # needs ANGLE: both off. The window draws with the raster engine.
-  features+=(-DFEATURE_gui=ON -DFEATURE_widgets=ON -DFEATURE_tabletevent=OFF -DFEATURE_opengl=OFF
+  # needs ANGLE: both off. The Windows platform plugin does not build without
+  # OpenGL at all, so it gets the system's desktop OpenGL (opengl32); the
+  # window itself draws with the raster engine.
+  features+=(-DFEATURE_gui=ON -DFEATURE_widgets=ON -DFEATURE_tabletevent=OFF
+             -DFEATURE_opengl=ON -DFEATURE_opengl_desktop=ON -DFEATURE_opengl_dynamic=OFF
              -DFEATURE_printsupport=OFF -DFEATURE_vulkan=OFF -DFEATURE_accessibility=ON
              -DFEATURE_freetype=ON -DFEATURE_fontconfig=OFF)
 fi
