@@ -122,7 +122,9 @@ if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
   # desktop cannot tie the window to its launcher.
   # Its own settings folders, so no port link of this machine is probed, and a
   # second try when the first virtual display did not come up in time.
+  # The test command runs the suites offscreen; this window must reach X.
   cat >"$scratch/wm-class.sh" <<SCRIPT
+unset QT_QPA_PLATFORM
 export XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data"
 "$scratch/root/usr/bin/px316t" >/dev/null 2>&1 &
 pid=\$!
