@@ -18,53 +18,13 @@ cmake --no-warn-unused-cli -S . -B build-windows/cli -G Ninja -DCMAKE_TOOLCHAIN_
 cmake --build build-windows/cli -j "$(nproc)" --target px316t-cli
 exe=build-windows/cli/src/cli/px316t-cli.exe
 
-emulator=${PX316T_BOARD_EMULATOR:-}
-for candidate in build/tools/board_emulator/px316t-board-emulator build-lpt/tools/board_emulator/px316t-board-emulator; do
-  [ -z "$emulator" ] && [ -x "$candidate" ] && emulator=$candidate
-done
-if [ -z "$emulator" ]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build -j "$(nproc)" --target px316t-board-emulator
-  emulator=build/tools/board_emulator/px316t-board-emulator
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/px316t-windows-cli-XXXXXX")
-WINEPREFIX=$work/prefix
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPATH="Z:${qt//\//\\}\\bin"
-# The emulator's own link folder and data stay in the scratch folder too.
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
-emulator_pid=""
-cleanup() {
-  [ -n "$emulator_pid" ] && kill "$emulator_pid" 2>/dev/null
-  wineserver -k 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$WINEPREFIX"
+. scripts/windows-wine-common.sh
+wine_checks_begin windows-cli
+export WINEPATH="Z:${qt//\//\\}\\bin"
 wineboot -i >/dev/null 2>&1
-
-"$emulator" --memory "$work/pager.tbl" >"$work/emulator.log" 2>&1 &
-emulator_pid=$!
-for _ in $(seq 50); do grep -q "/dev/pts/" "$work/emulator.log" && break; sleep 0.1; done
-tty=$(grep -o "/dev/pts/[0-9]*" "$work/emulator.log" | head -n 1)
-[ -n "$tty" ] || { cat "$work/emulator.log"; echo "the board emulator did not start" >&2; exit 1; }
 ln -sf "$tty" "$WINEPREFIX/dosdevices/com7"
 
-failures=0
-check() {  # check WHAT EXPECTED-STATUS COMMAND...
-  local what=$1 expected=$2
-  shift 2
-  local status=0
-  "$@" >"$work/out" 2>&1 || status=$?
-  if [ "$status" -ne "$expected" ]; then
-    echo "FAILED: $what (exit status $status, expected $expected)"; cat "$work/out"; failures=$((failures + 1))
-  else
-    echo "ok: $what"
-  fi
-}
 cli() { wine "$exe" "$@"; }
-says() { grep -q "$1" "$work/out" || { echo "FAILED: output lacks \"$1\""; cat "$work/out"; failures=$((failures + 1)); }; }
-W() { echo "Z:$work/$1"; }
 
 check "new" 0 cli new "$(W a.tbl)"
 check "set" 0 cli set "$(W a.tbl)" capcode.1=1000100 capcode.1.enable=on band=400-499MHz
@@ -85,5 +45,5 @@ says "only in the Linux build"
 check "help" 0 cli --help; says "no PostgreSQL client"
 check "a port that is not there" 1 cli read --port 99 -o "$(W x.tbl)"
 
-[ "$failures" -eq 0 ] || { echo "$failures Windows command-line checks failed" >&2; exit 1; }
+wine_checks_end "Windows command-line checks"
 echo "px316t-cli.exe under wine: every check passed"

@@ -58,28 +58,9 @@ while [ $# -gt 0 ]; do
 done
 zip_file=$(realpath "$zip_file")
 
-emulator=${PX316T_BOARD_EMULATOR:-}
-for candidate in build/tools/board_emulator/px316t-board-emulator build-lpt/tools/board_emulator/px316t-board-emulator; do
-  [ -z "$emulator" ] && [ -x "$candidate" ] && emulator=$candidate
-done
-if [ -z "$emulator" ]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build -j "$(nproc)" --target px316t-board-emulator
-  emulator=build/tools/board_emulator/px316t-board-emulator
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/px316t-windows-smoke-XXXXXX")
-WINEPREFIX=$work/prefix
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. scripts/windows-wine-common.sh
+wine_checks_begin windows-smoke
 unset WINEPATH QT_QPA_PLATFORM QT_PLUGIN_PATH
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
-emulator_pid=""
-cleanup() {
-  [ -n "$emulator_pid" ] && kill "$emulator_pid" 2>/dev/null
-  wineserver -k 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 mkdir -p "$work/unpacked"
 (cd "$work/unpacked" && unzip -q "$zip_file")
@@ -87,13 +68,6 @@ folder=$(find "$work/unpacked" -mindepth 1 -maxdepth 1 -type d | head -n 1)
 cli_exe=$folder/px316t-cli.exe
 window_exe=$folder/px316t.exe
 
-"$emulator" --memory "$work/pager.tbl" >"$work/emulator.log" 2>&1 &
-emulator_pid=$!
-for _ in $(seq 50); do grep -q "/dev/pts/" "$work/emulator.log" && break; sleep 0.1; done
-tty=$(grep -o "/dev/pts/[0-9]*" "$work/emulator.log" | head -n 1)
-[ -n "$tty" ] || { cat "$work/emulator.log"; echo "the board emulator did not start" >&2; exit 1; }
-
-mkdir -p "$WINEPREFIX"
 wineboot -i >/dev/null 2>&1
 # Wine's port mapping: its mount manager links COM7 to the pseudo-terminal and
 # lists it under SERIALCOMM when the prefix starts again.
@@ -101,21 +75,7 @@ wine reg add 'HKLM\Software\Wine\Ports' /v COM7 /d "$tty" /f >/dev/null 2>&1
 wineserver -w
 ln -sf "$tty" "$WINEPREFIX/dosdevices/com7"
 
-failures=0
-check() {  # check WHAT EXPECTED-STATUS COMMAND...
-  local what=$1 expected=$2
-  shift 2
-  local status=0
-  "$@" >"$work/out" 2>&1 || status=$?
-  if [ "$status" -ne "$expected" ]; then
-    echo "FAILED: $what (exit status $status, expected $expected)"; cat "$work/out"; failures=$((failures + 1))
-  else
-    echo "ok: $what"
-  fi
-}
-says() { grep -q "$1" "$work/out" || { echo "FAILED: output lacks \"$1\""; cat "$work/out"; failures=$((failures + 1)); }; }
 cli() { wine "$cli_exe" "$@"; }
-W() { echo "Z:$work/$1"; }
 
 check "the registry lists COM7" 0 wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'; says "COM7"
 check "px316t-cli.exe ports" 0 cli ports; says "^COM7 .*programming board"
@@ -177,5 +137,5 @@ if [ -n "$screenshot" ] && [ -s "$work/screen.png" ]; then
   echo "screenshot of the main window under wine: $screenshot"
 fi
 
-[ "$failures" -eq 0 ] || { echo "$failures Windows package checks failed" >&2; exit 1; }
+wine_checks_end "Windows package checks"
 echo "the Windows package under wine: every check passed"
