@@ -34,6 +34,16 @@ private:
     QString status_;
 };
 
+// A progress view for boards that run side by side: one progress line cannot
+// show several boards.
+class NoProgress final : public ProgressView {
+public:
+    void setProgressMaximum(int) override {}
+    void setProgressPosition(int) override {}
+    void setProgressColor(ProgressColor) override {}
+    void setStatusText(const QString&) override {}
+};
+
 class SilentBoardStatus final : public BoardStatusView {
 public:
     void setMessageLine(const QString&, Rgb) override {}

@@ -6,12 +6,6 @@
 #include "ui/frequency_panel.h"
 #include "ui/option_controls.h"
 #include "link/board_detection.h"
-#include "link/qt_link_clock.h"
-#ifdef _WIN32
-#include "link/win32_serial_ports.h"
-#else
-#include "link/qt_serial_ports.h"
-#endif
 #include "link/usb_link.h"
 #include "production/link_transfer.h"
 #include "registry/cls_registry_access.h"
@@ -76,10 +70,8 @@ Form1::Form1(Form1Services services)
     : linkKind_(services.linkKind),
       makeRegistry_(std::move(services.makeRegistry)),
       endProgram_(std::move(services.endProgram)),
-      makeSerialPorts_(std::move(services.makeSerialPorts)),
-      linkClock_(services.linkClock),
-      findLptBoard_(std::move(services.findLptBoard)),
-      parallelPort_(services.parallelPort),
+      boardParts_{std::move(services.makeSerialPorts), services.linkClock, nullptr, services.parallelPort,
+                  std::move(services.findLptBoard), nullptr},
       appFolder_(services.appFolder),
       documentsFolder_(services.documentsFolder),
       folderWritable_(std::move(services.folderWritable))
@@ -290,8 +282,8 @@ void Form1::Form_Load()
     createLink();
     InitTables();
     // A port the user may not open is said in words a technician can act on.
-    if (!detection_->runStartupProbe() && !detection_->permissionProblems().isEmpty())
-        messages_->message(detection_->permissionProblems(), MessageBoxes::Icon::Warning);
+    if (!board_->detection().runStartupProbe() && !board_->detection().permissionProblems().isEmpty())
+        messages_->message(board_->detection().permissionProblems(), MessageBoxes::Icon::Warning);
     capcodes_->read_CapLen();
     init_ctl();
 
@@ -302,22 +294,10 @@ void Form1::Form_Load()
 
 void Form1::createLink()
 {
-    if (!linkClock_) {
-        ownLinkClock_ = std::make_unique<QtLinkClock>();
-        linkClock_ = ownLinkClock_.get();
-    }
-#ifdef _WIN32
-    // No Qt Serial Port in the Windows build: the COM ports through the Win32 functions.
-    using PlatformSerialPorts = Win32SerialPorts;
-#else
-    using PlatformSerialPorts = QtSerialPorts;
-#endif
-    serialPorts_ = makeSerialPorts_ ? makeSerialPorts_() : std::make_unique<PlatformSerialPorts>();
-    usbLink_ = std::make_unique<UsbLink>(*serialPorts_, linkState_, *RegistryAccess, *this, *messages_, *linkClock_);
-    detection_ = std::make_unique<BoardDetection>(linkKind_, *serialPorts_, linkState_, *RegistryAccess, *this,
-                                                  *messages_, *linkClock_, findLptBoard_);
+    boardParts_.registry = RegistryAccess.get();
+    board_ = std::make_unique<BoardConnection>(linkKind_, *messages_, *this, std::move(boardParts_));
     // The polling timer is a control of the window without position.
-    QTimer& timer = detection_->Timer1();
+    QTimer& timer = board_->detection().Timer1();
     timer.setObjectName(QStringLiteral("Timer1"));
     setControlTag(&timer, QStringLiteral(",#"));
     controls_.add(&timer);
@@ -641,9 +621,9 @@ void Form1::runPagerCommand(int command)
         return;
     }
     ProgrammingContext context{linkKind_, PagerTable_, commandState_, *messages_, *capcodes_,
-                               usbLink_.get(), parallelPort_, [this] { return inModifyMode(); },
+                               &board_->usb(), board_->parallelPort(), [this] { return inModifyMode(); },
                                [this] { refreshFromImage(); }, {}, {}, {}, {}};
-    context.currentPort = [this] { return portName(linkKind_, linkState_.BoardPort); };
+    context.currentPort = [this] { return portName(linkKind_, board_->state().BoardPort); };
     context.afterRead = [this](const PagerTable& image) {
         if (ProductionServices* services = production())
             if (auto backup = services->backupRead(image); !backup.ok())

@@ -2,6 +2,7 @@
 // The main window: owner of the pager image and of the shared objects, the
 // composition root of the editor units, and the start-up sequence.
 #include "ui/editor_context.h"
+#include "link/board_connection.h"
 #include "link/board_status_view.h"
 #include "ui/form2.h"
 #include "link/link_kind.h"
@@ -124,10 +125,10 @@ public:
     const QString& AppFolder() const { return appFolder_; }
     int DesignScaleWidth() const { return designScaleWidth_; }
     int DesignScaleHeight() const { return designScaleHeight_; }
-    LinkState& linkState() { return linkState_; }
+    LinkState& linkState() { return board_->state(); }
     PagerCommandState& commandState() { return commandState_; }
-    BoardDetection* detection() { return detection_.get(); }
-    UsbLink* usbLink() { return usbLink_.get(); }
+    BoardDetection* detection() { return board_ ? &board_->detection() : nullptr; }
+    UsbLink* usbLink() { return board_ ? &board_->usb() : nullptr; }
     // Called with the programming window right before it is shown modally.
     std::function<void(Form2&)> onProgrammingWindow;
     // Band from the image, full refresh, capcode lengths: after a load or a read.
@@ -194,18 +195,12 @@ private:
     FileDialogs* fileDialogs_;
     std::function<std::unique_ptr<clsRegistryAccess>()> makeRegistry_;
     std::function<void()> endProgram_;
-    std::function<std::unique_ptr<SerialPorts>()> makeSerialPorts_;
-    LinkClock* linkClock_ = nullptr;
-    std::unique_ptr<LinkClock> ownLinkClock_;
-    std::function<bool()> findLptBoard_;
-    ParallelPortLink* parallelPort_ = nullptr;
-    std::unique_ptr<SerialPorts> serialPorts_;
-    std::unique_ptr<UsbLink> usbLink_;
+    // The board's parts the program passed, wired by createLink.
+    BoardConnectionParts boardParts_;
     ProductionOptions productionOptions_;
     std::unique_ptr<ProductionServices> production_;
     bool productionFailureShown_ = false;
-    std::unique_ptr<BoardDetection> detection_;
-    LinkState linkState_;
+    std::unique_ptr<BoardConnection> board_;
     PagerCommandState commandState_;
 
     PagerTable PagerTable_{};

@@ -1,0 +1,179 @@
+#include "cli/args.h"
+
+#include <cstdio>
+
+namespace px316t::cli {
+
+void say(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
+void say(const QString& line) { say(line.toStdString()); }
+
+const char* const ExitStatusHelp =
+    "Exit status: 0 success; 1 a transfer or verify failed, diff found\n"
+    "differences, or produce stopped before --count pagers; 2 bad usage (an\n"
+    "unknown command or option, a bad --port), a bad or missing table file, a\n"
+    "path that is a folder, a refused value, or a FILE that exists without --force.\n";
+
+const char* const MainHelp =
+    "Usage: px316t-cli COMMAND [ARGS]\n"
+    "\n"
+    "The PX316T service tool without a window: reads, writes and verifies pagers\n"
+    "through the programming board and edits table files (*.tbl, 912 bytes).\n"
+    "\n"
+    "Commands:\n"
+    "  ports                          serial ports by COM number; which is the board\n"
+    "  read -o FILE [--port N] [--force]\n"
+    "                                 read the pager into a table file\n"
+    "  write FILE [--port N]          write the pager and verify it\n"
+    "  verify FILE [--port N]         compare the pager with a table file\n"
+    "  produce FILE --count N [--port N ...|--all-boards] [--no-wait] [--batch NAME]\n"
+    "                                 production run: write, verify, raise capcode 1\n"
+    "  history [--since DATE] [--csv] [--shared]\n"
+    "                                 the production record of every write and verify\n"
+    "  batch create|list|show|release the batches of the shared production database\n"
+    "  show FILE [--json]             every field by name\n"
+    "  set FILE NAME=VALUE ...        change fields with the window's rules\n"
+    "  diff A B                       fields that differ, then other bytes\n"
+    "  new FILE [--force]             the image a newly started window holds\n"
+    "\n"
+    "--json (ports, read, write, verify, produce, diff) prints one JSON object per\n"
+    "port or pager on stdout: port, capcode, result, and for a failed verify the\n"
+    "first differing address and its field; messages stay on stderr. Keys follow\n"
+    "the field catalogue's order; numbers are JSON numbers.\n"
+    "\n"
+    "Options may stand before or after the command; an option the command does\n"
+    "not take is refused. --station, --production-db and the --lpt options are\n"
+    "taken by every command.\n"
+    "\n"
+    "COMMAND --help describes one command. Without --port the board is found as\n"
+    "the window finds it. A build for the parallel-port board takes instead:\n"
+    "  --lpt-simulated FILE, --lpt-vcd FILE (or PX316T_LPT_SIMULATED, PX316T_LPT_VCD)\n"
+    "\n"
+    "Exit status: 0 success; 1 a transfer or verify failed, diff found\n"
+    "differences, or produce stopped before --count pagers; 2 bad usage (an\n"
+    "unknown command or option, a bad --port), a bad or missing table file, a\n"
+    "path that is a folder, a refused value, or a FILE that exists without --force.\n"
+    "\n"
+    "Every read keeps a backup in $XDG_DATA_HOME/px316t/backups; every write and\n"
+    "verify is recorded in $XDG_DATA_HOME/px316t/production.sqlite and, with\n"
+    "--production-db CONNINFO (or $PX316T_PRODUCTION_DB, a PostgreSQL connection\n"
+    "string), in that shared database too. --station NAME (or $PX316T_STATION)\n"
+    "names this station in the record; the host name by default.\n"
+#ifdef _WIN32
+    "\n"
+    "This Windows build has no PostgreSQL client: a shared production database\n"
+    "(--production-db, --shared, a shared --batch) is for the Linux build only;\n"
+    "the record and the backups stay in %APPDATA%\\px316t on this computer.\n"
+#endif
+    ;
+
+const std::map<std::string, const char*> CommandHelp = {
+    {"ports", "Usage: px316t-cli ports [--json]\n\nLists the serial ports as the program numbers them (COMn and device) and\n"
+              "asks each one whether it is the programming board; every port that\n"
+              "answers is marked. Exit 1 when no board answers.\n"},
+    {"read", "Usage: px316t-cli read -o FILE [--port N] [--force] [--json]\n\nReads the pager's 912 bytes into the table file FILE "
+             "(replaced\natomically). FILE is checked first: a folder, a FILE that exists\n"
+             "(without --force) or a folder that cannot be written to is refused (exit 2)\n"
+             "before the pager is read. Exit 1 when the read fails; FILE is then not touched.\n"},
+    {"write", "Usage: px316t-cli write FILE [--port N] [--json]\n\nWrites the table file FILE into the pager, then verifies "
+              "it. Exit 1 when\nthe write or the verification fails.\n"},
+    {"verify", "Usage: px316t-cli verify FILE [--port N] [--json]\n\nCompares the pager with the table file FILE. Exit 1 on a "
+               "difference or a\nfailed read.\n"},
+    {"produce", "Usage: px316t-cli produce FILE --count N [--port N ...|--all-boards] [--no-wait]\n"
+                "                          [--batch NAME] [--json] [--production-db CONNINFO] [--station NAME]\n\n"
+                "Programs N pagers as the programming window does with \"1st Capcode Auto\n"
+                "Increase\": each pager is written and verified, then capcode 1 goes up by\n"
+                "one and FILE is saved (atomically), so FILE always holds the next capcode\n"
+                "to write. Before each next pager it waits for Enter (end of input stops the\n"
+                "run); --no-wait goes straight on. The first failure stops the run without\n"
+                "raising the capcode (exit 1).\n\n"
+                "Several --port options, or --all-boards (every port that answers as a\n"
+                "board), drive several boards at once, each on its own thread; N counts the\n"
+                "pagers of all boards. A board that fails stops alone and its capcode goes\n"
+                "to the next pager of another board.\n\n"
+                "Without a shared database the capcodes come from this station's record:\n"
+                "the run starts at FILE's capcode 1 but skips every capcode the record holds\n"
+                "as written or possibly written, and FILE only caches the next one.\n\n"
+                "With a shared production database the capcodes come from the batch NAME\n"
+                "(--batch, required), which must exist (px316t-cli batch create); an unknown\n"
+                "batch, --batch without a database, a station name that is running already,\n"
+                "or FILE in use by another run is refused (exit 2) before any pager.\n\n"
+                "Each capcode is committed as `writing' before its first write frame and as\n"
+                "`used' before \"Verify Success!\" is said. A run that was cut off is\n"
+                "recovered by the next start: capcodes it had not begun to write go back,\n"
+                "those it was writing become `uncertain' and are never handed out again\n"
+                "(history and batch show list them). After a crash: just start again.\n"},
+    {"batch", "Usage: px316t-cli batch create NAME --first N [--last M]\n"
+              "       px316t-cli batch list\n"
+              "       px316t-cli batch show NAME\n"
+              "       px316t-cli batch release NAME --station S\n"
+              "       (each takes --production-db CONNINFO, or $PX316T_PRODUCTION_DB)\n\n"
+              "create: a batch of capcodes N..M (M: the last capcode a run from N may\n"
+              "write); refused when its range overlaps another batch of the database or\n"
+              "its name differs from another only in case or spaces.\n"
+              "list: every batch with its next capcode and its counts.\n"
+              "show: one batch: next, used, uncertain, returned, and who holds what.\n"
+              "release: for a station that will never come back: its capcodes being\n"
+              "written become uncertain, those only reserved go back to the batch.\n"},
+    {"history", "Usage: px316t-cli history [--since DATE] [--csv] [--shared]\n\n"
+                "Lists the production record: every write and verify with its time (UTC),\n"
+                "station, port, capcodes, frequency (in units of 100 Hz, as show gives it:\n"
+                "9310125 is 931.0125 MHz), result and the image's SHA-256.\n"
+                "--since 2026-12-07 (or 2026-12-07T14:30, UTC) lists only later entries;\n"
+                "Entries of capcodes given back (returned) or skipped (uncertain) say why.\n"
+                "--csv prints CSV (a field beginning with =, +, - or @ gets a leading ');\n"
+                "--shared lists the shared production database (every\n"
+                "station) instead of this station's record.\n"},
+    {"show", "Usage: px316t-cli show FILE [--json]\n\nPrints every field of the table file as NAME=VALUE, in the "
+             "form the window\nshows it, one field per line: in a value, \\\\ is a backslash, \\n, \\r and \\t are\n"
+             "line feed, carriage return and tab, and \\xHH is the character U+00HH (the\n"
+             "pager's byte HH) for the other characters that show nothing. --json prints\n"
+             "one JSON object with the values unescaped instead. Frequencies are in units\n"
+             "of 100 Hz (frequency=9310125 is 931.0125 MHz), in show, set and history alike.\n"},
+    {"set", "Usage: px316t-cli set FILE NAME=VALUE ...\n\nChanges fields in order, with the window's rules and "
+            "messages. A refused\nvalue changes nothing (exit 2); otherwise FILE is replaced atomically.\n"
+            "Values take the escapes show prints (\\\\, \\n, \\r, \\t, \\xHH), so show's lines can\n"
+            "be set again. Texts are composed as the window composes them; a character\n"
+            "the pager's code page (Windows-1252) does not have is refused.\n"
+            "Names: see px316t-cli show, or the README.\n"},
+    {"diff", "Usage: px316t-cli diff A B [--json]\n\nPrints the fields that differ (NAME: A-value -> B-value), then the other\n"
+             "differing bytes by address. Exit 0 when equal, 1 when they differ.\n"},
+    {"new", "Usage: px316t-cli new FILE [--force]\n\nWrites the image a newly started window holds (band 928-932MHz with its\n"
+            "preset) to FILE; an existing FILE is kept unless --force.\n"},
+};
+
+// ---- arguments ---------------------------------------------------------------
+
+Args parseArgs(const QStringList& list, const QStringList& valued, const QStringList& flags)
+{
+    Args a;
+    for (int i = 0; i < list.size(); ++i) {
+        const QString& s = list[i];
+        if (valued.contains(s)) {
+            if (i + 1 >= list.size()) {
+                a.error = s + QStringLiteral(" needs a value");
+                return a;
+            }
+            a.options[s] = list[++i];
+            a.all[s] << a.options[s];
+        } else if (flags.contains(s)) {
+            a.options[s] = QString();
+        } else if (s.startsWith(QLatin1String("-")) && s.size() > 1) {
+            a.error = QStringLiteral("unknown option ") + s;
+            return a;
+        } else {
+            a.positional << s;
+        }
+    }
+    return a;
+}
+
+int usage(const std::string& command, const QString& problem)
+{
+    say("px316t-cli " + command + ": " + problem.toStdString());
+    say("Try 'px316t-cli " + command + " --help'.");
+    return Usage;
+}
+
+bool wantsJson(const Args& a) { return a.options.count(QStringLiteral("--json")) != 0; }
+
+} // namespace px316t::cli

@@ -1,0 +1,39 @@
+#pragma once
+// The command line's words: exit statuses, the help texts, the arguments of a
+// command, and the one-line usage complaint.
+#include <QString>
+#include <QStringList>
+
+#include <map>
+#include <optional>
+#include <string>
+
+namespace px316t::cli {
+
+enum Exit { Ok = 0, Failed = 1, Usage = 2 };
+
+// One line on stderr.
+void say(const std::string& line);
+void say(const QString& line);
+
+// Every help ends with the exit status a script can rely on.
+extern const char* const ExitStatusHelp;
+extern const char* const MainHelp;
+// Each command's help, by command name; the list of commands.
+extern const std::map<std::string, const char*> CommandHelp;
+
+struct Args {
+    QStringList positional;
+    std::map<QString, QString> options;   // --name value, or --flag with an empty value
+    std::map<QString, QStringList> all;   // every value of an option given more than once
+    std::optional<QString> error;
+};
+
+Args parseArgs(const QStringList& list, const QStringList& valued, const QStringList& flags);
+
+// "px316t-cli COMMAND: PROBLEM" and where to read more; returns Usage.
+int usage(const std::string& command, const QString& problem);
+
+bool wantsJson(const Args& a);
+
+} // namespace px316t::cli

@@ -1,0 +1,142 @@
+// px316t-cli show, set, diff and new: table files by field name, with the
+// window's rules.
+#include "cli/commands.h"
+#include "cli/json_line.h"
+#include "cli/table_io.h"
+#include "editor/band_rules.h"
+#include "editor/field_catalog.h"
+#include "editor/prompt_rules.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace px316t::cli {
+
+int cmdShow(const Args& a)
+{
+    if (a.positional.size() != 1)
+        return usage("show", QStringLiteral("expected one table file"));
+    auto table = loadTable(a.positional[0]);
+    if (!table)
+        return Usage;
+    const EditSession session(*table);
+    if (a.options.count(QStringLiteral("--json"))) {
+        // Keys in the catalogue's order, as the text form lists them.
+        JsonLine object;
+        for (const FieldEntry& e : fieldCatalog().entries())
+            object.text(e.name, e.show(session));
+        object.print();
+        return Ok;
+    }
+    // One line per field: a value's line breaks, NULs and other hidden
+    // characters are escaped, so no value can pass for another field.
+    for (const FieldEntry& e : fieldCatalog().entries())
+        std::printf("%s=%s\n", e.name.c_str(), escapedText(e.show(session)).c_str());
+    return Ok;
+}
+
+int cmdSet(const Args& a)
+{
+    if (a.positional.size() < 2)
+        return usage("set", QStringLiteral("expected a table file and NAME=VALUE"));
+    const QString file = a.positional[0];
+    auto table = loadTable(file);
+    if (!table)
+        return Usage;
+    EditSession session(*table);
+    for (int i = 1; i < a.positional.size(); ++i) {
+        const QString& assignment = a.positional[i];
+        const int eq = assignment.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            return usage("set", QStringLiteral("expected NAME=VALUE, not ") + assignment);
+        const std::string name = assignment.left(eq).trimmed().toStdString();
+        const std::string written = assignment.mid(eq + 1).toStdString();
+        // The escapes show prints are taken back, so its lines can be set again.
+        const auto unescaped = unescapedText(written);
+        if (!unescaped) {
+            say(name + "=" + written + ": a backslash starts one of \\\\, \\n, \\r, \\t or \\xHH");
+            return Usage;
+        }
+        const std::string& value = *unescaped;
+        const FieldEntry* entry = fieldCatalog().find(name);
+        if (!entry) {
+            say("unknown field name: " + name);
+            return Usage;
+        }
+        if (!entry->set) {
+            say(name + ": shown only; it follows from other fields");
+            return Usage;
+        }
+        const SetResult result = entry->set(session, value);
+        if (result.outcome != SetOutcome::Changed) {
+            say(name + "=" + written + ": " + result.message);
+            return Usage;
+        }
+    }
+    return saveTable(file, *table) ? Ok : Failed;
+}
+
+int cmdDiff(const Args& a)
+{
+    if (a.positional.size() != 2)
+        return usage("diff", QStringLiteral("expected two table files"));
+    auto left = loadTable(a.positional[0]);
+    auto right = loadTable(a.positional[1]);
+    if (!left || !right)
+        return Usage;
+    const EditSession l(*left);
+    const EditSession r(*right);
+    std::vector<bool> explained(PagerTableSize, false);
+    bool differ = false;
+    const bool json = wantsJson(a);
+    JsonLine fields;
+    std::string bytes;
+    for (const FieldEntry& e : fieldCatalog().entries()) {
+        const std::string a1 = e.show(l);
+        const std::string b1 = e.show(r);
+        if (a1 == b1)
+            continue;
+        differ = true;
+        if (json)
+            fields.raw(e.name, JsonLine().text("a", a1).text("b", b1).str());
+        else
+            std::printf("%s: %s -> %s\n", e.name.c_str(), escapedText(a1).c_str(), escapedText(b1).c_str());
+        for (int address : e.addresses)
+            if (address >= 0 && address < PagerTableSize)
+                explained[address] = true;
+    }
+    for (int i = 0; i < PagerTableSize; ++i) {
+        if ((*left)[i] == (*right)[i])
+            continue;
+        differ = true;
+        if (explained[i])
+            continue;
+        if (json)
+            bytes += (bytes.empty() ? "" : ",") +
+                     JsonLine().number("address", i).number("a", (*left)[i]).number("b", (*right)[i]).str();
+        else
+            std::printf("0x%03X: %02X -> %02X\n", i, (*left)[i], (*right)[i]);
+    }
+    if (json)
+        JsonLine()
+            .text("a", a.positional[0].toStdString())
+            .text("b", a.positional[1].toStdString())
+            .boolean("equal", !differ)
+            .raw("fields", fields.str())
+            .raw("bytes", "[" + bytes + "]")
+            .print();
+    return differ ? Failed : Ok;
+}
+
+int cmdNew(const Args& a)
+{
+    if (a.positional.size() != 1)
+        return usage("new", QStringLiteral("expected one table file"));
+    const QString file = a.positional[0];
+    if (!canReplace(file, a.options.count(QStringLiteral("--force")) != 0))
+        return Usage;
+    return saveTable(file, startupPagerTable()) ? Ok : Failed;
+}
+
+} // namespace px316t::cli

@@ -1,0 +1,50 @@
+// px316t-cli ports: the serial ports by COM number, and which of them is a
+// programming board.
+#include "cli/board.h"
+#include "cli/commands.h"
+#include "cli/json_line.h"
+#include "link/serial_port_list.h"
+#include "registry/cls_registry_access.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace px316t::cli {
+
+int cmdPorts(const Args& a)
+{
+    clsRegistryAccess registry;
+    const auto list = readSerialPortList(registry);
+    Board board;
+    BoardDetection detection(LinkKind::USB, board.ports, board.state, board.registry, board.status,
+                             board.messages, board.clock);
+    // Every port is asked: a station with several boards sees them all.
+    const std::vector<int> boards = detection.FindAllUsbBoards();
+    auto answers = [&](const std::optional<int>& number) {
+        return number && std::find(boards.begin(), boards.end(), *number) != boards.end();
+    };
+    for (const ListedPort& p : list) {
+        const QString com = p.number ? QStringLiteral("COM%1").arg(*p.number) : QStringLiteral("COM?");
+        if (wantsJson(a)) {
+            JsonLine line;
+            if (p.number)
+                line.text("port", com.toStdString()).number("com", *p.number);
+            else
+                line.raw("port", "null").raw("com", "null");
+            line.text("device", p.name).boolean("board", answers(p.number)).print();
+            continue;
+        }
+        std::printf("%-7s %s%s\n", com.toLocal8Bit().constData(), p.name.c_str(),
+                    answers(p.number) ? "  programming board" : "");
+    }
+    if (!detection.permissionProblems().isEmpty())
+        say(detection.permissionProblems());
+    if (boards.empty()) {
+        say(QStringLiteral("The Programmed Board is not responding!"));
+        return Failed;
+    }
+    return Ok;
+}
+
+} // namespace px316t::cli

@@ -1,0 +1,99 @@
+// px316t-cli read, write and verify: one pager through the board, each
+// transfer backed up or recorded.
+#include "cli/board.h"
+#include "cli/commands.h"
+#include "cli/json_line.h"
+#include "cli/production_data.h"
+#include "cli/table_io.h"
+#include "link/link_kind.h"
+#include "production/backup_store.h"
+#include "production/link_transfer.h"
+#include "production/production_record.h"
+#include "table/builtin_tables.h"
+
+#include <string>
+
+namespace px316t::cli {
+
+int cmdRead(const Args& a)
+{
+    const auto out = a.options.find(QStringLiteral("-o"));
+    if (out == a.options.end() || !a.positional.isEmpty())
+        return usage("read", QStringLiteral("expected -o FILE"));
+    bool badPort = false;
+    const auto port = portOption(a, "read", badPort);
+    if (badPort)
+        return Usage;
+    // FILE is checked before the pager is read: a read that cannot be kept
+    // would only cost the technician its time.
+    if (!canReplace(out->second, a.options.count(QStringLiteral("--force")) != 0))
+        return Usage;
+    Board board;
+    if (!board.connect(port))
+        return Failed;
+    PagerTable table = makeDefaultPagerTable();
+    TerminalProgress progress;
+    const std::string portText = portName(BuildLinkKind, board.state.BoardPort);
+    if (!board.sequence.read(table, progress)) {
+        if (wantsJson(a))
+            pagerJson(portText, table, resultText(recordResultOf(board.sequence.lastFailure())))
+                .raw("capcode", "null")
+                .print();
+        return Failed;
+    }
+    progress.finishLine();
+    // The pager as it came; a backup that cannot be written is said once and
+    // does not fail the read.
+    if (auto backup = writeBackup(defaultBackupFolder(), table); !backup.ok())
+        say(backup.message());
+    const bool saved = saveTable(out->second, table);
+    if (wantsJson(a))
+        pagerJson(portText, table, saved ? "success" : "not saved").print();
+    return saved ? Ok : Failed;
+}
+
+int cmdWriteOrVerify(const Args& a, bool write)
+{
+    const std::string name = write ? "write" : "verify";
+    if (a.positional.size() != 1)
+        return usage(name, QStringLiteral("expected one table file"));
+    bool badPort = false;
+    const auto boardPort = portOption(a, name, badPort);
+    if (badPort)
+        return Usage;
+    const auto table = loadTable(a.positional[0]);
+    if (!table)
+        return Usage;
+    auto production = openProduction(a);
+    if (!production)
+        return Failed;
+    Board board;
+    if (!board.connect(boardPort))
+        return Failed;
+    const std::string port = portName(BuildLinkKind, board.state.BoardPort);
+    TerminalProgress progress;
+    bool ok = false;
+    Status recorded;
+    if (write) {
+        const PagerTransfer transfer = writeAndVerifyPager(board.sequence, *table, progress);
+        ok = transfer.succeeded();
+        recorded = recordPagerTransfer(*production, *table, transfer, port);
+    } else {
+        ok = board.sequence.verify(*table, progress);
+        recorded = production->recordTransfer(*table, RecordOperation::Verify,
+                                              recordResultOf(board.sequence.lastFailure()), port);
+    }
+    const auto difference = ok ? std::nullopt : board.sequence.lastDifference();
+    if (difference)
+        say(differenceLine(*difference));
+    if (wantsJson(a))
+        pagerJson(port, *table, ok ? "success" : resultText(recordResultOf(board.sequence.lastFailure())), difference)
+            .print();
+    if (!recorded.ok()) {
+        say(recorded.message());
+        return Failed;
+    }
+    return ok ? Ok : Failed;
+}
+
+} // namespace px316t::cli
