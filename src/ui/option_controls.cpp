@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QSignalBlocker>
 
+#include <string>
+
 namespace px316t {
 namespace {
 
@@ -96,6 +98,7 @@ OptionControls::OptionControls(EditorContext& context, ControlFactory& factory, 
     Slider1 = new ctlEBSlider;
     Slider1->setToolTip(QStringLiteral("Screen contrast level."));
     factory.placeWithoutFont(Slider1, fraStatus, QStringLiteral("Slider1"), rowRect(8, 1740, 1155, 300));
+    bindCatalogField(Slider1, "screen_contrast");
     // The window's saved settings of its slider, loaded once it has its size.
     Slider1->ReadProperties({{QStringLiteral("Min"), 1}, {QStringLiteral("Max"), 8}, {QStringLiteral("Value"), 4},
                              {QStringLiteral("SliderWidth"), 150}});
