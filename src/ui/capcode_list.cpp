@@ -424,12 +424,18 @@ void CapcodeList::cboCapLen_Click(int pair)
     }
     typeRule(first);
     cboMailAlert_Click(first);
-    // The layout's bits and the frame mask follow the new lengths; the refresh
-    // then shows the result.
-    applyCapcodeLayoutBits(ctx_.table, visibleRows());
-    set_frame();
+    // The refresh stores the layout's bits and the frame mask of the new lengths
+    // and shows the result.
     if (ctx_.init_ctl)
         ctx_.init_ctl();
+}
+
+void CapcodeList::applyLayoutRules()
+{
+    manualWriteSelectable_ = applyCapcodeLayoutBits(ctx_.table, visibleRows());
+    for (int k = lastCapcode(ctx_.table) + 1; k < Rows; ++k)
+        setCapcodeEnabled(ctx_.table, k, false);
+    writeFrameMask(ctx_.table, frameMaskOf(ctx_.table, shownPairLengths()));
 }
 
 int CapcodeList::visibleRows() const

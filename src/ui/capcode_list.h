@@ -41,6 +41,9 @@ public:
     // Lays out the visible rows, numbers them, sizes the scroll range, applies the
     // manual-write rule.
     void ChkCapLen();
+    // The rules the shown layout implies for the image: the manual-write bits,
+    // no enabled capcode beyond the last usable slot, the frame mask.
+    void applyLayoutRules();
     // Follows the long-word flags of the image; true when a length selector changed.
     bool read_CapLen();
     // The display part of read_CapLen: selectors, second rows and tool tips follow

@@ -344,8 +344,10 @@ void Form1::InitTables()
 
 int Form1::init_ctl()
 {
-    // Showing the image writes nothing: the change handlers the controls run
-    // while they take the image's values store nothing.
+    // The rules the layout implies are stored first; showing the image then
+    // writes nothing: the change handlers the controls run while they take the
+    // image's values store nothing.
+    capcodes_->applyLayoutRules();
     const bool wasShowing = context_->showing;
     context_->showing = true;
     capcodes_->ChkCapLen();
