@@ -1,6 +1,7 @@
 #include "editor/band_rules.h"
 
 #include "editor/numeric_text.h"
+#include "table/memory_map.h"
 
 #include <cmath>
 #include <string>
@@ -8,7 +9,6 @@
 namespace px316t {
 namespace {
 
-constexpr int BaseFrequencyByte = 0xF0;
 
 // |difference| beyond this cannot be a sensible frequency in Hz and would leave
 // the exact range of int64 after rounding.
@@ -104,7 +104,7 @@ void applyBandPreset(PagerTable& table, BandPresetId preset, bool withOperatingF
         table[i] = p.synthesizer[i];
     const std::size_t frequencyBytes = withOperatingFrequency ? 8 : 4;
     for (std::size_t i = 0; i < frequencyBytes; ++i)
-        table[BaseFrequencyByte + i] = p.frequencies[i];
+        table[map::BaseFrequency.at(static_cast<int>(i))] = p.frequencies[i];
 }
 
 PagerTable startupPagerTable()
@@ -116,7 +116,7 @@ PagerTable startupPagerTable()
 
 std::int64_t baseFrequencyHz(const PagerTable& table)
 {
-    return std::int64_t(readBigEndian32(table, BaseFrequencyByte)) * 100;
+    return std::int64_t(readBigEndian32(table, map::BaseFrequency.first)) * 100;
 }
 
 RasterResult checkRaster(std::optional<Band> band, double fieldValue, std::int64_t baseFreqHz,

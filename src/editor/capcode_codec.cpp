@@ -1,6 +1,7 @@
 #include "editor/capcode_codec.h"
 
 #include "editor/numeric_text.h"
+#include "table/memory_map.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,8 +10,6 @@
 namespace px316t {
 namespace {
 
-constexpr int SlotCount = 16;
-constexpr int FirstSlotByte = 0xB0;
 constexpr std::uint8_t LongWordFlag = 0x40;
 constexpr std::uint32_t WordMask = 0x1FFFFF;    // 21 bits
 
@@ -20,11 +19,11 @@ constexpr double HighFormOrigin = 2068479.0;    // form 3
 constexpr double SecondLongForm = 1075843073.0;
 constexpr double ThirdLongForm = 3223326721.0;
 
-bool validSlot(int slot) { return slot >= 0 && slot < SlotCount; }
+bool validSlot(int slot) { return slot >= 0 && slot < map::CapcodeSlotCount; }
 
-int slotByte(int slot, int offset) { return FirstSlotByte + 4 * slot + offset; }
+int slotByte(int slot, int offset) { return map::capcodeSlot(slot).at(offset); }
 
-std::int16_t enableByte(int k) { return static_cast<std::int16_t>(0x73 - k / 8); }
+std::int16_t enableByte(int k) { return static_cast<std::int16_t>(map::capcodeEnable(k).byte); }
 
 } // namespace
 
@@ -157,7 +156,7 @@ CapcodeStoreResult storeCapcode(PagerTable& table, int k, double v, bool pairSho
 
 namespace {
 // Slot bytes of capcode k's entry: its own slot and, when there is one, the next.
-int entryByteCount(int k) { return k + 1 < SlotCount ? 8 : 4; }
+int entryByteCount(int k) { return k + 1 < map::CapcodeSlotCount ? 8 : 4; }
 } // namespace
 
 CapcodeEntry saveCapcodeEntry(const PagerTable& table, int k)

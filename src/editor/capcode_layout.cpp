@@ -1,6 +1,7 @@
 #include "editor/capcode_layout.h"
 
 #include "editor/numeric_text.h"
+#include "table/memory_map.h"
 
 #include <algorithm>
 #include <cmath>
@@ -41,17 +42,12 @@ int capcodeScrollToShow(int value, int maximum, int viewportHeight, int bandTop,
 
 bool applyCapcodeLayoutBits(PagerTable& table, int visibleRows)
 {
-    if (visibleRows == 8) {
-        PutBits(table, 0x3D, 7, 1, 1);
-        PutBits(table, 0x3D, 4, 0, 1);
+    if (manualWriteSelectable(visibleRows)) {
+        map::write(table, map::AllPairsLong, visibleRows == 8 ? 1 : 0);
+        map::write(table, map::ManualWriteEnable, 0);
         return true;
     }
-    if (visibleRows == 16) {
-        PutBits(table, 0x3D, 7, 0, 1);
-        PutBits(table, 0x3D, 4, 0, 1);
-        return true;
-    }
-    PutBits(table, 0x3D, 4, 1, 1);
+    map::write(table, map::ManualWriteEnable, 1);   // manual write off while pairs are mixed
     return false;
 }
 

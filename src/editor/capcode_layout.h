@@ -29,5 +29,8 @@ int capcodeScrollToShow(int value, int maximum, int viewportHeight, int bandTop,
 // 16 rows (all short): bit 7 = 0, bit 4 = 0; a mix: bit 4 = 1, bit 7 unchanged.
 // Returns whether "Manual Write Enable" may be changed (false for a mix).
 bool applyCapcodeLayoutBits(PagerTable& table, int visibleRows);
+// Whether "Manual Write Enable" may be changed under a layout of `visibleRows`
+// rows (all long or all short), without touching the image.
+constexpr bool manualWriteSelectable(int visibleRows) { return visibleRows == 8 || visibleRows == 16; }
 
 } // namespace px316t

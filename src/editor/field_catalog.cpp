@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <stdexcept>
 
 namespace px316t {
 
@@ -95,66 +96,52 @@ SetResult setCapcode(EditSession& s, int k, const std::string& value)
 {
     if (hiddenSecondSlot(s, k))
         return {SetOutcome::Refused, "capcode." + std::to_string(k + 1) + " is the second half of a long capcode"};
-    const auto v = parseNumber(value);
-    if (!v)
-        return {SetOutcome::Refused, "Please insert a numeric!"};
-    const std::uint64_t limit = (k % 2 == 0 && s.pairLong[k / 2]) ? LongCapcodeLimit : ShortCapcodeLimit;
-    if (!(*v > 0 && roundHalfEven(*v) >= 1 && *v <= static_cast<double>(limit)))
-        return {SetOutcome::Refused, "Please insert a number between 1 to " + std::to_string(limit)};
+    if (auto refusal = capcodeEntryRefusal(value, k % 2 == 0 && s.pairLong[k / 2]))
+        return {SetOutcome::Refused, std::move(*refusal)};
     const PagerTable before = s.table;
-    if (storeTyped(s, k, *v) == CapcodeStoreResult::ReservedGap) {
+    if (storeTyped(s, k, *parseNumber(value)) == CapcodeStoreResult::ReservedGap) {
         s.table = before;
-        return {SetOutcome::Refused, "Invalid Capcode!"};
+        return {SetOutcome::Refused, InvalidCapcodeMessage};
     }
     afterCapcodeChange(s);
     return {};
 }
 
-// A one-bit setting of capcode row k; `inverted` for a bit that is 0 when ticked.
-struct RowBit {
-    int byte;
-    bool inverted;
-};
-
-RowBit enableBit(int k) { return {0x73 - k / 8, false}; }
-RowBit typeBit(int k) { return {0x38 - k / 8, false}; }
-RowBit priorityBit(int k) { return {0x34 + k / 8, true}; }
-
-bool rowBit(const PagerTable& t, RowBit b, int k)
-{
-    const bool bit = GetBits(t, static_cast<std::int16_t>(b.byte), static_cast<std::uint8_t>(k % 8), 1) != 0;
-    return b.inverted ? !bit : bit;
-}
-
-void putRowBit(PagerTable& t, RowBit b, int k, bool value)
-{
-    PutBits(t, static_cast<std::int16_t>(b.byte), static_cast<std::uint8_t>(k % 8),
-            static_cast<std::uint8_t>((value != b.inverted) ? 1 : 0), 1);
-}
-
 // Sets a row's bit; in a long pair the second slot follows the first, as the
-// window's rules for the type, priority and enable boxes do.
-void setRowBitFollowing(EditSession& s, RowBit (*bitOf)(int), int k, bool value)
+// window's rules for the type and priority boxes do.
+void setRowBitFollowing(EditSession& s, map::BitField (*bitOf)(int), int k, bool value)
 {
-    putRowBit(s.table, bitOf(k), k, value);
+    map::setOn(s.table, bitOf(k), value);
     if (k % 2 == 0 && s.pairLong[k / 2])
-        putRowBit(s.table, bitOf(k + 1), k + 1, value);
+        map::setOn(s.table, bitOf(k + 1), value);
+}
+
+// The enable box of row k. In the first row of a long pair the number the row
+// shows is stored again, which carries a set enable bit over to the second slot
+// (a cleared one leaves the second slot's bit as it is).
+void setEnable(EditSession& s, int k, bool value)
+{
+    map::setOn(s.table, map::capcodeEnable(k), value);
+    if (k % 2 == 0 && s.pairLong[k / 2])
+        if (const auto v = parseNumber(shownCapcodeText(s.table, k, true)))
+            storeTyped(s, k, *v);
+    afterCapcodeChange(s);
 }
 
 const std::vector<std::string> TypeItems = {"Personal", "Mail drop"};
 const std::vector<std::string> MailAlertItems = {"Beep", "1 sec", "16 sec"};
-constexpr std::uint8_t MailAlertLengths[] = {0, 1, 16};
 const std::vector<std::string> LengthItems = {"Short", "Long"};
 
 std::string showMailAlert(const PagerTable& t, int k)
 {
-    switch (t[0x373 + k]) {
-    case 0: return MailAlertItems[0];
-    case 1: return MailAlertItems[1];
-    case 16: return MailAlertItems[2];
-    default: return "(" + std::to_string(t[0x373 + k]) + ")";
-    }
+    const std::uint8_t length = t[map::mailDropAlertLength(k)];
+    for (std::size_t i = 0; i < MailDropAlertLengths.size(); ++i)
+        if (length == MailDropAlertLengths[i])
+            return MailAlertItems[i];
+    return "(" + std::to_string(length) + ")";
 }
+
+
 
 // The window's length selector of pair p: the rows of a short pair keep their
 // numbers (a number too large for a short field becomes 1234567, the second
@@ -173,8 +160,8 @@ SetResult setPairLength(EditSession& s, int p, const std::string& value)
     const std::string firstText = shownCapcodeText(s.table, first, s.pairLong[p]);
     s.pairLong[p] = *index == 1;
     if (!s.pairLong[p]) {
-        PutBits(s.table, static_cast<std::int16_t>(0xB1 + 8 * p), 6, 0, 1);
-        PutBits(s.table, static_cast<std::int16_t>(0xB5 + 8 * p), 6, 0, 1);
+        map::write(s.table, map::longWordFlag(first), 0);
+        map::write(s.table, map::longWordFlag(first + 1), 0);
         const auto v = parseNumber(firstText);
         storeTyped(s, first + 1, 1234567);
         if (v && *v < static_cast<double>(ShortCapcodeLimit))
@@ -185,10 +172,9 @@ SetResult setPairLength(EditSession& s, int p, const std::string& value)
         storeTyped(s, first, *v);
     }
     // Type, priority and mail-alert length of the second slot follow the first.
-    setRowBitFollowing(s, typeBit, first, rowBit(s.table, typeBit(first), first));
-    setRowBitFollowing(s, priorityBit, first, rowBit(s.table, priorityBit(first), first));
+    followLongPairBits(s, first);
     if (s.pairLong[p])
-        s.table[0x374 + first] = s.table[0x373 + first];
+        s.table[map::mailDropAlertLength(first + 1)] = s.table[map::mailDropAlertLength(first)];
     applyCapcodeLayoutBits(s.table, visibleCapcodeRows(s.pairLong));
     afterCapcodeChange(s);
     return {};
@@ -196,44 +182,41 @@ SetResult setPairLength(EditSession& s, int p, const std::string& value)
 
 // ---- options bound by their field tags ---------------------------------------
 
-FieldEntry checkOption(const std::string& name, int byte, int bit, bool inverted)
+FieldEntry checkOption(const std::string& name, map::BitField field)
 {
     FieldEntry e;
     e.name = name;
-    e.addresses = {byte};
+    e.addresses = {field.byte};
     e.values = listed({"on", "off"});
-    e.show = [=](const EditSession& s) {
-        const bool v = GetBits(s.table, static_cast<std::int16_t>(byte), static_cast<std::uint8_t>(bit), 1) != 0;
-        return OnOff[v != inverted ? 1 : 0];
-    };
+    e.tag = fieldTagText(field, field.inverted ? "chkN" : "chk");
+    e.show = [=](const EditSession& s) { return OnOff[map::isOn(s.table, field) ? 1 : 0]; };
     e.set = [=](EditSession& s, const std::string& value) -> SetResult {
         const auto index = itemIndex(OnOff, value);
         if (!index)
             return badChoice(OnOff);
-        PutBits(s.table, static_cast<std::int16_t>(byte), static_cast<std::uint8_t>(bit),
-                static_cast<std::uint8_t>((*index == 1) != inverted ? 1 : 0), 1);
+        map::setOn(s.table, field, *index == 1);
         return {};
     };
     return e;
 }
 
-FieldEntry comboOption(const std::string& name, int byte, int bit, int width, std::vector<std::string> items)
+FieldEntry comboOption(const std::string& name, map::BitField field, std::vector<std::string> items)
 {
     FieldEntry e;
     e.name = name;
-    e.addresses = {byte};
+    e.addresses = {field.byte};
     e.values = listed(items);
+    e.items = items;
+    e.tag = fieldTagText(field, "cbo");
     e.show = [=](const EditSession& s) {
-        const int v = GetBits(s.table, static_cast<std::int16_t>(byte), static_cast<std::uint8_t>(bit),
-                              static_cast<std::uint8_t>(width));
+        const int v = map::read(s.table, field);
         return v < static_cast<int>(items.size()) ? trimmed(items[v]) : "(" + std::to_string(v) + ")";
     };
     e.set = [=](EditSession& s, const std::string& value) -> SetResult {
         const auto index = itemIndex(items, value);
         if (!index)
             return badChoice(items);
-        PutBits(s.table, static_cast<std::int16_t>(byte), static_cast<std::uint8_t>(bit),
-                static_cast<std::uint8_t>(*index), static_cast<std::uint8_t>(width));
+        map::write(s.table, field, *index);
         return {};
     };
     return e;
@@ -247,6 +230,7 @@ FieldEntry byteChoice(const std::string& name, int address, std::vector<std::str
     e.name = name;
     e.addresses = {address};
     e.values = listed(items);
+    e.items = items;
     e.show = [=](const EditSession& s) {
         for (std::size_t i = 0; i < values.size(); ++i)
             if (s.table[address] == values[i])
@@ -289,21 +273,75 @@ SetResult setFrequency(EditSession& s, const std::string& value)
 {
     const auto v = parseNumber(value);
     if (!v)
-        return {SetOutcome::Refused, "Please insert a decimal numeric!"};
-    const auto band = bandFromImage(s.table);
-    if (band && !frequencyInBand(*band, *v))
-        return {SetOutcome::Refused, bandErrorMessage(*band)};
-    const RasterResult raster = checkRaster(band, *v, baseFrequencyHz(s.table), s.table[0x0E]);
-    if (raster.verdict == RasterVerdict::Refuse)
-        return {SetOutcome::Refused, "Channel Spacing Error!"};
-    if (raster.preset)
-        applyBandPreset(s.table, *raster.preset, false);
-    const double stored = std::clamp(roundHalfEven(*v), 0.0, 4294967295.0);
-    writeBigEndian32(s.table, 0xF4, static_cast<std::uint32_t>(stored));
-    return {};
+        return {SetOutcome::Refused, NotDecimalMessage};
+    return storeOperatingFrequency(s.table, *v, bandFromImage(s.table), baseFrequencyHz(s.table),
+                                   s.table[map::ChannelSpacingKHz]);
+}
+
+std::vector<int> range(map::ByteRange r) { return range(r.first, r.count); }
+
+FieldEntry choiceEntry(FieldEntry e, std::vector<std::string> items)
+{
+    e.items = std::move(items);
+    return e;
 }
 
 } // namespace
+
+void followLongPairBits(EditSession& s, int k)
+{
+    setRowBitFollowing(s, map::capcodeType, k, map::isOn(s.table, map::capcodeType(k)));
+    setRowBitFollowing(s, map::capcodePriority, k, map::isOn(s.table, map::capcodePriority(k)));
+}
+
+void storeMailDropAlert(EditSession& s, int k, int entry)
+{
+    if (entry < 0 || entry >= static_cast<int>(MailDropAlertLengths.size()))
+        return;
+    s.table[map::mailDropAlertLength(k)] = MailDropAlertLengths[static_cast<std::size_t>(entry)];
+    if (k % 2 == 0 && s.pairLong[k / 2])
+        s.table[map::mailDropAlertLength(k + 1)] = s.table[map::mailDropAlertLength(k)];
+}
+
+SetResult storeOperatingFrequency(PagerTable& table, double value, std::optional<Band> band,
+                                  std::int64_t baseFreqHz, double channelSpacingKHz)
+{
+    if (band && !frequencyInBand(*band, value))
+        return {SetOutcome::Refused, bandErrorMessage(*band)};
+    const RasterResult raster = checkRaster(band, value, baseFreqHz, channelSpacingKHz);
+    if (raster.verdict == RasterVerdict::Refuse)
+        return {SetOutcome::Refused, "Channel Spacing Error!"};
+    if (raster.preset)
+        applyBandPreset(table, *raster.preset, false);
+    // Inside a band the number always fits the 32-bit field; without a band it is
+    // kept to the field's range rather than wrapped.
+    const double stored = std::clamp(roundHalfEven(value), 0.0, 4294967295.0);
+    writeBigEndian32(table, map::OperatingFrequency.first, static_cast<std::uint32_t>(stored));
+    return {};
+}
+
+bool isMailDropAlertLength(std::uint8_t length)
+{
+    return std::find(MailDropAlertLengths.begin(), MailDropAlertLengths.end(), length) != MailDropAlertLengths.end();
+}
+
+std::optional<std::string> capcodeEntryRefusal(const std::string& text, bool pairShowsLong)
+{
+    const auto v = parseNumber(text);
+    if (!v)
+        return "Please insert a numeric!";
+    const std::uint64_t limit = pairShowsLong ? LongCapcodeLimit : ShortCapcodeLimit;
+    // A fraction that rounds to 0 would store capcode 0: it is refused like 0.
+    if (*v > 0 && roundHalfEven(*v) >= 1 && *v <= static_cast<double>(limit))
+        return std::nullopt;
+    return "Please insert a number between 1 to " + std::to_string(limit);
+}
+
+std::string fieldTagText(const map::BitField& field, const std::string& kind)
+{
+    return "&H" + hex(static_cast<unsigned>(field.byte)) + "," + std::to_string(field.firstBit) + ","
+           + std::to_string(field.width) + "," + kind;
+}
 
 EditSession::EditSession(PagerTable& image) : table(image), pairLong(pairsLongInImage(image)) {}
 
@@ -312,7 +350,7 @@ FieldCatalog::FieldCatalog()
     // Capcode rows.
     for (int k = 0; k < 16; ++k) {
         const std::string row = "capcode." + std::to_string(k + 1);
-        const int slot = 0xB0 + 4 * k;
+        const map::ByteRange slot = map::capcodeSlot(k);
         entries_.push_back({row,
                             [k](const EditSession& s) {
                                 // The second row of a long pair is hidden: its slot holds half the number.
@@ -320,77 +358,88 @@ FieldCatalog::FieldCatalog()
                                                               : shownCapcodeText(s.table, k, s.pairLong[k / 2]);
                             },
                             [k](EditSession& s, const std::string& v) { return setCapcode(s, k, v); },
-                            {slot + 1, slot + 2, slot + 3}, "the capcode as its row shows it: 1 to " + std::to_string(ShortCapcodeLimit)
+                            {slot.at(1), slot.at(2), slot.at(3)}, "the capcode as its row shows it: 1 to " + std::to_string(ShortCapcodeLimit)
                                 + " (7 digits), in the first row of a long pair up to "
                                 + std::to_string(LongCapcodeLimit) + "; \"-\" shows the hidden second row of a long pair"});
         if (k % 2 == 0) {
             const int p = k / 2;
-            entries_.push_back({"pair." + std::to_string(p + 1) + ".length",
-                                [p](const EditSession& s) { return LengthItems[s.pairLong[p] ? 1 : 0]; },
-                                [p](EditSession& s, const std::string& v) { return setPairLength(s, p, v); },
-                                {}, listed(LengthItems) + " (rows 2N-1 and 2N; make a pair Long before giving "
-                                                           "it a long capcode)"});
+            entries_.push_back(choiceEntry(
+                {"pair." + std::to_string(p + 1) + ".length",
+                 [p](const EditSession& s) { return LengthItems[s.pairLong[p] ? 1 : 0]; },
+                 [p](EditSession& s, const std::string& v) { return setPairLength(s, p, v); },
+                 {}, listed(LengthItems) + " (rows 2N-1 and 2N; make a pair Long before giving it a long capcode)"},
+                LengthItems));
         }
-        entries_.push_back({row + ".enable",
-                            [k](const EditSession& s) { return OnOff[capcodeEnabled(s.table, k)]; },
-                            [k](EditSession& s, const std::string& v) -> SetResult {
-                                const auto index = itemIndex(OnOff, v);
-                                if (!index)
-                                    return badChoice(OnOff);
-                                setRowBitFollowing(s, enableBit, k, *index == 1);
-                                afterCapcodeChange(s);
-                                return {};
-                            },
-                            {enableBit(k).byte}, listed({"on", "off"})});
+        FieldEntry enable{row + ".enable",
+                          [k](const EditSession& s) { return OnOff[capcodeEnabled(s.table, k)]; },
+                          [k](EditSession& s, const std::string& v) -> SetResult {
+                              const auto index = itemIndex(OnOff, v);
+                              if (!index)
+                                  return badChoice(OnOff);
+                              setEnable(s, k, *index == 1);
+                              return {};
+                          },
+                          {map::capcodeEnable(k).byte}, listed({"on", "off"})};
+        enable.tag = fieldTagText(map::capcodeEnable(k), "chk");
+        entries_.push_back(std::move(enable));
         if (k > 0) {   // row 1 is always "Personal"
-            entries_.push_back({row + ".type",
-                                [k](const EditSession& s) { return TypeItems[rowBit(s.table, typeBit(k), k)]; },
-                                [k](EditSession& s, const std::string& v) -> SetResult {
-                                    const auto index = itemIndex(TypeItems, v);
-                                    if (!index)
-                                        return badChoice(TypeItems);
-                                    setRowBitFollowing(s, typeBit, k, *index == 1);
-                                    return {};
-                                },
-                                {typeBit(k).byte}, listed(TypeItems)});
+            FieldEntry type{row + ".type",
+                            [k](const EditSession& s) { return TypeItems[map::isOn(s.table, map::capcodeType(k))]; },
+                            [k](EditSession& s, const std::string& v) -> SetResult {
+                                const auto index = itemIndex(TypeItems, v);
+                                if (!index)
+                                    return badChoice(TypeItems);
+                                setRowBitFollowing(s, map::capcodeType, k, *index == 1);
+                                return {};
+                            },
+                            {map::capcodeType(k).byte}, listed(TypeItems)};
+            type.items = TypeItems;
+            type.tag = fieldTagText(map::capcodeType(k), "cbo");
+            entries_.push_back(std::move(type));
         }
-        entries_.push_back({row + ".priority",
-                            [k](const EditSession& s) { return OnOff[rowBit(s.table, priorityBit(k), k)]; },
+        FieldEntry priority{row + ".priority",
+                            [k](const EditSession& s) { return OnOff[map::isOn(s.table, map::capcodePriority(k))]; },
                             [k](EditSession& s, const std::string& v) -> SetResult {
                                 const auto index = itemIndex(OnOff, v);
                                 if (!index)
                                     return badChoice(OnOff);
-                                setRowBitFollowing(s, priorityBit, k, *index == 1);
+                                setRowBitFollowing(s, map::capcodePriority, k, *index == 1);
                                 return {};
                             },
-                            {priorityBit(k).byte}, listed({"on", "off"})});
+                            {map::capcodePriority(k).byte}, listed({"on", "off"})};
+        priority.tag = fieldTagText(map::capcodePriority(k), "chkN");
+        entries_.push_back(std::move(priority));
         if (k > 0) {   // row 1 has the "Mail Alert" switch instead
-            entries_.push_back({row + ".mail_alert",
-                                [k](const EditSession& s) { return showMailAlert(s.table, k); },
-                                [k](EditSession& s, const std::string& v) -> SetResult {
-                                    const auto index = itemIndex(MailAlertItems, v);
-                                    if (!index)
-                                        return badChoice(MailAlertItems);
-                                    s.table[0x373 + k] = MailAlertLengths[*index];
-                                    if (k % 2 == 0 && s.pairLong[k / 2])
-                                        s.table[0x374 + k] = s.table[0x373 + k];
-                                    return {};
-                                },
-                                {0x373 + k}, listed(MailAlertItems)});
+            entries_.push_back(choiceEntry({row + ".mail_alert",
+                                            [k](const EditSession& s) { return showMailAlert(s.table, k); },
+                                            [k](EditSession& s, const std::string& v) -> SetResult {
+                                                const auto index = itemIndex(MailAlertItems, v);
+                                                if (!index)
+                                                    return badChoice(MailAlertItems);
+                                                storeMailDropAlert(s, k, *index);
+                                                return {};
+                                            },
+                                            {map::mailDropAlertLength(k)}, listed(MailAlertItems)},
+                                           MailAlertItems));
         }
     }
-    entries_.push_back(checkOption("mail_alert", 0x3B, 6, false));
+    {
+        FieldEntry mailAlert = checkOption("mail_alert", map::MailAlert);
+        mailAlert.tag.clear();   // the "Mail Alert" switch has rules of its own
+        entries_.push_back(std::move(mailAlert));
+    }
     std::vector<int> frameMaskBytes;
-    for (int j = 0; j < 8; ++j)   // the mask and its copies in the seven other frame records
-        frameMaskBytes.insert(frameMaskBytes.end(), {0x92 + 4 * j, 0x93 + 4 * j});
+    for (int j = 0; j < map::FrameRecordCount; ++j)   // the mask and its copies in the seven other frame records
+        frameMaskBytes.insert(frameMaskBytes.end(), {map::FrameMaskHigh + map::FrameRecordSize * j,
+                                                     map::FrameMaskLow + map::FrameRecordSize * j});
     entries_.push_back(shownOnly("frame_mask", frameMaskBytes, [](const PagerTable& t) {
         char buffer[8];
-        std::snprintf(buffer, sizeof buffer, "%02X%02X", t[0x92], t[0x93]);
+        std::snprintf(buffer, sizeof buffer, "%02X%02X", t[map::FrameMaskHigh], t[map::FrameMaskLow]);
         return std::string(buffer);
     }));
 
     // Frequency and synthesizer.
-    entries_.push_back({"band",
+    entries_.push_back(choiceEntry({"band",
                         [](const EditSession& s) {
                             const auto band = bandFromImage(s.table);
                             return band ? std::string(bandText(*band)) : std::string("(none)");
@@ -406,36 +455,42 @@ FieldCatalog::FieldCatalog()
                             applyBandPreset(s.table, presetForBand(static_cast<Band>(*index)), true);
                             return {};
                         },
-                        range(0x00, 16), listed(BandItems) + " (setting it loads the band's preset)"});
+                        range(map::SynthesizerBlock), listed(BandItems) + " (setting it loads the band's preset)"},
+                                   BandItems));
     entries_.push_back({"frequency",
-                        [](const EditSession& s) { return std::to_string(readBigEndian32(s.table, 0xF4)); },
+                        [](const EditSession& s) {
+                            return std::to_string(readBigEndian32(s.table, map::OperatingFrequency.first));
+                        },
                         [](EditSession& s, const std::string& v) { return setFrequency(s, v); },
-                        range(0xF4, 4), "in units of 100 Hz (9310125 is 931.0125 MHz), inside the band and on its channel "
+                        range(map::OperatingFrequency), "in units of 100 Hz (9310125 is 931.0125 MHz), inside the band and on its channel "
                              "raster, as the window checks it"});
-    entries_.push_back(shownOnly("base_frequency", range(0xF0, 4),
+    entries_.push_back(shownOnly("base_frequency", range(map::BaseFrequency),
                                  [](const PagerTable& t) { return std::to_string(baseFrequencyHz(t) / 100); }));
-    entries_.push_back(shownOnly("pll.incd", {0x0D}, [](const PagerTable& t) { return hex(t[0x0D]); }));
-    entries_.push_back(shownOnly("pll.r", {0x0A, 0x0B}, [](const PagerTable& t) { return hex(t[0x0A] * 256u + t[0x0B]); }));
-    entries_.push_back(shownOnly("pll.n", {0x05, 0x06, 0x07}, [](const PagerTable& t) {
-        return hex((t[0x05] * 256u + t[0x06]) * 256u + t[0x07]);
+    entries_.push_back(shownOnly("pll.incd", {map::Incd}, [](const PagerTable& t) { return hex(t[map::Incd]); }));
+    entries_.push_back(shownOnly("pll.r", range(map::PllR), [](const PagerTable& t) {
+        return hex(t[map::PllR.at(0)] * 256u + t[map::PllR.at(1)]);
     }));
-    entries_.push_back(shownOnly("channel_spacing", {0x0E},
-                                 [](const PagerTable& t) { return std::to_string(t[0x0E]) + "KHz"; }));
+    entries_.push_back(shownOnly("pll.n", range(map::PllN), [](const PagerTable& t) {
+        return hex((t[map::PllN.at(0)] * 256u + t[map::PllN.at(1)]) * 256u + t[map::PllN.at(2)]);
+    }));
+    entries_.push_back(shownOnly("channel_spacing", {map::ChannelSpacingKHz}, [](const PagerTable& t) {
+        return std::to_string(t[map::ChannelSpacingKHz]) + "KHz";
+    }));
 
     // Alerts.
-    entries_.push_back(checkOption("counter_out_enable", 0x39, 4, true));
-    entries_.push_back(checkOption("alert_and_vibrate", 0x36, 3, true));
-    entries_.push_back(checkOption("alert_cadence_enable", 0x36, 4, true));
-    entries_.push_back(byteChoice("personal_alert_length", 0x383,
+    entries_.push_back(checkOption("counter_out_enable", map::CounterOutEnable));
+    entries_.push_back(checkOption("alert_and_vibrate", map::AlertAndVibrate));
+    entries_.push_back(checkOption("alert_cadence_enable", map::AlertCadenceEnable));
+    entries_.push_back(byteChoice("personal_alert_length", map::PersonalAlertLength,
                                   {"continuous", "2 second", "8 second", "16 second", "32 second"}, {0, 2, 8, 16, 32}));
-    entries_.push_back(checkOption("lowcell_alert_control", 0x39, 6, false));
-    entries_.push_back(checkOption("out_of_service_control", 0x3D, 3, false));
-    entries_.push_back(comboOption("music_type_select", 0x3D, 5, 1, {"Taiwan Music", "World Wild Music "}));
-    entries_.push_back(comboOption("reminder_duartion_control", 0x3C, 6, 2,
+    entries_.push_back(checkOption("lowcell_alert_control", map::LowcellAlertControl));
+    entries_.push_back(checkOption("out_of_service_control", map::OutOfServiceControl));
+    entries_.push_back(comboOption("music_type_select", map::MusicTypeSelect, {"Taiwan Music", "World Wild Music "}));
+    entries_.push_back(comboOption("reminder_duartion_control", map::ReminderDuartionControl,
                                    {"Disable", "2 minutes", "10 minutes", "60 minutes"}));
     // Manual write.
     {
-        FieldEntry manual = checkOption("manual_write_enable", 0x3D, 4, true);
+        FieldEntry manual = checkOption("manual_write_enable", map::ManualWriteEnable);
         auto plainShow = manual.show;
         // The window applies the layout's rule to byte 0x3D when it shows an image.
         manual.show = [plainShow](const EditSession& s) {
@@ -456,45 +511,49 @@ FieldCatalog::FieldCatalog()
         };
         entries_.push_back(std::move(manual));
     }
-    entries_.push_back(checkOption("frequency_modification_enable", 0x36, 0, true));
+    entries_.push_back(checkOption("frequency_modification_enable", map::FrequencyModificationEnable));
     // Status.
-    entries_.push_back(checkOption("air_program_enable", 0x3D, 6, false));
-    entries_.push_back(checkOption("discard_error_message", 0x3D, 0, false));
-    entries_.push_back(comboOption("read_time_out", 0x39, 0, 2, {"8 sec", "14 sec", "20 sec", "30 sec"}));
-    entries_.push_back(comboOption("numeric_display_mode", 0x3D, 2, 1, {"Standard", "OEC(china)"}));
-    entries_.push_back(comboOption("paging_display_mode", 0x3B, 4, 1, {"Page Count", "Direct"}));
-    entries_.push_back(checkOption("direct_show_lamp_on", 0x36, 6, true));
-    entries_.push_back({"sequential_lockout",
-                        [](const EditSession& s) {
-                            if (GetBits(s.table, 0x3C, 3, 1) == 0)
-                                return SequentialLockoutItems[0];
-                            return SequentialLockoutItems[GetBits(s.table, 0x3C, 0, 2) + 1];
-                        },
-                        [](EditSession& s, const std::string& v) -> SetResult {
-                            const auto index = itemIndex(SequentialLockoutItems, v);
-                            if (!index)
-                                return badChoice(SequentialLockoutItems);
-                            PutBits(s.table, 0x3C, 3, *index == 0 ? 0 : 1, 1);
-                            if (*index > 0)
-                                PutBits(s.table, 0x3C, 0, static_cast<std::uint8_t>(*index - 1), 2);
-                            return {};
-                        },
-                        {0x3C}, listed(SequentialLockoutItems)});
-    entries_.push_back(checkOption("display_source_enable", 0x39, 7, false));
+    entries_.push_back(checkOption("air_program_enable", map::AirProgramEnable));
+    entries_.push_back(checkOption("discard_error_message", map::DiscardErrorMessage));
+    entries_.push_back(comboOption("read_time_out", map::ReadTimeOut, {"8 sec", "14 sec", "20 sec", "30 sec"}));
+    entries_.push_back(comboOption("numeric_display_mode", map::NumericDisplayMode, {"Standard", "OEC(china)"}));
+    entries_.push_back(comboOption("paging_display_mode", map::PagingDisplayMode, {"Page Count", "Direct"}));
+    entries_.push_back(checkOption("direct_show_lamp_on", map::DirectShowLampOn));
+    entries_.push_back(choiceEntry({"sequential_lockout",
+                                    [](const EditSession& s) {
+                                        if (map::read(s.table, map::SequentialLockoutOn) == 0)
+                                            return SequentialLockoutItems[0];
+                                        return SequentialLockoutItems[map::read(s.table, map::SequentialLockoutPeriod) + 1];
+                                    },
+                                    [](EditSession& s, const std::string& v) -> SetResult {
+                                        const auto index = itemIndex(SequentialLockoutItems, v);
+                                        if (!index)
+                                            return badChoice(SequentialLockoutItems);
+                                        map::write(s.table, map::SequentialLockoutOn, *index == 0 ? 0 : 1);
+                                        if (*index > 0)
+                                            map::write(s.table, map::SequentialLockoutPeriod, *index - 1);
+                                        return {};
+                                    },
+                                    {map::SequentialLockoutOn.byte}, listed(SequentialLockoutItems)},
+                                   SequentialLockoutItems));
+    entries_.push_back(checkOption("display_source_enable", map::DisplaySourceEnable));
     entries_.push_back({"screen_contrast",
-                        [](const EditSession& s) { return std::to_string(s.table[0x369] > 8 ? 4 : s.table[0x369]); },
+                        [](const EditSession& s) {
+                            const std::uint8_t v = s.table[map::ScreenContrast];
+                            return std::to_string(v > 8 ? 4 : v);
+                        },
                         [](EditSession& s, const std::string& v) -> SetResult {
                             const auto n = parseNumber(v);
                             if (!n || *n != static_cast<int>(*n) || *n < 1 || *n > 8)
                                 return {SetOutcome::BadValue, "expected a whole number from 1 to 8"};
-                            s.table[0x369] = static_cast<std::uint8_t>(*n);
+                            s.table[map::ScreenContrast] = static_cast<std::uint8_t>(*n);
                             return {};
                         },
-                        {0x369}, "1 to 8"});
-    entries_.push_back(checkOption("password_required", 0x36, 1, false));
-    entries_.push_back(checkOption("password_modification_enable", 0x36, 2, false));
+                        {map::ScreenContrast}, "1 to 8"});
+    entries_.push_back(checkOption("password_required", map::PasswordRequired));
+    entries_.push_back(checkOption("password_modification_enable", map::PasswordModificationEnable));
     // Prompts page.
-    entries_.push_back(comboOption("date_display_method", 0x3B, 3, 1, {"dd-mm-yy", "mm-dd-yy"}));
+    entries_.push_back(comboOption("date_display_method", map::DateDisplayMethod, {"dd-mm-yy", "mm-dd-yy"}));
     addPromptAndPasswordFields(*this);
 }
 
@@ -504,6 +563,13 @@ const FieldEntry* FieldCatalog::find(const std::string& name) const
         if (e.name == name)
             return &e;
     return nullptr;
+}
+
+const FieldEntry& FieldCatalog::at(const std::string& name) const
+{
+    if (const FieldEntry* e = find(name))
+        return *e;
+    throw std::out_of_range("no field " + name);
 }
 
 std::vector<FieldNameGroup> fieldNameGroups(const std::vector<FieldEntry>& entries)

@@ -35,6 +35,14 @@ SetResult badChoice(const std::vector<std::string>& names)
     return {SetOutcome::BadValue, "one of: " + list};
 }
 
+std::vector<int> range(map::ByteRange r)
+{
+    std::vector<int> addresses;
+    for (int i = 0; i < r.count; ++i)
+        addresses.push_back(r.at(i));
+    return addresses;
+}
+
 std::vector<int> recordAddresses(int n)
 {
     std::vector<int> addresses(PromptRecordSize);
@@ -45,7 +53,7 @@ std::vector<int> recordAddresses(int n)
 
 LogoFont storedLogoFont(const PagerTable& table)
 {
-    return GetBits(table, 0x3F, 0, 4) == static_cast<int>(LogoFont::Small) ? LogoFont::Small : LogoFont::Large;
+    return map::read(table, map::LogoFont) == static_cast<int>(LogoFont::Small) ? LogoFont::Small : LogoFont::Large;
 }
 
 std::string joined(const std::vector<std::string>& names)
@@ -92,12 +100,13 @@ void addPromptAndPasswordFields(FieldCatalog& catalog)
 {
     FieldEntry language;
     language.name = "prompt_language";
-    language.addresses = {0x3A, 0x3E};
+    language.addresses = {map::PromptLanguageCopy.byte, map::PromptLanguage.byte};
+    language.items = LanguageNames;
     language.values = joined(LanguageNames) + " (setting it loads that language's whole prompt set)";
     language.show = [](const EditSession& s) {
         if (const auto l = storedPromptLanguage(s.table))
             return LanguageNames[static_cast<int>(*l)];
-        return "(" + std::to_string(GetBits(s.table, 0x3E, 0, 4)) + ")";
+        return "(" + std::to_string(map::read(s.table, map::PromptLanguage)) + ")";
     };
     // Choosing a language loads its whole built-in set, as the window's selector does;
     // the language it already shows changes nothing, so edited prompts stay.
@@ -114,17 +123,19 @@ void addPromptAndPasswordFields(FieldCatalog& catalog)
 
     FieldEntry logoFont;
     logoFont.name = "logo_font";
-    logoFont.addresses = {0x3F};
+    logoFont.addresses = {map::LogoFont.byte};
+    logoFont.items = LogoFontNames;
+    logoFont.tag = fieldTagText(map::LogoFont, "Lng");
     logoFont.values = joined(LogoFontNames);
     logoFont.show = [](const EditSession& s) {
-        const int v = GetBits(s.table, 0x3F, 0, 4);
+        const int v = map::read(s.table, map::LogoFont);
         return v == 0 ? LogoFontNames[0] : v == 2 ? LogoFontNames[1] : "(" + std::to_string(v) + ")";
     };
     logoFont.set = [](EditSession& s, const std::string& value) -> SetResult {
         const auto index = choice(LogoFontNames, value);
         if (!index)
             return badChoice(LogoFontNames);
-        PutBits(s.table, 0x3F, 0, static_cast<std::uint8_t>(*index == 0 ? LogoFont::Large : LogoFont::Small), 4);
+        map::write(s.table, map::LogoFont, static_cast<int>(*index == 0 ? LogoFont::Large : LogoFont::Small));
         return {};
     };
     catalog.add(std::move(logoFont));
@@ -134,7 +145,7 @@ void addPromptAndPasswordFields(FieldCatalog& catalog)
 
     FieldEntry password;
     password.name = "password";
-    password.addresses = {0x36C, 0x36D, 0x36E, 0x36F};
+    password.addresses = range(map::Password);
     password.values = "one to four digits, stored one per byte (7 stores 0007)";
     password.show = [](const EditSession& s) { return readPassword(s.table); };
     password.set = [](EditSession& s, const std::string& value) -> SetResult {

@@ -1,17 +1,10 @@
 #include "editor/frame_mask.h"
 
+#include "table/memory_map.h"
+
 #include <cmath>
 
 namespace px316t {
-namespace {
-
-constexpr int MaskHigh = 0x92;   // frames 8..15
-constexpr int MaskLow = 0x93;    // frames 0..7
-constexpr int FrameRecordCount = 8;
-constexpr int FrameRecordSize = 4;
-
-} // namespace
-
 int frameOfCapcode(double capcode)
 {
     if (!std::isfinite(capcode))
@@ -27,19 +20,19 @@ int frameOfCapcode(double capcode)
     return static_cast<int>(frame);
 }
 
-int lastCapcode(const PagerTable& table) { return GetBits(table, 0x3E, 4, 4); }
+int lastCapcode(const PagerTable& table) { return map::read(table, map::LastCapcodeSlot); }
 
 void writeFrameMask(PagerTable& table, std::uint16_t mask)
 {
-    for (int j = 0; j < FrameRecordCount; ++j) {
-        table[MaskHigh + FrameRecordSize * j] = static_cast<std::uint8_t>(mask >> 8);
-        table[MaskLow + FrameRecordSize * j] = static_cast<std::uint8_t>(mask);
+    for (int j = 0; j < map::FrameRecordCount; ++j) {
+        table[map::FrameMaskHigh + map::FrameRecordSize * j] = static_cast<std::uint8_t>(mask >> 8);
+        table[map::FrameMaskLow + map::FrameRecordSize * j] = static_cast<std::uint8_t>(mask);
     }
 }
 
 std::uint16_t readFrameMask(const PagerTable& table)
 {
-    return static_cast<std::uint16_t>((table[MaskHigh] << 8) | table[MaskLow]);
+    return static_cast<std::uint16_t>((table[map::FrameMaskHigh] << 8) | table[map::FrameMaskLow]);
 }
 
 } // namespace px316t

@@ -2,15 +2,15 @@
 // The pager password: four decimal digits, one per byte, thousands at 0x36F down
 // to units at 0x36C. Nothing here checks a password against anything; the pager
 // does that with what is stored.
-#include "table/pager_table.h"
+#include "table/memory_map.h"
 
 #include <string>
 #include <string_view>
 
 namespace px316t {
 
-constexpr int PasswordFirstByte = 0x36F;   // thousands
-constexpr int PasswordLastByte = 0x36C;    // units
+constexpr int PasswordFirstByte = map::Password.last();   // thousands
+constexpr int PasswordLastByte = map::Password.first;     // units
 constexpr int PasswordMaxLength = 4;
 
 enum class PasswordVerdict {

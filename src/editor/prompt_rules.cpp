@@ -1,5 +1,7 @@
 #include "editor/prompt_rules.h"
 
+#include "table/memory_map.h"
+
 #include <algorithm>
 #include <array>
 #include <unordered_map>
@@ -455,14 +457,14 @@ std::optional<PromptLanguage> promptLanguageFromCode(std::uint8_t code)
 
 std::optional<PromptLanguage> storedPromptLanguage(const PagerTable& table)
 {
-    return promptLanguageFromCode(GetBits(table, 0x3E, 0, 4));
+    return promptLanguageFromCode(map::read(table, map::PromptLanguage));
 }
 
 void loadPromptLanguage(PagerTable& table, PromptLanguage language)
 {
     const std::uint8_t code = promptLanguageCode(language);
-    PutBits(table, 0x3A, 0, code, 4);
-    PutBits(table, 0x3E, 0, code, 4);
+    map::write(table, map::PromptLanguageCopy, code);
+    map::write(table, map::PromptLanguage, code);
     const auto& set = PromptSet(language);
     std::copy(set.begin(), set.end(), table.begin() + PromptRegionStart);
 }

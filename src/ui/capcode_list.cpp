@@ -8,6 +8,7 @@
 #include "editor/numeric_text.h"
 #include "ui/control_list.h"
 #include "ui/dialogs.h"
+#include "ui/field_binding.h"
 #include "ui/twips.h"
 
 #include <QApplication>
@@ -48,11 +49,8 @@ const QString kLongTip = QStringLiteral("Please input Capcode( 10 Dec digits bet
 
 QRect onRow(const QRect& rowOne, int row) { return rowOne.translated(0, row * kPitch); }
 
-// The field tag of a one-bit field, e.g. "&H73,0,1,chk".
-QString bitTag(int byte, int bit, const char* kind)
-{
-    return QStringLiteral("&H%1,%2,1,%3").arg(QString::number(byte, 16).toUpper()).arg(bit).arg(QLatin1String(kind));
-}
+// The catalogue's name of a setting of capcode row k ("capcode.3.type").
+std::string rowField(int k, const char* setting) { return "capcode." + std::to_string(k + 1) + "." + setting; }
 
 // Tops and heights are those the controls stand at now, so that the layout follows
 // the window's scale.
@@ -89,6 +87,7 @@ CapcodeList::CapcodeList(EditorContext& context, ControlFactory& factory, QWidge
     lblAlert[0]->hide();
     cboMailAlert[0]->hide();
     chkMailAlert = factory.checkBox(Picture2, QStringLiteral("chkMailAlert"), QStringLiteral("Mail Alert"), kMailAlert);
+    bindCatalogField(chkMailAlert, "mail_alert");
     connect(chkMailAlert, &QCheckBox::stateChanged, this, [this] { chkMailAlert_Click(); });
 
     // Row 1's own controls come first in the focus order, Mail Alert among them.
@@ -106,42 +105,48 @@ CapcodeList::CapcodeList(EditorContext& context, ControlFactory& factory, QWidge
 
 void CapcodeList::createRow(ControlFactory& factory, int k)
 {
-    const int byteOffset = k / 8;
-    const int bit = k % 8;
     Label1[k] = factory.label(Picture2, QStringLiteral("Label1"), QStringLiteral("Cap #%1").arg(k + 1, 2, 10, QLatin1Char('0')),
                               onRow(kLabel1, k));
     Label1[k]->setToolTip(kShortTip);
     QRect box = onRow(kTxtAddr, k).adjusted(-30, -kText1Offset, 30, 50);
     Text1[k] = factory.box(Picture2, QStringLiteral("Text1"), box);
     txtAddr[k] = factory.textBox(Picture2, QStringLiteral("txtAddr"), 10, onRow(kTxtAddr, k));
+    bindCatalogField(txtAddr[k], "capcode." + std::to_string(k + 1));
 
     auto* enable = factory.checkBox(Picture2, QStringLiteral("chkCtl"), QStringLiteral("En"), onRow(kEnable, k),
-                                    bitTag(0x73 - byteOffset, bit, "chk"));
+                                    catalogTag(rowField(k, "enable")));
+    bindCatalogField(enable, rowField(k, "enable"));
     enable->setToolTip(QStringLiteral("Enable or disable the Capcode( address )"));
     ctx_.arrays.chkCtl[10 + k] = enable;
 
     Label2[k] = factory.label(Picture2, QStringLiteral("Label2"), QStringLiteral("Type"), onRow(kLabel2, k));
-    ctx_.arrays.cboCtl[7 + k] = factory.comboBox(Picture2, QStringLiteral("cboCtl"),
-                                                 {QStringLiteral("Personal"), QStringLiteral("Mail drop")},
-                                                 onRow(kType, k), bitTag(0x38 - byteOffset, bit, "cbo"));
+    // Row 1 is always "Personal": its hidden selector keeps the tag of its bit.
+    ctx_.arrays.cboCtl[7 + k] = factory.comboBox(
+        Picture2, QStringLiteral("cboCtl"), catalogItems(rowField(1, "type")), onRow(kType, k),
+        QString::fromStdString(fieldTagText(map::capcodeType(k), "cbo")));
+    if (k > 0)
+        bindCatalogField(ctx_.arrays.cboCtl[7 + k], rowField(k, "type"));
 
     auto* priority = factory.checkBox(Picture2, QStringLiteral("chkCtl"), QStringLiteral("Pri"), onRow(kPriority, k),
-                                      bitTag(0x34 + byteOffset, bit, "chkN"));
+                                      catalogTag(rowField(k, "priority")));
+    bindCatalogField(priority, rowField(k, "priority"));
     priority->setToolTip(QStringLiteral("Priority Alert Control"));
     ctx_.arrays.chkCtl[50 + k] = priority;
 
     lblAlert[k] = factory.label(Picture2, QStringLiteral("lblAlert"), QStringLiteral("Alert"), onRow(kAlertLabel, k));
     lblAlert[k]->setToolTip(QStringLiteral("Mail drop alert length."));
-    cboMailAlert[k] = factory.comboBox(Picture2, QStringLiteral("cboMailAlert"),
-                                       {QStringLiteral("Beep"), QStringLiteral("1 sec"), QStringLiteral("16 sec")},
+    cboMailAlert[k] = factory.comboBox(Picture2, QStringLiteral("cboMailAlert"), catalogItems(rowField(1, "mail_alert")),
                                        onRow(kAlertLength, k));
+    if (k > 0)   // row 1 has the "Mail Alert" switch instead
+        bindCatalogField(cboMailAlert[k], rowField(k, "mail_alert"));
     connect(cboMailAlert[k], &QComboBox::currentIndexChanged, this, [this, k] { cboMailAlert_Click(k); });
 
     if (k % 2 == 0) {
         const int pair = k / 2;
-        cboCapLen[pair] = factory.comboBox(Picture2, QStringLiteral("cboCapLen"),
-                                           {QStringLiteral("Short"), QStringLiteral("Long")}, onRow(kLength, k));
+        cboCapLen[pair] = factory.comboBox(Picture2, QStringLiteral("cboCapLen"), catalogItems("pair.1.length"),
+                                           onRow(kLength, k));
         cboCapLen[pair]->setCurrentIndex(0);
+        bindCatalogField(cboCapLen[pair], "pair." + std::to_string(pair + 1) + ".length");
         connect(cboCapLen[pair], &QComboBox::currentIndexChanged, this, [this, pair] { cboCapLen_Click(pair); });
     } else {
         const int pair = k / 2;
@@ -219,7 +224,8 @@ void CapcodeList::set_frame()
                 for (QWidget* w : row)
                     w->setEnabled(true);
         } else {
-            setCapcodeEnabled(ctx_.table, k, false);
+            if (!ctx_.showing)
+                setCapcodeEnabled(ctx_.table, k, false);
             {
                 const QSignalBlocker block(ctx_.arrays.chkCtl[10 + k]);
                 ctx_.arrays.chkCtl[10 + k]->setChecked(false);
@@ -230,11 +236,11 @@ void CapcodeList::set_frame()
     }
     // Frames come from the capcodes the image holds, as the fields show them; a
     // skipped slot (the hidden second slot of a long pair) adds none.
-    const std::uint16_t mask = frameMaskOf(ctx_.table, shownPairLengths());
-    writeFrameMask(ctx_.table, mask);
+    // Showing the image leaves the mask as it arrived (the refresh rules made it).
+    if (!ctx_.showing)
+        writeFrameMask(ctx_.table, frameMaskOf(ctx_.table, shownPairLengths()));
     if (lblFrame)
-        lblFrame->setText(QStringLiteral("%1%2").arg(ctx_.table[0x92], 2, 16, QLatin1Char('0'))
-                              .arg(ctx_.table[0x93], 2, 16, QLatin1Char('0')).toUpper());
+        lblFrame->setText(QString::fromStdString(shownField(ctx_, "frame_mask")));
 }
 
 // ---- layout ----------------------------------------------------------------
@@ -273,7 +279,8 @@ void CapcodeList::ChkCapLen()
     }
     placeList(VScroll1->value());
 
-    manualWriteSelectable_ = applyCapcodeLayoutBits(ctx_.table, visible);
+    manualWriteSelectable_ = ctx_.showing ? px316t::manualWriteSelectable(visible)
+                                          : applyCapcodeLayoutBits(ctx_.table, visible);
     QCheckBox* manualWrite = ctx_.arrays.chkCtl[9];
     if (manualWrite)
         manualWrite->setEnabled(manualWriteSelectable_ && (!ctx_.editingAllowed || ctx_.editingAllowed()));
@@ -393,13 +400,15 @@ bool CapcodeList::showPairLengths()
 
 void CapcodeList::cboCapLen_Click(int pair)
 {
+    if (ctx_.showing)
+        return;
     const int first = 2 * pair;
     if (pairIsLong(pair)) {
         showSecondRow(pair, false);
         setLengthTooltip(pair, true);
     } else {
-        PutBits(ctx_.table, static_cast<std::int16_t>(0xB1 + 8 * pair), 6, 0, 1);
-        PutBits(ctx_.table, static_cast<std::int16_t>(0xB5 + 8 * pair), 6, 0, 1);
+        map::write(ctx_.table, map::longWordFlag(first), 0);
+        map::write(ctx_.table, map::longWordFlag(first + 1), 0);
         showSecondRow(pair, true);
         setLengthTooltip(pair, false);
         const auto v = parseNumber(txtAddr[first]->text().toStdString());
@@ -409,22 +418,39 @@ void CapcodeList::cboCapLen_Click(int pair)
         txt_to_tbl(first + 1);
     }
     txt_to_tbl(first);
+    {
+        EditSession session = windowSession(ctx_);
+        followLongPairBits(session, first);
+    }
     typeRule(first);
-    priorityRule(first);
     cboMailAlert_Click(first);
+    // The refresh stores the layout's bits and the frame mask of the new lengths
+    // and shows the result.
     if (ctx_.init_ctl)
         ctx_.init_ctl();
+}
+
+void CapcodeList::applyLayoutRules()
+{
+    manualWriteSelectable_ = applyCapcodeLayoutBits(ctx_.table, visibleRows());
+    for (int k = lastCapcode(ctx_.table) + 1; k < Rows; ++k)
+        setCapcodeEnabled(ctx_.table, k, false);
+    writeFrameMask(ctx_.table, frameMaskOf(ctx_.table, shownPairLengths()));
+}
+
+int CapcodeList::visibleRows() const
+{
+    int rows = 0;
+    for (int i = 0; i < Pairs; ++i)
+        rows += pairIsLong(i) ? 1 : 2;
+    return rows;
 }
 
 // ---- rules of the shared handlers ------------------------------------------
 
 void CapcodeList::typeRule(int k)
 {
-    QComboBox* type = ctx_.arrays.cboCtl[7 + k];
-    const int value = type->currentIndex();
-    if (k % 2 == 0 && pairIsLong(k / 2) && value >= 0)
-        PutBits(ctx_.table, static_cast<std::int16_t>(0x38 - k / 8), static_cast<std::uint8_t>((k + 1) % 8),
-                static_cast<std::uint8_t>(value), 1);
+    const int value = ctx_.arrays.cboCtl[7 + k]->currentIndex();
     if (k > 0 && chkMailAlert->isChecked() && !Label1[k]->isHidden()) {
         const bool mailDrop = value != 0;
         lblAlert[k]->setVisible(mailDrop);
@@ -432,50 +458,27 @@ void CapcodeList::typeRule(int k)
     }
 }
 
-void CapcodeList::enableRule(int k)
+void CapcodeList::enableRule(int)
 {
-    if (k % 2 == 0 && pairIsLong(k / 2)) {
-        if (refreshing_) {
-            // A refresh only mirrors the enable bit; it never stores the number again.
-            if (capcodeEnabled(ctx_.table, k))
-                setCapcodeEnabled(ctx_.table, k + 1, true);
-        } else {
-            txt_to_tbl(k);
-        }
-    }
+    // The catalogue stored the box (with the long pair's number); the rows and
+    // the frame mask follow.
     set_frame();
-}
-
-void CapcodeList::priorityRule(int k)
-{
-    if (k % 2 == 0 && pairIsLong(k / 2)) {
-        const int boxValue = ctx_.arrays.chkCtl[50 + k]->isChecked() ? 1 : 0;
-        PutBits(ctx_.table, static_cast<std::int16_t>(0x34 + k / 8), static_cast<std::uint8_t>((k + 1) % 8),
-                static_cast<std::uint8_t>(1 - boxValue), 1);
-    }
 }
 
 void CapcodeList::cboMailAlert_Click(int k)
 {
-    const int selection = cboMailAlert[k]->currentIndex();
-    if (selection < 0)
+    if (ctx_.showing)
         return;
-    constexpr std::uint8_t lengths[] = {0, 1, 16};
-    ctx_.table[0x373 + k] = lengths[selection];
-    if (k % 2 == 0 && pairIsLong(k / 2))
-        ctx_.table[0x374 + k] = ctx_.table[0x373 + k];
+    EditSession session = windowSession(ctx_);
+    storeMailDropAlert(session, k, cboMailAlert[k]->currentIndex());
 }
 
 void CapcodeList::read_MailAlert()
 {
-    for (int k = 1; k < Rows; ++k) {
-        switch (ctx_.table[0x373 + k]) {
-        case 0: cboMailAlert[k]->setCurrentIndex(0); break;
-        case 1: cboMailAlert[k]->setCurrentIndex(1); break;
-        case 16: cboMailAlert[k]->setCurrentIndex(2); break;
-        default: break;   // any other length leaves the selection as it is
-        }
-    }
+    // Row 1's selector is not loaded; a length without an entry leaves the
+    // selection as it is.
+    for (int k = 1; k < Rows; ++k)
+        showCatalogField(ctx_, cboMailAlert[k]);
 }
 
 void CapcodeList::showMailAlertControls(bool mailAlertTicked)
@@ -490,7 +493,7 @@ void CapcodeList::showMailAlertControls(bool mailAlertTicked)
 void CapcodeList::chkMailAlert_Click()
 {
     const bool ticked = chkMailAlert->isChecked();
-    PutBits(ctx_.table, 0x3B, 6, ticked ? 1 : 0, 1);
+    storeCatalogField(ctx_, chkMailAlert);
     showMailAlertControls(ticked);
 }
 
@@ -523,20 +526,13 @@ bool CapcodeList::checkTypedCapcode(int k)
     const QString text = txtAddr[k]->text();
     if (text.isEmpty())
         return true;
-    const auto v = parseNumber(text.toStdString());
-    if (!v) {
-        refuseTypedCapcode(k, QStringLiteral("Please insert a numeric!"));
+    if (const auto refusal = capcodeEntryRefusal(text.toStdString(), k % 2 == 0 && pairIsLong(k / 2))) {
+        refuseTypedCapcode(k, QString::fromStdString(*refusal));
         return false;
     }
-    const std::uint64_t limit = (k % 2 == 0 && pairIsLong(k / 2)) ? LongCapcodeLimit : ShortCapcodeLimit;
-    // A fraction that rounds to 0 would store capcode 0: it is refused like 0.
-    if (*v > 0 && roundHalfEven(*v) >= 1 && *v <= static_cast<double>(limit)) {
-        txt_to_tbl(k);
-        checkedText_[k] = text;
-        return true;
-    }
-    refuseTypedCapcode(k, QStringLiteral("Please insert a number between 1 to %1").arg(limit));
-    return false;
+    txt_to_tbl(k);
+    checkedText_[k] = text;
+    return true;
 }
 
 void CapcodeList::txtAddr_KeyUp(int k)
@@ -559,7 +555,7 @@ void CapcodeList::txtAddr_LostFocus(int k)
         ctx_.flags.EntryRejected = true;
         ctx_.flags.CapcodeInvalid = false;
         restoreCapcodeEntry(ctx_.table, entered_[k]);
-        ctx_.messages.message(QStringLiteral("Invalid Capcode!"));
+        ctx_.messages.message(QString::fromLatin1(InvalidCapcodeMessage));
         txtAddr[k]->setFocus(Qt::OtherFocusReason);
         return;
     }

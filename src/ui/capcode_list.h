@@ -41,6 +41,9 @@ public:
     // Lays out the visible rows, numbers them, sizes the scroll range, applies the
     // manual-write rule.
     void ChkCapLen();
+    // The rules the shown layout implies for the image: the manual-write bits,
+    // no enabled capcode beyond the last usable slot, the frame mask.
+    void applyLayoutRules();
     // Follows the long-word flags of the image; true when a length selector changed.
     bool read_CapLen();
     // The display part of read_CapLen: selectors, second rows and tool tips follow
@@ -54,15 +57,14 @@ public:
     // Rules run by the shared check-box and combo handlers after the bound bit was written.
     void typeRule(int k);
     void enableRule(int k);
-    void priorityRule(int k);
 
     bool pairIsLong(int pair) const;
+    // The rows the selectors leave visible: one for a long pair, two for a short one.
+    int visibleRows() const;
     // The pair lengths the selectors show.
     PairLengths shownPairLengths() const;
     // Whether "Manual Write Enable" may be changed under the current layout.
     bool manualWriteSelectable() const { return manualWriteSelectable_; }
-    // True while the list's own refresh sets controls (their rules must not rewrite capcodes).
-    void setRefreshing(bool refreshing) { refreshing_ = refreshing; }
 
     std::array<QLabel*, Rows> Label1{};
     std::array<QLineEdit*, Rows> txtAddr{};
@@ -109,7 +111,6 @@ private:
     std::array<QString, Rows> checkedText_{};   // the text the key-release check last passed
     std::array<CapcodeEntry, Rows> entered_{};   // the capcodes a field held when it was entered
     bool manualWriteSelectable_ = true;
-    bool refreshing_ = false;
     double scrolledDesignTwips_ = 0;   // the scroll position at design scale
 };
 

@@ -36,6 +36,11 @@ struct EditorContext {
     std::function<void()> init_ctl;
     // False in "Write Mode": procedures that enable controls leave them locked.
     std::function<bool()> editingAllowed;
+    // The pair lengths the capcode list's selectors show.
+    std::function<std::array<bool, 8>()> shownPairLengths;
+    // True while the window shows the image: the change handlers that controls
+    // run then write nothing, so that showing never alters what arrived.
+    bool showing = false;
 };
 
 } // namespace px316t

@@ -3,6 +3,8 @@
 #include "editor/refresh_rules.h"
 #include "ui/capcode_list.h"
 #include "ui/field_binding.h"
+#include "table/field_tag.h"
+#include "ui/control_list.h"
 #include "ui/frequency_panel.h"
 #include "ui/option_controls.h"
 #include "link/board_detection.h"
@@ -87,7 +89,7 @@ Form1::Form1(Form1Services services)
 
     context_ = std::make_unique<EditorContext>(EditorContext{
         PagerTable_, *messages_, flags_, arrays_, nullptr, [this] { init_ctl(); },
-        [this] { return inModifyMode(); }});
+        [this] { return inModifyMode(); }, [this] { return capcodes_->shownPairLengths(); }});
 
     QFont designFont(QStringLiteral("Courier New"), 9);
     setFont(designFont);
@@ -322,18 +324,30 @@ void Form1::InitTables()
 
 int Form1::init_ctl()
 {
-    capcodes_->setRefreshing(true);
+    // The rules the layout implies are stored first; showing the image then
+    // writes nothing: the change handlers the controls run while they take the
+    // image's values store nothing.
+    capcodes_->applyLayoutRules();
+    const bool wasShowing = context_->showing;
+    context_->showing = true;
     capcodes_->ChkCapLen();
     capcodes_->read_dftaddr();
-    for (QObject* control : controls_.all())
-        showBoundField(PagerTable_, control);
+    for (QObject* control : controls_.all()) {
+        // The controls with a field tag; the others are shown by their own steps.
+        if (!parseFieldTag(controlTag(control).toStdString()))
+            continue;
+        if (boundCatalogEntry(control))
+            showCatalogField(*context_, control);
+        else
+            showBoundField(PagerTable_, control);
+    }
     options_->showSequentialLockout();
     options_->showLogoFont();
     options_->showLanguage();
     options_->showContrast();
     options_->showPersonalAlert();
     {
-        const bool mailAlert = GetBits(PagerTable_, 0x3B, 6, 1) == 1;
+        const bool mailAlert = shownField(*context_, "mail_alert") == "on";
         capcodes_->chkMailAlert->setChecked(mailAlert);
         capcodes_->showMailAlertControls(mailAlert);
     }
@@ -343,7 +357,7 @@ int Form1::init_ctl()
     capcodes_->set_frame();
     capcodes_->read_MailAlert();
     password_->read_pass();
-    capcodes_->setRefreshing(false);
+    context_->showing = wasShowing;
     return 0;
 }
 
@@ -388,16 +402,20 @@ void Form1::WriteOpt_Click()
 
 void Form1::chkCtl_Click(int index)
 {
-    writeBoundCheckBox(PagerTable_, arrays_.chkCtl[index]);
+    // The catalogue stores the box with its rules (a long pair's second slot
+    // follows the first); showing the image stores nothing.
+    storeCatalogField(*context_, arrays_.chkCtl[index]);
     if (index >= 10 && index <= 25)
         capcodes_->enableRule(index - 10);
-    else if (index >= 50 && index <= 65)
-        capcodes_->priorityRule(index - 50);
 }
 
 void Form1::cboCtl_Click(int index)
 {
-    writeBoundComboBox(PagerTable_, arrays_.cboCtl[index]);
+    QComboBox* combo = arrays_.cboCtl[index];
+    if (boundCatalogEntry(combo))
+        storeCatalogField(*context_, combo);
+    else if (!context_->showing)
+        writeBoundComboBox(PagerTable_, combo);   // row 1's type, which is always "Personal"
     if (index >= 7 && index <= 22)
         capcodes_->typeRule(index - 7);
     else if (index == 0)
@@ -569,20 +587,11 @@ bool Form1::commitFieldForFileCommand()
 
 void Form1::refreshFromImage()
 {
-    frequency_->selectBandFromImage();
-    const PagerTable arrived = PagerTable_;
-    // The pair lengths follow the new image before the refresh runs the pair
-    // rules; with the lengths of the old image the rules of a long pair would
-    // copy settings between capcodes of the new one.
-    capcodes_->showPairLengths();
-    init_ctl();
-    capcodes_->read_CapLen();
-    // Which change handlers the refresh ran depends on what the controls showed
-    // before. The image is therefore set back to the bytes that arrived, and the
-    // refresh rules are applied to them as functions of those bytes alone; the
-    // second refresh shows the result and finds every control's value in place.
-    PagerTable_ = arrived;
+    // The rules a refresh applies are functions of the bytes that arrived alone,
+    // never of what the controls showed before; showing the result writes nothing.
     applyRefreshRules(PagerTable_);
+    frequency_->selectBandFromImage();
+    capcodes_->showPairLengths();
     init_ctl();
 }
 

@@ -4,6 +4,7 @@
 #include "editor/numeric_text.h"
 #include "ui/control_list.h"
 #include "ui/dialogs.h"
+#include "ui/field_binding.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
@@ -11,22 +12,14 @@
 #include <QLineEdit>
 
 #include <algorithm>
+#include <utility>
 
 namespace px316t {
-namespace {
-
-QString hexText(std::uint32_t value) { return QString::number(value, 16).toUpper(); }
-
-} // namespace
-
 FrequencyPanel::FrequencyPanel(EditorContext& context, ControlFactory& factory, QWidget* frequencyFrame,
                                QWidget* page, const QRect& pllRect)
     : QObject(page), ctx_(context)
 {
-    cboDft = factory.comboBox(frequencyFrame, QStringLiteral("cboDft"),
-                              {QString::fromLatin1(bandText(Band::VHF).data(), bandText(Band::VHF).size()),
-                               QString::fromLatin1(bandText(Band::UHF).data(), bandText(Band::UHF).size()),
-                               QString::fromLatin1(bandText(Band::Top).data(), bandText(Band::Top).size())},
+    cboDft = factory.comboBox(frequencyFrame, QStringLiteral("cboDft"), catalogItems("band"),
                               QRect(240, 240, 1800, 315));
     txtFreq = factory.textBox(frequencyFrame, QStringLiteral("txtFreq"), 7, QRect(2280, 255, 1050, 285));
     lblHz = factory.label(frequencyFrame, QStringLiteral("Label3"), QStringLiteral("00Hz"), QRect(3345, 285, 600, 240));
@@ -51,6 +44,12 @@ FrequencyPanel::FrequencyPanel(EditorContext& context, ControlFactory& factory, 
                                  QRect(c.at.x() + 1100, c.at.y(), 1600, 255));
     }
     lblFrame->setText(QStringLiteral("0000"));
+    bindCatalogField(cboDft, "band");
+    bindCatalogField(txtFreq, "frequency");
+    for (const auto& [label, field] : {std::pair{lblBfreq, "base_frequency"}, std::pair{lblPLLN, "pll.n"},
+                                       std::pair{lblPLLR, "pll.r"}, std::pair{lblINCD, "pll.incd"},
+                                       std::pair{lblCHANNEL, "channel_spacing"}, std::pair{lblFrame, "frame_mask"}})
+        bindCatalogField(label, field);
 
     connect(cboDft, &QComboBox::currentIndexChanged, this, [this] { cboDft_Click(); });
     new FieldEvents(txtFreq, {
@@ -77,7 +76,7 @@ void FrequencyPanel::read_BaseFreq()
 void FrequencyPanel::read_freq()
 {
     txtFreq->clear();
-    setFieldText(txtFreq, QString::number(readBigEndian32(ctx_.table, 0xF4)));
+    setFieldText(txtFreq, QString::fromStdString(shownField(ctx_, "frequency")));
     checkedText_ = txtFreq->text();
     read_pll();
 }
@@ -85,13 +84,13 @@ void FrequencyPanel::read_freq()
 void FrequencyPanel::read_pll()
 {
     read_BaseFreq();
-    const PagerTable& t = ctx_.table;
-    lblBfreq->setText(QString::number(baseFreqHz_ / 100));
-    lblINCD->setText(hexText(t[0x0D]));
-    lblPLLR->setText(hexText(t[0x0A] * 256u + t[0x0B]));
-    channelSpacingKHz_ = t[0x0E];
-    lblCHANNEL->setText(QString::number(t[0x0E]) + QStringLiteral("KHz"));
-    lblPLLN->setText(hexText((t[0x05] * 256u + t[0x06]) * 256u + t[0x07]));
+    auto shown = [this](const char* name) { return QString::fromStdString(shownField(ctx_, name)); };
+    lblBfreq->setText(shown("base_frequency"));
+    lblINCD->setText(shown("pll.incd"));
+    lblPLLR->setText(shown("pll.r"));
+    channelSpacingKHz_ = ctx_.table[map::ChannelSpacingKHz];
+    lblCHANNEL->setText(shown("channel_spacing"));
+    lblPLLN->setText(shown("pll.n"));
 }
 
 void FrequencyPanel::selectBandFromImage()
@@ -110,10 +109,12 @@ void FrequencyPanel::cboDft_Click()
         presetSuppressed_ = false;
         return;
     }
-    const auto band = selectedBand();
-    if (!band)
+    if (ctx_.showing)
         return;
-    applyBandPreset(ctx_.table, presetForBand(*band), true);
+    if (!selectedBand())
+        return;
+    // Choosing a band loads its preset, operating frequency included.
+    storeField(ctx_, "band", cboDft->currentText().toStdString());
     if (ctx_.init_ctl)
         ctx_.init_ctl();
 }
@@ -130,7 +131,7 @@ bool FrequencyPanel::checkTypedFrequency()
 {
     const QString text = txtFreq->text();
     if (!text.isEmpty() && !parseNumber(text.toStdString())) {
-        ctx_.messages.message(QStringLiteral("Please insert a decimal numeric!"), MessageBoxes::Icon::Warning);
+        ctx_.messages.message(QString::fromLatin1(NotDecimalMessage), MessageBoxes::Icon::Warning);
         read_freq();
         txtFreq->setFocus(Qt::OtherFocusReason);
         return false;
@@ -164,23 +165,14 @@ void FrequencyPanel::txtFreq_LostFocus()
     const auto value = parseNumber(text.toStdString());
     if (!value)
         return;   // cannot happen: the check above refused it
-    const auto band = selectedBand();
-    const double f = roundHalfEven(*value);
-    if (band && !frequencyInBand(*band, *value)) {
-        refuse(QString::fromStdString(bandErrorMessage(*band)));
+    // Checked against the band the selector shows and the synthesizer values of
+    // the last refresh.
+    const SetResult stored =
+        storeOperatingFrequency(ctx_.table, *value, selectedBand(), baseFreqHz_, channelSpacingKHz_);
+    if (stored.outcome != SetOutcome::Changed) {
+        refuse(QString::fromStdString(stored.message));
         return;
     }
-    const RasterResult raster = checkRaster(band, *value, baseFreqHz_, channelSpacingKHz_);
-    if (raster.verdict == RasterVerdict::Refuse) {
-        refuse(QStringLiteral("Channel Spacing Error!"));
-        return;
-    }
-    if (raster.preset)
-        applyBandPreset(ctx_.table, *raster.preset, false);
-    // Inside a band the number always fits the 32-bit field; without a band it is
-    // kept to the field's range rather than wrapped.
-    const double stored = std::clamp(f, 0.0, 4294967295.0);
-    writeBigEndian32(ctx_.table, 0xF4, static_cast<std::uint32_t>(stored));
     read_freq();
 }
 

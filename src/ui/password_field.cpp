@@ -4,6 +4,7 @@
 #include "editor/password_rules.h"
 #include "ui/control_list.h"
 #include "ui/dialogs.h"
+#include "ui/field_binding.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,6 +22,7 @@ PasswordField::PasswordField(EditorContext& context, ControlFactory& factory, QW
     // press below), while a longer paste reaches the check and is refused whole
     // instead of being cut into a different password.
     txtPass = factory.textBox(manualWriteFrame, QStringLiteral("txtPass"), 0, QRect(2460, 1620, 900, 285));
+    bindCatalogField(txtPass, "password");
     new FieldEvents(txtPass, {
         [this] { txtPass_GotFocus(); },
         [this](QKeyEvent* e) { return txtPass_KeyPress(e); },

@@ -3,6 +3,7 @@
 #include "ui/field_events.h"
 #include "ui/option_controls.h"
 #include "ui/control_list.h"
+#include "ui/field_binding.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -74,6 +75,7 @@ PromptsPanel::PromptsPanel(EditorContext& context, ControlFactory& factory, QWid
             [this, n] { txtPrompt_LostFocus(n); },
         });
         txtPrompt[n] = box;
+        bindCatalogField(box, n == LogoPrompt ? "prompt.logo" : "prompt." + std::to_string(n));
     };
 
     // The logo and its alignment buttons in the frame "Prompts".
