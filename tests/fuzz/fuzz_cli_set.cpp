@@ -162,8 +162,12 @@ BitMask allowedBits(const FieldEntry& e, const EditSession& s)
         } else if (row->suffix == ".enable") {
             m[0x73 - k / 8] = 0;
             allowEnable(m, k);
-            if (firstOfLong)
+            if (firstOfLong) {
+                // The first row of a long pair stores the number it shows again.
+                allowSlot(m, k);
+                allowSlot(m, k + 1);
                 allowEnable(m, k + 1);
+            }
             allowFrameRefresh(m, s.table);
         } else if (row->suffix == ".type" || row->suffix == ".priority") {
             const int byte = row->suffix == ".type" ? 0x38 - k / 8 : 0x34 + k / 8;
