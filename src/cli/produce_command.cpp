@@ -21,7 +21,8 @@ public:
     BoardProgrammer(bool terminalProgress, const std::string& portPrefix, const std::string& port, bool json)
         : port_(port), json_(json)
     {
-        board_.messages.holdVerifySuccess = true;
+        // The run says "Verify Success!" once the pager's bookkeeping committed.
+        board_.sequence.holdVerifySuccess(true);
         board_.messages.portPrefix = QString::fromStdString(portPrefix);
         if (terminalProgress)
             terminal_ = std::make_unique<TerminalProgress>();
