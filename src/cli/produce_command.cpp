@@ -21,8 +21,6 @@ public:
     BoardProgrammer(bool terminalProgress, const std::string& portPrefix, const std::string& port, bool json)
         : port_(port), json_(json)
     {
-        // The run says "Verify Success!" once the pager's bookkeeping committed.
-        board_.sequence.holdVerifySuccess(true);
         board_.messages.portPrefix = QString::fromStdString(portPrefix);
         if (terminalProgress)
             terminal_ = std::make_unique<TerminalProgress>();
@@ -30,8 +28,10 @@ public:
     bool connect(int port) { return board_.connect(QString::number(port)); }
     PagerTransfer writeAndVerify(const PagerTable& image) override
     {
-        const PagerTransfer transfer =
-            writeAndVerifyPager(board_.sequence, image, terminal_ ? static_cast<ProgressView&>(*terminal_) : none_);
+        // The window's programmer too: it holds "Verify Success!", which the
+        // run says once the pager's bookkeeping committed.
+        SequenceProgrammer programmer(board_.sequence, terminal_ ? static_cast<ProgressView&>(*terminal_) : none_);
+        const PagerTransfer transfer = programmer.writeAndVerify(image);
         if (terminal_)
             terminal_->finishLine();
         const auto difference = transfer.succeeded() ? std::nullopt : board_.sequence.lastDifference();

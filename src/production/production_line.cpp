@@ -107,6 +107,9 @@ LineOffer ProductionLine::offer(std::uint64_t shown, bool longPair, std::vector<
         offer.message = "The batch " + batch_ + " cannot be used; join it again.";
         return offer;
     }
+    // The window shows what the line offered last: on a batch, which other
+    // stations move on, the pager then simply gets the batch's next capcode.
+    const bool showsOffer = offered_ == shown;
     const std::optional<std::uint64_t> next = sequence_->peekNext();
     offered_ = next;
     if (!next) {
@@ -116,7 +119,7 @@ LineOffer ProductionLine::offer(std::uint64_t shown, bool longPair, std::vector<
         return offer;
     }
     offer.capcode = *next;
-    if (*next == shown) {
+    if (*next == shown || (!batch_.empty() && showsOffer)) {
         offer.kind = LineOffer::Kind::Ready;
         return offer;
     }

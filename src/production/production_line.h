@@ -20,7 +20,8 @@ namespace px316t {
 // What the next pager would be written with, for an image that shows `shown`.
 struct LineOffer {
     enum class Kind {
-        Ready,      // `capcode` (the one shown) is free: it can be written
+        Ready,      // `capcode` is free and is the one written next (on a batch, it may
+                    // have moved on from the one the line offered last)
         Moved,      // the one shown is taken or not the batch's next: `capcode` is the next free one
         NoneLeft,   // no capcode left; nothing may be written
         Refused,    // the record or the sequence cannot be used; nothing may be written

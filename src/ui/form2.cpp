@@ -265,6 +265,8 @@ void Form2::produceOne()
         warn(notice);
     switch (offer.kind) {
     case LineOffer::Kind::Ready:
+        if (offer.capcode != *shown)
+            showFirstCapcode(offer.capcode);
         break;
     case LineOffer::Kind::Moved:
         warn(offer.message);

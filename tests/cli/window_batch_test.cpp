@@ -13,6 +13,7 @@
 #include "ui/capcode_list.h"
 #include "ui/form2.h"
 
+#include <QCheckBox>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -28,14 +29,14 @@ namespace {
 
 constexpr int kBoardCom = 3;
 
-class WindowOnABatch : public testing::Form1Fixture {
+class WindowOnABatch : public px316t::testing::Form1Fixture {
 protected:
     void customize(Form1Services& services) override
     {
         registryBackend->setPorts({kBoardCom});
         services.makeRegistry = [this] { return std::make_unique<clsRegistryAccess>(registryBackend); };
         services.makeSerialPorts = [this]() -> std::unique_ptr<SerialPorts> {
-            auto ports = std::make_unique<testing::FakeBoardPorts>(clock);
+            auto ports = std::make_unique<px316t::testing::FakeBoardPorts>(clock);
             board = &ports->addBoard(kBoardCom);
             return ports;
         };
@@ -67,9 +68,9 @@ protected:
         return ((m[0xB1] & 0x1Fu) << 16 | m[0xB2] << 8 | m[0xB3]) - 32768u;
     }
 
-    std::shared_ptr<testing::MemorySerialCommBackend> registryBackend =
-        std::make_shared<testing::MemorySerialCommBackend>();
-    testing::FakeClock clock;
+    std::shared_ptr<px316t::testing::MemorySerialCommBackend> registryBackend =
+        std::make_shared<px316t::testing::MemorySerialCommBackend>();
+    px316t::testing::FakeClock clock;
     BoardResponder* board = nullptr;
     QTemporaryDir other;   // the other station's folders
     QString error;
@@ -81,7 +82,7 @@ TEST_F(WindowOnABatch, TheWindowAndAProduceRunShareOneBatchWithoutRepeatingACapc
 {
     if (BuildLinkKind != LinkKind::USB)
         GTEST_SKIP() << "the produce run drives the USB board emulator";
-    testing::PgCluster cluster;
+    px316t::testing::PgCluster cluster;
     ASSERT_TRUE(cluster.ok()) << cluster.error();
     const QString db = QString::fromStdString(cluster.conninfo());
     {
@@ -89,7 +90,7 @@ TEST_F(WindowOnABatch, TheWindowAndAProduceRunShareOneBatchWithoutRepeatingACapc
         ASSERT_TRUE(admin.ok());
         ASSERT_TRUE(createBatch(*admin.value(), BatchSpec{"tray-5", 1500000, 1500099}).ok());
     }
-    testing::EmulatorProcess emulator(QStringLiteral(PX316T_BOARD_EMULATOR), other.path(),
+    px316t::testing::EmulatorProcess emulator(QStringLiteral(PX316T_BOARD_EMULATOR), other.path(),
                                       {"--com", "2", "--fast", "--memory", other.filePath("pager.tbl")});
     ASSERT_TRUE(emulator.ready) << emulator.output.join('\n').toStdString();
     QStringList cli;
@@ -140,7 +141,7 @@ TEST_F(WindowOnABatch, TheWindowAndAProduceRunShareOneBatchWithoutRepeatingACapc
     std::map<std::int64_t, std::string> verifiedBy;
     for (const RecordEntry& e : shared.value()->list(std::nullopt).value())
         if (e.operation == RecordOperation::Verify && e.result == RecordResult::Success) {
-            EXPECT_TRUE(verifiedBy.emplace(e.firstCapcode, e.station).second) << e.firstCapcode;
+            EXPECT_TRUE(verifiedBy.emplace(e.firstCapcode.value_or(0), e.station).second) << e.firstCapcode.value_or(0);
             EXPECT_EQ(e.batch, "tray-5");
         }
     const std::map<std::int64_t, std::string> expected = {
