@@ -122,8 +122,9 @@ TEST_F(WindowOnABatch, TheWindowAndAProduceRunShareOneBatchWithoutRepeatingACapc
                     w.cmdWrite->click();
                     window.push_back(boardCapcode());
                 }
-                if (round == 0)
+                if (round == 0) {
                     EXPECT_EQ(produce(run, cli), 0) << error.toStdString();
+                }
             }
             w.cmdExit->click();
         });
@@ -139,11 +140,14 @@ TEST_F(WindowOnABatch, TheWindowAndAProduceRunShareOneBatchWithoutRepeatingACapc
     auto shared = PgRecordStore::open(cluster.conninfo());
     ASSERT_TRUE(shared.ok());
     std::map<std::int64_t, std::string> verifiedBy;
-    for (const RecordEntry& e : shared.value()->list(std::nullopt).value())
+    const auto entries = shared.value()->list(std::nullopt);
+    ASSERT_TRUE(entries.ok());
+    for (const RecordEntry& e : entries.value()) {
         if (e.operation == RecordOperation::Verify && e.result == RecordResult::Success) {
             EXPECT_TRUE(verifiedBy.emplace(e.firstCapcode.value_or(0), e.station).second) << e.firstCapcode.value_or(0);
             EXPECT_EQ(e.batch, "tray-5");
         }
+    }
     const std::map<std::int64_t, std::string> expected = {
         {1500000, "test-station"}, {1500001, "test-station"}, {1500002, "line-2"}, {1500003, "line-2"},
         {1500004, "line-2"},       {1500005, "test-station"}, {1500006, "test-station"}};
