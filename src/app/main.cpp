@@ -73,6 +73,23 @@ bool setUpParallelPort(int argc, char** argv, WindowParallelPort& port)
     return port.board != nullptr;
 }
 
+// --production-db CONNINFO, --station NAME and --batch NAME, as the command
+// line takes them: the record, the station's name and the batch the
+// auto-increase joins. The environment gives the defaults.
+void takeProductionOptions(const QStringList& args, px316t::Form1Services& services)
+{
+    px316t::ProductionOptions options = px316t::productionOptionsFromEnvironment();
+    for (qsizetype i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == QLatin1String("--production-db"))
+            options.databaseConninfo = args[++i].toStdString();
+        else if (args[i] == QLatin1String("--station"))
+            options.station = args[++i].toStdString();
+        else if (args[i] == QLatin1String("--batch"))
+            services.batch = args[++i].toStdString();
+    }
+    services.production = options;
+}
+
 // --help and --version are answered before any window or display is needed.
 bool answeredInformationOption(int argc, char** argv)
 {
@@ -86,7 +103,12 @@ bool answeredInformationOption(int argc, char** argv)
                         "line is opened at start, as File > Open does.\n\n"
                         "Options:\n"
                         "  -h, --help            show this text\n"
-                        "  --version             show the version\n%s"
+                        "  --version             show the version\n"
+                        "  --production-db CONNINFO  the shared production database\n"
+                        "                        (default: $PX316T_PRODUCTION_DB)\n"
+                        "  --batch NAME          the batch \"1st Capcode Auto Increase\" writes\n"
+                        "                        (or Batch... in the programming window)\n"
+                        "  --station NAME        this station in the record (default: the host name)\n%s"
                         "\nWithout a display: xvfb-run -a px316t\n",
                         px316t::BuildLinkKind == px316t::LinkKind::LPT ? px316t::LptOptionsHelp : "");
             return true;
@@ -123,6 +145,7 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("org.px316t.ServiceTool"));
     px316t::Form1Services services;
     services.linkKind = px316t::BuildLinkKind;
+    takeProductionOptions(QCoreApplication::arguments(), services);
     std::unique_ptr<WindowParallelPort> parallelPort;
     if (px316t::BuildLinkKind == px316t::LinkKind::LPT) {
         parallelPort = std::make_unique<WindowParallelPort>();

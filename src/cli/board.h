@@ -20,13 +20,8 @@ LptProgramOptions& lptOptions();
 // "Verify Success!", which its run says once the pager's bookkeeping committed.
 class BoardMessages final : public MessageBoxes {
 public:
-    void message(const QString& text, Icon icon = Icon::None) override
-    {
-        if (!(holdVerifySuccess && text == QLatin1String("Verify Success!")))
-            terminal_.message(portPrefix + text, icon);
-    }
+    void message(const QString& text, Icon icon = Icon::None) override { terminal_.message(portPrefix + text, icon); }
     bool askYesNo(const QString& text) override { return terminal_.askYesNo(text); }
-    bool holdVerifySuccess = false;
     // "COM3: " when several boards run at once, so that every line names its board.
     QString portPrefix;
 

@@ -10,7 +10,7 @@ namespace px316t::cli {
 int cmdPorts(const Args& a);                          // ports_command.cpp
 int cmdRead(const Args& a);                           // read_write_commands.cpp
 int cmdWriteOrVerify(const Args& a, bool write);      // read_write_commands.cpp
-int cmdProduce(const Args& a);                        // main.cpp
+int cmdProduce(const Args& a);                        // produce_command.cpp
 int cmdHistory(const Args& a);                        // history_command.cpp
 int cmdShow(const Args& a);                           // edit_commands.cpp
 int cmdSet(const Args& a);

@@ -303,7 +303,8 @@ bool LptBus::lpt_verify(std::span<const std::uint8_t> table, int first, int last
         host_.message(ReadError, false);
         return true;
     }
-    host_.message("Verify Success!", false);
+    if (!holdVerifySuccess_)
+        host_.message("Verify Success!", false);
     return false;
 }
 

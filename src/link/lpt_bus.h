@@ -94,6 +94,9 @@ public:
     // Whether the last failed operation failed because the memory's bytes
     // differ from the table (a verify's difference), not for want of an answer.
     bool lastFailureWasDifference() const { return lastFailureWasDifference_; }
+    // A production step says "Verify Success!" itself once its bookkeeping
+    // committed; while held, a verify that succeeds says nothing.
+    void holdVerifySuccess(bool hold) { holdVerifySuccess_ = hold; }
 
 private:
     void put(std::uint8_t value);
@@ -124,6 +127,7 @@ private:
     LptHost& host_;
     bool lineHeldLow_ = false;   // the data line read low while the bus should be idle
     bool lastFailureWasDifference_ = false;
+    bool holdVerifySuccess_ = false;
 };
 
 } // namespace px316t

@@ -1,6 +1,5 @@
 #include "link/programming_sequence.h"
 
-#include "editor/capcode_increase.h"
 #include "link/parallel_port_link.h"
 #include "link/usb_link.h"
 
@@ -103,31 +102,11 @@ bool ProgrammingSequence::verify(const PagerTable& table, ProgressView& progress
     return !state_.TransferFailed;
 }
 
-bool ProgrammingSequence::writeAndVerify(const PagerTable& table, ProgressView& progress)
+void ProgrammingSequence::holdVerifySuccess(bool hold)
 {
-    return write(table, progress) && verify(table, progress);
-}
-
-ProductionOutcome ProgrammingSequence::producePager(PagerTable& table, ProgressView& progress,
-                                                    const QString& firstCapcodeText, bool firstPairLong)
-{
-    if (!writeAndVerify(table, progress))
-        return ProductionOutcome::Failed;
-    return raiseFirstCapcode(table, firstCapcodeText, firstPairLong);
-}
-
-ProductionOutcome ProgrammingSequence::raiseFirstCapcode(PagerTable& table, const QString& firstCapcodeText,
-                                                         bool firstPairLong)
-{
-    if (!state_.AutoIncrease)
-        return ProductionOutcome::Verified;
-    const CapcodeIncrease increase = increaseCapcode(table, 0, firstCapcodeText.toStdString(), firstPairLong);
-    if (!increase.raised) {
-        messages_.message(QStringLiteral("Capcode 1 > %1 so can not be increase!").arg(increase.value),
-                          MessageBoxes::Icon::Warning);
-        return ProductionOutcome::LimitReached;
-    }
-    return ProductionOutcome::Raised;
+    holdVerifySuccess_ = hold;
+    if (lpt_)
+        lpt_->HoldVerifySuccess(hold);
 }
 
 // ---- the USB operations ----------------------------------------------------
@@ -166,7 +145,8 @@ bool ProgrammingSequence::usbVerify(const PagerTable& table, ProgressView& progr
     }
     state_.TransferFailed = false;
     lastFailure_ = TransferFailure::None;
-    messages_.message(QStringLiteral("Verify Success!"));
+    if (!holdVerifySuccess_)
+        messages_.message(QStringLiteral("Verify Success!"));
     return true;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The programming sequence that the window and the command line both drive:
-// Read, Write, Verify and the production step of "1st Capcode Auto Increase"
-// (write, verify, raise the first capcode), dispatched to the build's board.
+// Read, Write and Verify, dispatched to the build's board. A production step
+// (production/production_run.h) writes and verifies through it.
 // Progress and messages reach the face through ProgressView and MessageBoxes.
 #include "link/link_kind.h"
 #include "link/message_boxes.h"
@@ -24,13 +24,6 @@ struct PagerCommandState {
     int PagerCommand = PagerRead;
     bool AutoIncrease = false;
     bool TransferFailed = false;   // the last write or verify failed
-};
-
-enum class ProductionOutcome {
-    Failed,          // the write or the verification failed: the capcode stays
-    Verified,        // written and verified; AutoIncrease is off
-    Raised,          // written, verified, first capcode raised by one
-    LimitReached,    // written and verified, but the first capcode cannot go higher
 };
 
 // Why the last write, read or verify failed.
@@ -57,13 +50,10 @@ public:
     bool write(const PagerTable& table, ProgressView& progress);
     // Compares the pager with the image; sets TransferFailed.
     bool verify(const PagerTable& table, ProgressView& progress);
-    // Write, then verify when the write succeeded.
-    bool writeAndVerify(const PagerTable& table, ProgressView& progress);
+    // While held, a verify that succeeds does not say "Verify Success!": a
+    // production step says it once the pager's bookkeeping committed.
+    void holdVerifySuccess(bool hold);
 
-    // One pager of a production run: write and verify; when both succeeded and
-    // AutoIncrease is on, raise capcode 0 from `firstCapcodeText` (what its
-    // row shows) with the limit of its pair (`firstPairLong`). A failure never
-    // raises the capcode; a capcode at its limit is reported as the window does.
     TransferFailure lastFailure() const { return lastFailure_; }
     // The first address where the pager differed from the image in the last
     // USB verify; nothing after any other outcome (the parallel-port board
@@ -72,12 +62,6 @@ public:
     // Whether the last write sent anything to the pager; a write that fails
     // before its first frame left the pager as it was.
     bool lastWriteStarted() const { return lastWriteStarted_; }
-
-    ProductionOutcome producePager(PagerTable& table, ProgressView& progress, const QString& firstCapcodeText,
-                                   bool firstPairLong);
-    // The second half of producePager, after a verified write: Verified when
-    // AutoIncrease is off, else Raised or LimitReached.
-    ProductionOutcome raiseFirstCapcode(PagerTable& table, const QString& firstCapcodeText, bool firstPairLong);
 
 private:
     TransferFailure linkFailureKind() const;
@@ -94,6 +78,7 @@ private:
     TransferFailure lastFailure_ = TransferFailure::None;
     std::optional<int> lastDifference_;
     bool lastWriteStarted_ = false;
+    bool holdVerifySuccess_ = false;
 };
 
 } // namespace px316t

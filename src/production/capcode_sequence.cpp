@@ -2,6 +2,8 @@
 
 #include "editor/capcode_codec.h"
 
+#include <vector>
+
 namespace px316t {
 
 std::uint64_t lastCapcodeOfRun(std::uint64_t first, bool longPair)
@@ -42,6 +44,48 @@ std::optional<ReservationState> reservationStateFromText(const std::string& text
             return s;
     return std::nullopt;
 }
+
+namespace {
+
+struct Move {
+    ReservationState to;
+    std::vector<ReservationState> from;
+    const char* text;
+};
+
+// reserved -> writing -> used, or -> returned when the write never began, or
+// -> uncertain when it began and did not end verified; an uncertain capcode
+// whose pager was verified after all becomes used.
+const std::vector<Move>& moves()
+{
+    static const std::vector<Move> table = {
+        {ReservationState::Writing, {ReservationState::Reserved}, "written"},
+        {ReservationState::Used, {ReservationState::Writing, ReservationState::Uncertain}, "marked used"},
+        {ReservationState::Returned, {ReservationState::Reserved, ReservationState::Writing}, "given back"},
+        {ReservationState::Uncertain, {ReservationState::Writing}, "marked uncertain"},
+    };
+    return table;
+}
+
+const Move& moveTo(ReservationState to)
+{
+    for (const Move& m : moves())
+        if (m.to == to)
+            return m;
+    return moves().front();   // reserved is where a reservation starts, not a move
+}
+
+} // namespace
+
+std::string sqlStatesLeftFor(ReservationState to)
+{
+    std::string list;
+    for (ReservationState s : moveTo(to).from)
+        list += (list.empty() ? "('" : ", '") + reservationStateText(s) + "'";
+    return list + ")";
+}
+
+std::string moveText(ReservationState to) { return moveTo(to).text; }
 
 Outcome<Reservation> LocalCapcodeSequence::reserveNext()
 {

@@ -26,6 +26,13 @@ enum class ReservationState { Reserved, Writing, Used, Returned, Uncertain };
 std::string reservationStateText(ReservationState state);   // "reserved", "writing", ...
 std::optional<ReservationState> reservationStateFromText(const std::string& text);
 
+// The moves of a reservation, stated once for every sequence that keeps them
+// in a database: the states a reservation may leave for `to`, as an SQL list
+// ("('writing', 'uncertain')" for used), and how a refused move is named
+// ("written", "marked used", "given back", "marked uncertain").
+std::string sqlStatesLeftFor(ReservationState to);
+std::string moveText(ReservationState to);
+
 // What is known of a pager about to be written, kept with the `writing` state
 // so that a recovery can say which image may be in a pager.
 struct WriteIntent {

@@ -39,6 +39,14 @@ PagerTransfer writeAndVerifyPager(ProgrammingSequence& sequence, const PagerTabl
     return transfer;
 }
 
+PagerTransfer SequenceProgrammer::writeAndVerify(const PagerTable& image)
+{
+    sequence_.holdVerifySuccess(true);
+    PagerTransfer transfer = writeAndVerifyPager(sequence_, image, progress_);
+    sequence_.holdVerifySuccess(false);
+    return transfer;
+}
+
 Status recordPagerTransfer(ProductionServices& services, const PagerTable& image, const PagerTransfer& transfer,
                            const std::string& port)
 {

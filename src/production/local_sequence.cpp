@@ -265,11 +265,14 @@ Outcome<Reservation> SqliteCapcodeSequence::reserveNext()
     return Reservation{*capcode, static_cast<std::int64_t>(*capcode)};
 }
 
-Status SqliteCapcodeSequence::transition(const Reservation& reservation, const char* sql,
-                                         const std::vector<std::string>& texts, const std::string& what)
+Status SqliteCapcodeSequence::transition(const Reservation& reservation, ReservationState to, const char* set,
+                                         const std::vector<std::string>& texts)
 {
+    const std::string what = moveText(to);
+    const std::string sql = "UPDATE local_reservation SET state = '" + reservationStateText(to) + "', " + set +
+                            " WHERE capcode = ?1 AND instance = ?2 AND state IN " + sqlStatesLeftFor(to);
     const std::lock_guard lock(mutex_);
-    Statement update(db_, sql);
+    Statement update(db_, sql.c_str());
     if (!update.ok())
         return recordFailure("could not record capcode " + std::to_string(reservation.capcode) + " as " + what,
                              lastError(db_));
@@ -287,38 +290,26 @@ Status SqliteCapcodeSequence::transition(const Reservation& reservation, const c
 
 Status SqliteCapcodeSequence::beginWriting(const Reservation& reservation, const WriteIntent& intent)
 {
-    return transition(reservation,
-                      "UPDATE local_reservation SET state = 'writing', changed_utc = ?3, port = ?4, sha256 = ?5,"
-                      " capcodes = ?6, frequency_hz = CAST(?7 AS INTEGER)"
-                      " WHERE capcode = ?1 AND instance = ?2 AND state = 'reserved'",
+    return transition(reservation, ReservationState::Writing,
+                      "changed_utc = ?3, port = ?4, sha256 = ?5, capcodes = ?6, frequency_hz = CAST(?7 AS INTEGER)",
                       {intent.port, intent.image.sha256, joinCapcodes(intent.image.enabledCapcodes),
-                       std::to_string(intent.image.frequencyHz)},
-                      "written");
+                       std::to_string(intent.image.frequencyHz)});
 }
 
 Status SqliteCapcodeSequence::markUsed(const Reservation& reservation)
 {
-    return transition(reservation,
-                      "UPDATE local_reservation SET state = 'used', changed_utc = ?3, reason = ''"
-                      " WHERE capcode = ?1 AND instance = ?2 AND state IN ('writing', 'uncertain')",
-                      {}, "marked used");
+    return transition(reservation, ReservationState::Used, "changed_utc = ?3, reason = ''", {});
 }
 
 Status SqliteCapcodeSequence::giveBack(const Reservation& reservation)
 {
-    return transition(reservation,
-                      "UPDATE local_reservation SET state = 'returned', changed_utc = ?3,"
-                      " reason = 'its write never began'"
-                      " WHERE capcode = ?1 AND instance = ?2 AND state IN ('reserved', 'writing')",
-                      {}, "given back");
+    return transition(reservation, ReservationState::Returned, "changed_utc = ?3, reason = 'its write never began'",
+                      {});
 }
 
 Status SqliteCapcodeSequence::markUncertain(const Reservation& reservation, const std::string& reason)
 {
-    return transition(reservation,
-                      "UPDATE local_reservation SET state = 'uncertain', changed_utc = ?3, reason = ?4"
-                      " WHERE capcode = ?1 AND instance = ?2 AND state = 'writing'",
-                      {reason}, "marked uncertain");
+    return transition(reservation, ReservationState::Uncertain, "changed_utc = ?3, reason = ?4", {reason});
 }
 
 std::optional<std::uint64_t> SqliteCapcodeSequence::peekNext()

@@ -50,8 +50,10 @@ private:
         : db_(db), station_(std::move(station)), first_(first), last_(last) {}
     Outcome<std::vector<RecoveredReservation>> recoverGoneRuns(const std::filesystem::path& recordPath);
     std::optional<std::uint64_t> lowestFree(std::string& error);
-    Status transition(const Reservation& reservation, const char* sql, const std::vector<std::string>& texts,
-                      const std::string& what);
+    // Moves the reservation to `to` from a state it may leave for it, setting
+    // `set` too (?3 is now, ?4.. are `texts`).
+    Status transition(const Reservation& reservation, ReservationState to, const char* set,
+                      const std::vector<std::string>& texts);
 
     sqlite3* db_;
     std::string station_;

@@ -513,9 +513,12 @@ Outcome<Reservation> PgCapcodeSequence::reserveNext()
     return reservation;
 }
 
-Status PgCapcodeSequence::transition(const Reservation& reservation, const std::string& sql,
-                                     std::vector<std::string> params, const std::string& what)
+Status PgCapcodeSequence::transition(const Reservation& reservation, ReservationState to, const std::string& set,
+                                     std::vector<std::string> params)
 {
+    const std::string what = moveText(to);
+    const std::string sql = "UPDATE px316t_reservation SET state = '" + reservationStateText(to) + "', " + set +
+                            " WHERE id = $1::bigint AND instance = $2::bigint AND state IN " + sqlStatesLeftFor(to);
     const std::lock_guard lock(mutex_);
     PgConnection& db = *connection_;
     const std::string capcode = std::to_string(reservation.capcode);
@@ -542,38 +545,26 @@ Status PgCapcodeSequence::transition(const Reservation& reservation, const std::
 
 Status PgCapcodeSequence::beginWriting(const Reservation& reservation, const WriteIntent& intent)
 {
-    return transition(reservation,
-                      "UPDATE px316t_reservation SET state = 'writing', port = $3, sha256 = $4, capcodes = $5, "
-                      "frequency_hz = $6::bigint, reserved_utc = now() "
-                      "WHERE id = $1::bigint AND instance = $2::bigint AND state = 'reserved'",
+    return transition(reservation, ReservationState::Writing,
+                      "port = $3, sha256 = $4, capcodes = $5, frequency_hz = $6::bigint, reserved_utc = now()",
                       {intent.port, intent.image.sha256, joinCapcodes(intent.image.enabledCapcodes),
-                       std::to_string(intent.image.frequencyHz)},
-                      "written");
+                       std::to_string(intent.image.frequencyHz)});
 }
 
 Status PgCapcodeSequence::markUsed(const Reservation& reservation)
 {
-    return transition(reservation,
-                      "UPDATE px316t_reservation SET state = 'used', finished_utc = now(), reason = '' "
-                      "WHERE id = $1::bigint AND instance = $2::bigint AND state IN ('writing', 'uncertain')",
-                      {}, "marked used");
+    return transition(reservation, ReservationState::Used, "finished_utc = now(), reason = ''", {});
 }
 
 Status PgCapcodeSequence::giveBack(const Reservation& reservation)
 {
-    return transition(reservation,
-                      "UPDATE px316t_reservation SET state = 'returned', finished_utc = now(), "
-                      "reason = 'its write never began' "
-                      "WHERE id = $1::bigint AND instance = $2::bigint AND state IN ('reserved', 'writing')",
-                      {}, "given back");
+    return transition(reservation, ReservationState::Returned,
+                      "finished_utc = now(), reason = 'its write never began'", {});
 }
 
 Status PgCapcodeSequence::markUncertain(const Reservation& reservation, const std::string& reason)
 {
-    return transition(reservation,
-                      "UPDATE px316t_reservation SET state = 'uncertain', finished_utc = now(), reason = $3 "
-                      "WHERE id = $1::bigint AND instance = $2::bigint AND state = 'writing'",
-                      {reason}, "marked uncertain");
+    return transition(reservation, ReservationState::Uncertain, "finished_utc = now(), reason = $3", {reason});
 }
 
 std::optional<std::uint64_t> PgCapcodeSequence::peekNext()

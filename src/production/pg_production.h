@@ -113,8 +113,10 @@ private:
     // A broken connection is re-made and this instance's liveness lock taken
     // again; false when either fails.
     bool connected();
-    Status transition(const Reservation& reservation, const std::string& sql, std::vector<std::string> params,
-                      const std::string& what);
+    // Moves the reservation to `to` from a state it may leave for it, setting
+    // `set` too ($3.. are `params`).
+    Status transition(const Reservation& reservation, ReservationState to, const std::string& set,
+                      std::vector<std::string> params);
 
     std::mutex mutex_;   // boards of one station share the connection
     std::unique_ptr<PgConnection> connection_;

@@ -55,7 +55,9 @@ void FilePlaces::remember(clsRegistryAccess* registry, const QString& chosenFile
 
 std::optional<QString> tableFileArgument(const QStringList& arguments)
 {
-    static const QStringList optionsWithValue = {QStringLiteral("--lpt-simulated"), QStringLiteral("--lpt-vcd")};
+    static const QStringList optionsWithValue = {QStringLiteral("--lpt-simulated"), QStringLiteral("--lpt-vcd"),
+                                                 QStringLiteral("--production-db"), QStringLiteral("--batch"),
+                                                 QStringLiteral("--station")};
     bool optionsEnded = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];

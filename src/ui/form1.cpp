@@ -86,6 +86,8 @@ Form1::Form1(Form1Services services)
     messages_ = services.messages ? services.messages : ownMessages_.get();
     fileDialogs_ = services.fileDialogs ? services.fileDialogs : ownFileDialogs_.get();
     productionOptions_ = services.production ? *services.production : productionOptionsFromEnvironment();
+    line_ = std::make_unique<ProductionLine>(productionOptions_);
+    line_->wantBatch(services.batch);
 
     context_ = std::make_unique<EditorContext>(EditorContext{
         PagerTable_, *messages_, flags_, arrays_, nullptr, [this] { init_ctl(); },
@@ -633,6 +635,7 @@ void Form1::runPagerCommand(int command)
                                &board_->usb(), board_->parallelPort(), [this] { return inModifyMode(); },
                                [this] { refreshFromImage(); }, {}, {}, {}, {}};
     context.currentPort = [this] { return portName(linkKind_, board_->state().BoardPort); };
+    context.line = line_.get();
     context.afterRead = [this](const PagerTable& image) {
         if (ProductionServices* services = production())
             if (auto backup = services->backupRead(image); !backup.ok())
@@ -659,10 +662,8 @@ void Form1::runPagerCommand(int command)
 
 ProductionServices* Form1::production()
 {
-    if (production_)
-        return production_.get();
     std::vector<std::string> notices;
-    auto opened = ProductionServices::open(productionOptions_, notices);
+    auto opened = line_->services(notices);
     for (const std::string& notice : notices)
         messages_->message(QString::fromStdString(notice), MessageBoxes::Icon::Warning);
     if (!opened.ok()) {
@@ -672,8 +673,7 @@ ProductionServices* Form1::production()
         productionFailureShown_ = true;
         return nullptr;
     }
-    production_ = std::move(opened.value());
-    return production_.get();
+    return opened.value();
 }
 
 void Form1::mnuProductionRecord_Click()

@@ -7,6 +7,7 @@
 #include "ui/form2.h"
 #include "link/link_kind.h"
 #include "link/link_state.h"
+#include "production/production_line.h"
 #include "production/production_services.h"
 #include "table/pager_table.h"
 #include "ui/control_list.h"
@@ -65,6 +66,8 @@ struct Form1Services {
     // Backups of read pagers and the production record; nothing: the user's
     // data folder and the shared database named by the environment.
     std::optional<ProductionOptions> production;
+    // The batch of the shared database the auto-increase joins (--batch).
+    std::string batch;
 };
 
 class Form1 : public QMainWindow, public BoardStatusView {
@@ -198,7 +201,7 @@ private:
     // The board's parts the program passed, wired by createLink.
     BoardConnectionParts boardParts_;
     ProductionOptions productionOptions_;
-    std::unique_ptr<ProductionServices> production_;
+    std::unique_ptr<ProductionLine> line_;   // the record, backups and production sequence
     bool productionFailureShown_ = false;
     std::unique_ptr<BoardConnection> board_;
     PagerCommandState commandState_;

@@ -1,6 +1,7 @@
 #include "ui/form2.h"
 
 #include "production/link_transfer.h"
+#include "ui/batch_dialog.h"
 
 #include "ui/capcode_list.h"
 #include "ui/dialogs.h"
@@ -86,6 +87,15 @@ Form2::Form2(ProgrammingContext context, QWidget* parent)
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
     cmdExit->setGeometry(twipsToPixels(QRect(3000, 2976, 1116, 432)));
     cmdExit->hide();
+    cmdBatch = new QPushButton(QStringLiteral("Batch..."), this);
+    cmdBatch->setObjectName(QStringLiteral("cmdBatch"));
+    cmdBatch->setGeometry(twipsToPixels(QRect(3000, 2400, 1116, 432)));
+    cmdBatch->hide();
+    lblBatch = new QLabel(this);
+    lblBatch->setObjectName(QStringLiteral("lblBatch"));
+    lblBatch->setGeometry(twipsToPixels(QRect(588, 636, 4080, 312)));
+    lblBatch->hide();
+    connect(cmdBatch, &QPushButton::clicked, this, [this] { cmdBatch_Click(); });
     connect(cmdWrite, &QPushButton::clicked, this, [this] { cmdWrite_Click(); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
 }
@@ -169,6 +179,18 @@ void Form2::Form_Activate()
         if (ctx_.state.AutoIncrease) {
             cmdWrite->show();
             cmdExit->show();
+            cmdBatch->setVisible(ctx_.line != nullptr);
+            if (ctx_.line) {
+                std::vector<std::string> notices;
+                const Status joined = ctx_.line->joinWantedBatch(notices);
+                for (const std::string& notice : notices)
+                    warn(notice);
+                if (!joined.ok())
+                    warn(joined.message());
+                else if (const auto next = ctx_.line->next(); next && !ctx_.line->batch().empty())
+                    showFirstCapcode(*next);
+            }
+            showBatch();
             cmdWrite->setFocus();
             return;   // the window stays open: each press of "Write" writes one pager
         }
@@ -197,25 +219,127 @@ void Form2::cmdWrite_Click()
         return;
     cmdWrite->setEnabled(false);
     cmdExit->setEnabled(false);
+    cmdBatch->setEnabled(false);
     lblAuto1->setText(kAutoCaption + ctx_.capcodes.txtAddr[0]->text());
-    ProductionOutcome outcome = ProductionOutcome::Failed;
     {
         const BusyScope busy(busy_);
-        // The pager is recorded with the image written, before the capcode goes up.
-        if (writeRecorded().succeeded())
-            outcome = sequence_.raiseFirstCapcode(ctx_.table, ctx_.capcodes.txtAddr[0]->text(),
-                                                  ctx_.capcodes.pairIsLong(0));
-    }
-    if (outcome == ProductionOutcome::Raised) {
-        // The rows follow the raised capcode and the frame mask it falls in.
-        ctx_.capcodes.read_dftaddr();
-        ctx_.capcodes.set_frame();
+        produceOne();
     }
     cmdWrite->setEnabled(true);
     cmdExit->setEnabled(true);
+    cmdBatch->setEnabled(true);
     PB1->setValue(0);
     Label1->clear();
+    showBatch();
     cmdWrite->setFocus();
+}
+
+void Form2::warn(const std::string& text)
+{
+    ctx_.messages.message(QString::fromStdString(text), MessageBoxes::Icon::Warning);
+}
+
+void Form2::showFirstCapcode(std::uint64_t capcode)
+{
+    ctx_.table = imageWithFirstCapcode(ctx_.table, capcode, ctx_.capcodes.pairIsLong(0));
+    // The rows follow the capcode and the frame mask it falls in.
+    ctx_.capcodes.read_dftaddr();
+    ctx_.capcodes.set_frame();
+}
+
+void Form2::produceOne()
+{
+    const bool longPair = ctx_.capcodes.pairIsLong(0);
+    const auto shown = firstCapcodeOfRun(ctx_.table, longPair);
+    if (!ctx_.line || !shown) {
+        warn(!ctx_.line ? std::string("No production record is open; nothing was written.")
+                        : "Capcode 1 (" + ctx_.capcodes.txtAddr[0]->text().toStdString() +
+                              ") is not a capcode that can be raised; nothing was written.");
+        return;
+    }
+    // The record decides: a capcode it holds as written or possibly written
+    // is never written again; the window offers the next free one instead.
+    std::vector<std::string> notices;
+    const LineOffer offer = ctx_.line->offer(*shown, longPair, notices);
+    for (const std::string& notice : notices)
+        warn(notice);
+    switch (offer.kind) {
+    case LineOffer::Kind::Ready:
+        if (offer.capcode != *shown)
+            showFirstCapcode(offer.capcode);
+        break;
+    case LineOffer::Kind::Moved:
+        warn(offer.message);
+        showFirstCapcode(offer.capcode);
+        return;
+    case LineOffer::Kind::NoneLeft:
+    case LineOffer::Kind::Refused:
+        warn(offer.message);
+        return;
+    }
+
+    SequenceProgrammer programmer(sequence_, *this);
+    const PagerTable base = ctx_.table;
+    const PagerStep step = ctx_.line->produce(programmer, port(), [&base, longPair](std::uint64_t capcode) {
+        return imageWithFirstCapcode(base, capcode, longPair);
+    });
+    if (step.capcode && step.capcode != *shown)
+        lblAuto1->setText(kAutoCaption + QString::number(step.capcode));
+    const std::optional<std::uint64_t> next = ctx_.line->next();
+    switch (step.stop) {
+    case StepStop::None:
+        // Said only now: the pager is recorded and its capcode marked used.
+        ctx_.messages.message(QStringLiteral("Verify Success!"));
+        if (next)
+            showFirstCapcode(*next);
+        else
+            warn(ctx_.line->batch().empty() ? raiseLimitMessage(step.capcode, longPair)
+                                            : "The batch " + ctx_.line->batch() + " has no capcode left.");
+        return;
+    case StepStop::TransferFailed:
+        // The link said what failed. A write that never began keeps its
+        // capcode; one that began leaves it uncertain, and the next is offered.
+        if (step.state == ReservationState::Returned)
+            return;
+        warn(step.message);
+        break;
+    case StepStop::NoCapcodeLeft:
+    case StepStop::CannotReserve:
+    case StepStop::CannotRecord:
+    case StepStop::NotKept:
+        warn(step.message);
+        break;
+    }
+    if (next && step.state != ReservationState::Returned && step.state != ReservationState::Reserved)
+        showFirstCapcode(*next);
+}
+
+void Form2::showBatch()
+{
+    const bool joined = ctx_.line && !ctx_.line->batch().empty();
+    lblBatch->setVisible(joined);
+    if (!joined)
+        return;
+    const auto next = ctx_.line->next();
+    lblBatch->setText(QStringLiteral("Batch %1, next capcode %2")
+                          .arg(QString::fromStdString(ctx_.line->batch()),
+                               next ? QString::number(*next) : QStringLiteral("none left")));
+}
+
+void Form2::cmdBatch_Click()
+{
+    if (busy_ || !ctx_.line)
+        return;
+    BatchDialog dialog(*ctx_.line, ctx_.messages, this);
+    if (onBatchWindow)
+        onBatchWindow(dialog);
+    else
+        dialog.exec();
+    if (dialog.result() != QDialog::Accepted)
+        return;
+    showBatch();
+    if (const auto next = ctx_.line->next())
+        showFirstCapcode(*next);
 }
 
 } // namespace px316t

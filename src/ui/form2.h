@@ -2,11 +2,13 @@
 // The programming window "Pager Program": the window's face of the programming
 // sequence. It runs Read, Write and Verify through ProgrammingSequence, shows
 // their progress, and in the production mode "1st Capcode Auto Increase" stays
-// open so that one pager after another is written, the first capcode going up
-// by one after every verified write.
+// open so that one pager after another is written: each press of Write is one
+// production step of the station's production line (its own record, or a
+// joined batch), and the first capcode shown becomes the line's next free one.
 #include "link/link_kind.h"
 #include "link/programming_sequence.h"
 #include "link/progress_view.h"
+#include "production/production_line.h"
 #include "production/production_run.h"
 #include "table/pager_table.h"
 
@@ -45,6 +47,9 @@ struct ProgrammingContext {
     std::function<void(const PagerTable&)> afterRead;
     std::function<void(const PagerTable&, const PagerTransfer&, const std::string& port)> afterWrite;
     std::function<void(const PagerTable&, RecordResult, const std::string& port)> afterVerify;
+    // The station's production line, which "1st Capcode Auto Increase" writes
+    // through; it outlives the window.
+    ProductionLine* line = nullptr;
 };
 
 class Form2 : public QDialog, public ProgressView {
@@ -60,6 +65,10 @@ public:
     void Form_Activate();
     void cmdWrite_Click();
     void cmdExit_Click();
+    // "Batch...": joins a batch of the shared production database.
+    void cmdBatch_Click();
+    // Shows the batch dialog; tests fill it in instead of running it.
+    std::function<void(QDialog&)> onBatchWindow;
 
 
     QLabel* lblAuto1 = nullptr;
@@ -67,6 +76,8 @@ public:
     QProgressBar* PB1 = nullptr;
     QPushButton* cmdWrite = nullptr;
     QPushButton* cmdExit = nullptr;
+    QPushButton* cmdBatch = nullptr;
+    QLabel* lblBatch = nullptr;   // the joined batch and its next capcode
 
 public slots:
     void reject() override;
@@ -79,6 +90,12 @@ private:
     std::string port() const { return ctx_.currentPort ? ctx_.currentPort() : std::string(); }
     // Write and verify, then the record.
     PagerTransfer writeRecorded();
+    // One press of Write in "1st Capcode Auto Increase".
+    void produceOne();
+    // Shows `capcode` as the first capcode: the image, its row and frame mask.
+    void showFirstCapcode(std::uint64_t capcode);
+    void showBatch();
+    void warn(const std::string& text);
 
     ProgrammingContext ctx_;
     ProgrammingSequence sequence_;

@@ -76,7 +76,7 @@ TEST_F(BoardConnectionTest, FindsTheUsbBoardAndProgramsThePager)
     EXPECT_EQ(board.state().BoardPort, 5);
 
     ProgrammingSequence sequence = board.sequence(command);
-    ASSERT_TRUE(sequence.writeAndVerify(table, progress)) << boxes.texts().join('|').toStdString();
+    ASSERT_TRUE(sequence.write(table, progress) && sequence.verify(table, progress)) << boxes.texts().join('|').toStdString();
     EXPECT_EQ(fileBytes("pager.tbl"), bytesOf(table));
     EXPECT_FALSE(command.TransferFailed);
 }
@@ -89,7 +89,7 @@ TEST_F(BoardConnectionTest, ABoardLostInMidWriteFailsAndIsThenNoBoard)
     ASSERT_TRUE(board.connect(emulator->com, problem)) << problem;
 
     ProgrammingSequence sequence = board.sequence(command);
-    EXPECT_FALSE(sequence.writeAndVerify(table, progress));
+    EXPECT_FALSE(sequence.write(table, progress));
     EXPECT_EQ(sequence.lastFailure(), TransferFailure::BoardLost);
     EXPECT_TRUE(command.TransferFailed);
     EXPECT_TRUE(boxes.texts().contains(QStringLiteral("Write error!"))) << boxes.texts().join('|').toStdString();

@@ -100,32 +100,34 @@ TEST_F(ProgrammingSequenceTest, ABadChecksumIsAWrongReplyNotATimeOut)
     EXPECT_EQ(sequence.lastFailure(), TransferFailure::NoAnswer);
 }
 
-TEST_F(ProgrammingSequenceTest, ProductionStepWritesVerifiesAndRaisesTheFirstCapcode)
+TEST_F(ProgrammingSequenceTest, WriteAndVerifySayTheSuccessOnlyWhenItIsNotHeld)
 {
     BoardResponder& board = plugBoard();
     const PagerTable written = table;
-    ASSERT_EQ(sequence.producePager(table, progress, firstShown(), false), ProductionOutcome::Raised);
-    EXPECT_EQ(boxes.texts, QStringList{"Verify Success!"});
+    // A production step holds the success until its bookkeeping committed.
+    sequence.holdVerifySuccess(true);
+    ASSERT_TRUE(sequence.write(table, progress) && sequence.verify(table, progress));
+    EXPECT_TRUE(boxes.texts.isEmpty());
     EXPECT_TRUE(std::equal(written.begin(), written.end(), board.memory().begin()));
-    EXPECT_EQ(firstShown(), "1234568");
-    EXPECT_EQ(readFrameMask(table), 1u << frameOfCapcode(1234568));
+    EXPECT_EQ(table, written);
 
-    // The next pager gets the raised capcode.
-    ASSERT_EQ(sequence.producePager(table, progress, firstShown(), false), ProductionOutcome::Raised);
+    sequence.holdVerifySuccess(false);
+    storeCapcode(table, 0, 1234568, false);
+    ASSERT_TRUE(sequence.write(table, progress) && sequence.verify(table, progress));
+    EXPECT_EQ(boxes.texts, QStringList{"Verify Success!"});
     PagerTable second{};
     std::copy_n(board.memory().begin(), PagerTableSize, second.begin());
     EXPECT_EQ(shownCapcodeText(second, 0, false), "1234568");
-    EXPECT_EQ(firstShown(), "1234569");
 }
 
-TEST_F(ProgrammingSequenceTest, FailedWriteOrVerifyNeverRaisesTheCapcode)
+TEST_F(ProgrammingSequenceTest, FailedWriteOrVerifySaysWhyAndLeavesTheImage)
 {
     const PagerTable before = table;
     {
         BoardFaults faults;
         faults.badAck = true;
         plugBoard(faults);
-        EXPECT_EQ(sequence.producePager(table, progress, firstShown(), false), ProductionOutcome::Failed);
+        EXPECT_FALSE(sequence.write(table, progress) && sequence.verify(table, progress));
         EXPECT_EQ(boxes.texts, QStringList{"Write error!"});
         // A refused acknowledgement is a wrong reply, not a time-out, and the
         // frame it answered went out.
@@ -138,14 +140,14 @@ TEST_F(ProgrammingSequenceTest, FailedWriteOrVerifyNeverRaisesTheCapcode)
     board.faults().badAck = false;
     board.faults().unplugAfterFrames = board.framesAnswered() + 8;   // gone after the eight write frames
     state.BoardPort = BoardCom;
-    EXPECT_EQ(sequence.producePager(table, progress, firstShown(), false), ProductionOutcome::Failed);
+    EXPECT_FALSE(sequence.write(table, progress) && sequence.verify(table, progress));
     EXPECT_EQ(boxes.texts, QStringList{"Read error!"});
     EXPECT_EQ(boxes.statusAtMessage, QStringList{"Verifying Now....."});
     EXPECT_TRUE(command.TransferFailed);
     EXPECT_EQ(table, before);
 }
 
-TEST_F(ProgrammingSequenceTest, VerifyFindsADifferenceAndCapcodeAtLimitStays)
+TEST_F(ProgrammingSequenceTest, VerifyFindsTheFirstDifference)
 {
     BoardResponder& board = plugBoard();
     ASSERT_TRUE(sequence.write(table, progress));
@@ -158,13 +160,6 @@ TEST_F(ProgrammingSequenceTest, VerifyFindsADifferenceAndCapcodeAtLimitStays)
     board.memory()[501] ^= 0x01;
     EXPECT_TRUE(sequence.verify(table, progress));
     EXPECT_EQ(sequence.lastDifference(), std::nullopt);
-
-    storeCapcode(table, 0, 2031614, false);   // one step would reach the reserved gap
-    boxes.texts.clear();
-    const PagerTable before = table;
-    EXPECT_EQ(sequence.producePager(table, progress, firstShown(), false), ProductionOutcome::LimitReached);
-    EXPECT_EQ(boxes.texts, (QStringList{"Verify Success!", "Capcode 1 > 2031615 so can not be increase!"}));
-    EXPECT_EQ(table, before);
 }
 
 TEST_F(ProgrammingSequenceTest, ReadReplacesTheImageOnlyWhenItSucceeds)

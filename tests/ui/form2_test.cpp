@@ -199,7 +199,14 @@ TEST_F(ProgrammingWindow, IncreaseIntoTheReservedGapIsRefusedToo)
     enter(field(0), "2031614");
     writeMode();
     autoIncrease(true);
-    runCommand(&Form1::mnuEB_Click, [&](Form2& w) { pressWrite(w); pressWrite(w); });
+    std::size_t framesAfterFirst = 0;
+    runCommand(&Form1::mnuEB_Click, [&](Form2& w) {
+        pressWrite(w);
+        framesAfterFirst = fake->log(kBoardCom).writes.size();
+        pressWrite(w);
+    });
+    EXPECT_EQ(fake->log(kBoardCom).writes.size(), framesAfterFirst) << "2031614 is not written a second time";
+    EXPECT_EQ(messages.texts().count("Verify Success!"), 1);
     EXPECT_EQ(messages.texts().count("Capcode 1 > 2031615 so can not be increase!"), 2);
     EXPECT_EQ(field(0)->text(), "2031614");
     EXPECT_FALSE(form->flags().CapcodeInvalid);
@@ -218,7 +225,7 @@ TEST_F(ProgrammingWindow, FrameMaskFollowsTheIncrease)
     EXPECT_EQ(table()[0xAE], 0x02) << "and its copies";
 }
 
-TEST_F(ProgrammingWindow, FailingVerificationLeavesTheCapcode)
+TEST_F(ProgrammingWindow, FailingVerificationSkipsTheCapcodeTheRecordHoldsAsUncertain)
 {
     writeMode();
     autoIncrease(true);
@@ -230,9 +237,40 @@ TEST_F(ProgrammingWindow, FailingVerificationLeavesTheCapcode)
         pressWrite(w);
         clock.onEvents = {};
     });
-    EXPECT_EQ(messages.texts(), QStringList{"Verify Error!"});
-    EXPECT_EQ(field(0)->text(), "1234567");
-    EXPECT_EQ(readCapcodeWord(table(), 0), 1234567u + 32768u);
+    // The pager may hold 1234567: the window says so and offers the next one.
+    ASSERT_EQ(messages.texts().size(), 2);
+    EXPECT_EQ(messages.texts()[0], "Verify Error!");
+    EXPECT_TRUE(messages.texts()[1].contains("at capcode 1234567") && messages.texts()[1].contains("uncertain"))
+        << messages.texts()[1].toStdString();
+    EXPECT_EQ(field(0)->text(), "1234568");
+    EXPECT_EQ(readCapcodeWord(table(), 0), 1234568u + 32768u);
+}
+
+TEST_F(ProgrammingWindow, AfterARestartTheRecordDecidesAndNoCapcodeIsWrittenTwice)
+{
+    writeMode();
+    autoIncrease(true);
+    runCommand(&Form1::mnuEB_Click, [&](Form2& w) { pressWrite(w); });
+    ASSERT_EQ(field(0)->text(), "1234568");
+    // Ctrl+E ends the program; the next day's window starts from the file's
+    // capcode again (here the start-up image's).
+    start(LinkKind::USB);
+    writeMode();
+    autoIncrease(true);
+    ASSERT_EQ(field(0)->text(), "1234567");
+    const std::size_t framesBefore = fake->log(kBoardCom).writes.size();
+    std::size_t framesAfterOffer = 0;
+    runCommand(&Form1::mnuEB_Click, [&](Form2& w) {
+        pressWrite(w);   // says so and offers the next free capcode; writes nothing
+        framesAfterOffer = fake->log(kBoardCom).writes.size();
+        pressWrite(w);
+    });
+    EXPECT_EQ(framesAfterOffer, framesBefore);
+    ASSERT_EQ(messages.texts().size(), 2);
+    EXPECT_TRUE(messages.texts()[0].startsWith("Capcode 1234567 is on this station's record")) << messages.texts()[0].toStdString();
+    EXPECT_EQ(messages.texts()[1], "Verify Success!");
+    EXPECT_EQ(boardWord(0), 1234568u + 32768u);
+    EXPECT_EQ(field(0)->text(), "1234569");
 }
 
 TEST_F(ProgrammingWindow, ReadReplacesTheImageAndFollowsItsBand)
@@ -285,12 +323,17 @@ TEST_F(ProgrammingWindow, MovingOnWithTabKeepsTheRefusalArmed)
     EXPECT_EQ(windowsShown, 1);
 }
 
+namespace {
+std::vector<RecordEntry> recorded(const QString& folder);
+} // namespace
+
 TEST_F(ProgrammingWindow, FiftyProductionWritesWithFaultsGiveConsecutiveCapcodes)
 {
     writeMode();
     autoIncrease(true);
     std::mt19937 random(316);
     std::vector<std::uint32_t> written;
+    std::vector<std::uint32_t> skipped;
     int failures = 0;
     runCommand(&Form1::mnuEB_Click, [&](Form2& w) {
         while (written.size() < 50) {
@@ -314,13 +357,28 @@ TEST_F(ProgrammingWindow, FiftyProductionWritesWithFaultsGiveConsecutiveCapcodes
                 ASSERT_EQ(field(0)->text().toUInt(), shown + 1);
             } else {
                 ++failures;
-                ASSERT_EQ(field(0)->text().toUInt(), shown) << "a failed cycle keeps the capcode";
+                // A cycle whose write never began keeps its capcode; one that
+                // began may have left it in the pager, so it is skipped.
+                const std::uint32_t next = field(0)->text().toUInt();
+                ASSERT_TRUE(next == shown || next == shown + 1) << shown << " -> " << next;
+                if (next != shown)
+                    skipped.push_back(shown);
             }
         }
     });
     ASSERT_EQ(written.size(), 50u);
-    for (std::size_t i = 1; i < written.size(); ++i)
-        EXPECT_EQ(written[i], written[i - 1] + 1) << "none skipped, none repeated";
+    // Every capcode from the first is either written once or skipped on the
+    // record, in order: none repeated, none lost without a trace.
+    std::vector<std::uint32_t> all = written;
+    all.insert(all.end(), skipped.begin(), skipped.end());
+    std::sort(all.begin(), all.end());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        EXPECT_EQ(all[i], 1234567u + i) << "none skipped silently, none repeated";
+    std::vector<std::uint32_t> uncertain;
+    for (const RecordEntry& e : recorded(dir.path()))
+        if (!e.note.empty() && e.result != RecordResult::Success)
+            uncertain.push_back(static_cast<std::uint32_t>(e.firstCapcode.value_or(0)));
+    EXPECT_EQ(uncertain, skipped) << "each skip is on the record with its reason";
     EXPECT_GT(failures, 0) << "the run injected faults";
 }
 

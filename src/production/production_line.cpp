@@ -1,0 +1,150 @@
+#include "production/production_line.h"
+
+#include "editor/capcode_codec.h"
+
+namespace px316t {
+
+std::string raiseLimitMessage(std::uint64_t shown, bool longPair)
+{
+    // Below the reserved gap a run ends before it, whatever the pair's length.
+    const std::uint64_t limit = longPair && shown >= ShortCapcodeLimit ? LongCapcodeLimit : ShortCapcodeLimit;
+    return "Capcode 1 > " + std::to_string(limit) + " so can not be increase!";
+}
+
+Status ProductionLine::openServices(const ProductionOptions& options, std::vector<std::string>& notices)
+{
+    auto opened = ProductionServices::open(options, notices);
+    if (!opened.ok())
+        return opened.failure();
+    services_ = std::move(opened.value());
+    return {};
+}
+
+Outcome<ProductionServices*> ProductionLine::services(std::vector<std::string>& notices)
+{
+    if (!services_)
+        if (Status s = openServices(options_, notices); !s.ok())
+            return Failure{s.message()};
+    return services_.get();
+}
+
+Status ProductionLine::joinBatch(const std::string& conninfo, const std::string& batch,
+                                 std::vector<std::string>& notices)
+{
+    ProductionOptions options = options_;
+    if (!conninfo.empty())
+        options.databaseConninfo = conninfo;
+    if (options.databaseConninfo.empty())
+        return Failure{"The batch " + batch + " needs the shared production database (a PostgreSQL connection "
+                       "string); nothing was joined.",
+                       true};
+    if (batch.empty())
+        return Failure{"A batch name is needed (px316t-cli batch list shows them).", true};
+    // This station's instance of the old sequence ends first: a station name
+    // is held by one live instance at a time.
+    std::shared_ptr<CapcodeSequence> previous = std::move(sequence_);
+    previous.reset();
+    auto services = ProductionServices::open(options, notices);
+    if (!services.ok())
+        return services.failure();
+    // The batch's range bounds it; first and last are not used.
+    auto sequence = services.value()->openSequence(0, 0, batch, notices);
+    if (!sequence.ok()) {
+        offered_.reset();
+        return sequence.failure();
+    }
+    options_ = options;
+    services_ = std::move(services.value());
+    sequence_ = std::move(sequence.value());
+    batch_ = batch;
+    wanted_.clear();
+    offered_ = sequence_->peekNext();
+    return {};
+}
+
+Status ProductionLine::joinWantedBatch(std::vector<std::string>& notices)
+{
+    if (wanted_.empty() || !batch_.empty())
+        return {};
+    return joinBatch({}, wanted_, notices);
+}
+
+std::optional<std::uint64_t> ProductionLine::next()
+{
+    return sequence_ ? sequence_->peekNext() : std::nullopt;
+}
+
+LineOffer ProductionLine::offer(std::uint64_t shown, bool longPair, std::vector<std::string>& notices)
+{
+    LineOffer offer;
+    auto services = this->services(notices);
+    if (!services.ok()) {
+        offer.message = services.message();
+        return offer;
+    }
+    if (Status joined = joinWantedBatch(notices); !joined.ok()) {
+        offer.message = joined.message();
+        return offer;
+    }
+    if (batch_.empty()) {
+        if (services.value()->shared()) {
+            offer.message = "A shared production database needs a batch: choose one with \"Batch...\"; "
+                            "nothing was written.";
+            return offer;
+        }
+        if (!sequence_ || offered_ != shown || longPair != longPair_) {
+            sequence_.reset();
+            auto opened = services.value()->openSequence(shown, lastCapcodeOfRun(shown, longPair), {}, notices);
+            if (!opened.ok()) {
+                offer.message = opened.message();
+                return offer;
+            }
+            sequence_ = std::move(opened.value());
+            first_ = shown;
+            longPair_ = longPair;
+        }
+    } else if (!sequence_) {
+        offer.message = "The batch " + batch_ + " cannot be used; join it again.";
+        return offer;
+    }
+    // The window shows what the line offered last: on a batch, which other
+    // stations move on, the pager then simply gets the batch's next capcode.
+    const bool showsOffer = offered_ == shown;
+    const std::optional<std::uint64_t> next = sequence_->peekNext();
+    offered_ = next;
+    if (!next) {
+        offer.kind = LineOffer::Kind::NoneLeft;
+        offer.message = batch_.empty() ? raiseLimitMessage(shown, longPair)
+                                       : "The batch " + batch_ + " has no capcode left; nothing was written.";
+        return offer;
+    }
+    offer.capcode = *next;
+    if (*next == shown || (!batch_.empty() && showsOffer)) {
+        offer.kind = LineOffer::Kind::Ready;
+        return offer;
+    }
+    offer.kind = LineOffer::Kind::Moved;
+    offer.message = batch_.empty()
+                        ? "Capcode " + std::to_string(shown) + " is on this station's record as written or possibly "
+                              "written; it is not written again. The next free capcode is " + std::to_string(*next) + "."
+                        : "The batch " + batch_ + " gives capcode " + std::to_string(*next) + " next (not " +
+                              std::to_string(shown) + ").";
+    return offer;
+}
+
+PagerStep ProductionLine::produce(PagerProgrammer& programmer, const std::string& port,
+                                  const std::function<PagerTable(std::uint64_t)>& imageFor)
+{
+    if (!sequence_ || !services_) {
+        PagerStep step;
+        step.stop = StepStop::CannotReserve;
+        step.message = "No capcode sequence is open; nothing was written.";
+        return step;
+    }
+    const StepContext context{services_->station(), batch_, port, imageFor, {}};
+    PagerStep step = producePagerStep(*sequence_, services_->record(), programmer, context);
+    offered_ = sequence_->peekNext();
+    return step;
+}
+
+} // namespace px316t
