@@ -1,8 +1,8 @@
 #include "link/programming_sequence.h"
 
 #include "editor/capcode_increase.h"
-#include "link/parallel_port_link.h"
-#include "link/usb_link.h"
+#include "link/lpt/parallel_port_link.h"
+#include "link/usb/usb_link.h"
 
 #include <QCoreApplication>
 

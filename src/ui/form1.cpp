@@ -8,11 +8,11 @@
 #include "link/board_detection.h"
 #include "link/qt_link_clock.h"
 #ifdef _WIN32
-#include "link/win32_serial_ports.h"
+#include "link/usb/win32_serial_ports.h"
 #else
-#include "link/qt_serial_ports.h"
+#include "link/usb/qt_serial_ports.h"
 #endif
-#include "link/usb_link.h"
+#include "link/usb/usb_link.h"
 #include "production/link_transfer.h"
 #include "registry/cls_registry_access.h"
 #include "table/builtin_tables.h"

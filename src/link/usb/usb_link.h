@@ -6,7 +6,7 @@
 #include "link/link_clock.h"
 #include "link/link_state.h"
 #include "link/progress_view.h"
-#include "link/serial_ports.h"
+#include "link/usb/serial_ports.h"
 #include "link/board_status_view.h"
 #include "registry/cls_registry_access.h"
 #include "table/pager_table.h"

@@ -1,4 +1,4 @@
-#include "link/lpt_simulated_board.h"
+#include "sim/lpt_simulated_board.h"
 
 #include "table/table_file.h"
 

@@ -1,4 +1,4 @@
-#include "link/board_responder.h"
+#include "sim/board_responder.h"
 
 #include <algorithm>
 

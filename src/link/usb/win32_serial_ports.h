@@ -2,7 +2,7 @@
 // SerialPorts on the Win32 communications functions (Windows builds only):
 // COMn is opened as \\.\COMn, set to 9600 8N1 through its DCB, and read with
 // time-outs that return at once, so no call ever blocks.
-#include "link/serial_ports.h"
+#include "link/usb/serial_ports.h"
 
 #include <map>
 #include <string>

@@ -1,9 +1,9 @@
-#include "link/lpt_board.h"
+#include "link/lpt/lpt_board.h"
 
 #if defined(_WIN32)
-#include "link/port_io_windows.h"
+#include "link/lpt/port_io_windows.h"
 #elif defined(__linux__)
-#include "link/port_io_linux.h"
+#include "link/lpt/port_io_linux.h"
 #endif
 
 namespace px316t {

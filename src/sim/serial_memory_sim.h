@@ -4,8 +4,8 @@
 // without hardware. The memory sees only the levels of its two lines and
 // decodes START, STOP, bits and acknowledges from their changes, as a real
 // memory does, so a wrong sequence from the link gives a wrong result.
-#include "link/lpt_bus.h"
-#include "link/port_io.h"
+#include "link/lpt/lpt_bus.h"
+#include "link/lpt/port_io.h"
 
 #include <array>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // ppdev). Each of the three port addresses is matched to the device whose base
 // address the kernel reports as that address; the device is opened and
 // claimed at its first use in an operation and given back at its end.
-#include "link/port_io.h"
+#include "link/lpt/port_io.h"
 
 #include <array>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "link/vcd_trace.h"
+#include "sim/vcd_trace.h"
 
 namespace px316t {
 

@@ -1,4 +1,4 @@
-#include "link/qt_serial_ports.h"
+#include "link/usb/qt_serial_ports.h"
 
 #include <QSerialPort>
 

@@ -3,7 +3,7 @@
 // data register and read back through its status register, and the
 // whole-memory operations built on it. No Qt: the window's side (messages,
 // progress, window events) comes in through LptHost and LptProgress.
-#include "link/port_io.h"
+#include "link/lpt/port_io.h"
 
 #include <cstdint>
 #include <span>

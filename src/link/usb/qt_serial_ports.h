@@ -1,7 +1,7 @@
 #pragma once
 // SerialPorts on QSerialPort. COMn is resolved to a device through the same
 // port map that fills the registry's serial-port list.
-#include "link/serial_ports.h"
+#include "link/usb/serial_ports.h"
 #include "registry/serial_port_map.h"
 
 #include <map>

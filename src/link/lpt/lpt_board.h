@@ -2,10 +2,10 @@
 // The parallel-port board of an "LPT" build as both programs open it: the
 // machine's printer port, or the simulated board chosen by option or
 // environment (see LptProgramOptions).
-#include "link/lpt_delay.h"
-#include "link/lpt_link.h"
-#include "link/lpt_simulated_board.h"
-#include "link/port_io.h"
+#include "link/lpt/lpt_delay.h"
+#include "link/lpt/lpt_link.h"
+#include "sim/lpt_simulated_board.h"
+#include "link/lpt/port_io.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "link/port_io_linux.h"
+#include "link/lpt/port_io_linux.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "link/board_frame.h"
+#include "link/usb/board_frame.h"
 
 #include <algorithm>
 

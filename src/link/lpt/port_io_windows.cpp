@@ -1,5 +1,5 @@
 #ifdef _WIN32
-#include "link/port_io_windows.h"
+#include "link/lpt/port_io_windows.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "link/lpt_bus.h"
+#include "link/lpt/lpt_bus.h"
 
 namespace px316t {
 namespace {

@@ -1,4 +1,4 @@
-#include "link/serial_port_list.h"
+#include "link/usb/serial_port_list.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "ui/slider_math.h"
+#include "editor/slider_math.h"
 
 #include <algorithm>
 #include <cmath>

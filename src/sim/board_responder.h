@@ -3,7 +3,7 @@
 // in-process fake port play it: frames in (in any split), replies out, over a
 // 2 KiB pager memory, with switchable faults. Timing (pacing, reply delay) is
 // left to the transport that carries the bytes.
-#include "link/board_frame.h"
+#include "link/usb/board_frame.h"
 
 #include <array>
 #include <cstddef>

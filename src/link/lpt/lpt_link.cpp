@@ -1,4 +1,4 @@
-#include "link/lpt_link.h"
+#include "link/lpt/lpt_link.h"
 
 namespace px316t {
 namespace {

@@ -5,8 +5,8 @@
 // when the whole read succeeded, so a failed read leaves the editor's image as
 // it was.
 #include "link/link_clock.h"
-#include "link/lpt_bus.h"
-#include "link/parallel_port_link.h"
+#include "link/lpt/lpt_bus.h"
+#include "link/lpt/parallel_port_link.h"
 #include "link/message_boxes.h"
 
 namespace px316t {

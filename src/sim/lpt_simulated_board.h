@@ -1,8 +1,8 @@
 #pragma once
 // Trying the parallel-port link without hardware: the simulated board with its
 // memory kept in a table file, and the bus lines recorded to a VCD file.
-#include "link/serial_memory_sim.h"
-#include "link/vcd_trace.h"
+#include "sim/serial_memory_sim.h"
+#include "sim/vcd_trace.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "link/win32_serial_ports.h"
+#include "link/usb/win32_serial_ports.h"
 
 #include <windows.h>
 

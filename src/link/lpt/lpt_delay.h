@@ -1,7 +1,7 @@
 #pragma once
 // The bus delay of the program: at least 75 microseconds measured on the
 // steady clock. No start-up calibration is needed.
-#include "link/lpt_bus.h"
+#include "link/lpt/lpt_bus.h"
 
 #include <chrono>
 #include <cstdint>

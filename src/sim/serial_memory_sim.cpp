@@ -1,4 +1,4 @@
-#include "link/serial_memory_sim.h"
+#include "sim/serial_memory_sim.h"
 
 namespace px316t {
 

@@ -1,4 +1,4 @@
-#include "link/lpt_delay.h"
+#include "link/lpt/lpt_delay.h"
 
 #include <algorithm>
 #include <thread>

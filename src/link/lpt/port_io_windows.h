@@ -3,7 +3,7 @@
 // installed (inpoutx64.dll or inpout32.dll, whose Out32 and Inp32 reach the
 // port registers from a normal program). Loaded at the first access.
 #ifdef _WIN32
-#include "link/port_io.h"
+#include "link/lpt/port_io.h"
 
 namespace px316t {
 

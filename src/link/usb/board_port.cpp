@@ -1,6 +1,6 @@
-#include "link/board_port.h"
+#include "link/usb/board_port.h"
 
-#include "link/board_frame.h"
+#include "link/usb/board_frame.h"
 
 namespace px316t {
 

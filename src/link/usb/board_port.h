@@ -2,7 +2,7 @@
 // Steps the transfers and board detection share: opening the board's port with
 // its line settings, and the two kinds of bounded wait for a reply.
 #include "link/link_clock.h"
-#include "link/serial_ports.h"
+#include "link/usb/serial_ports.h"
 
 namespace px316t {
 
