@@ -18,34 +18,6 @@ std::int64_t steadyNs()
 
 } // namespace
 
-LptProgramOptions parseLptOptions(const std::vector<std::string>& args, const char* simulatedEnv,
-                                  const char* vcdEnv)
-{
-    LptProgramOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        std::optional<std::string>* target = nullptr;
-        if (arg == "--lpt-simulated")
-            target = &options.simulatedMemory;
-        else if (arg == "--lpt-vcd")
-            target = &options.vcdFile;
-        if (!target)
-            continue;
-        if (i + 1 >= args.size() || args[i + 1].empty()) {
-            options.error = arg + " needs a file name";
-            return options;
-        }
-        *target = args[++i];
-    }
-    if (!options.simulatedMemory && simulatedEnv && *simulatedEnv)
-        options.simulatedMemory = simulatedEnv;
-    if (!options.vcdFile && vcdEnv && *vcdEnv)
-        options.vcdFile = vcdEnv;
-    if (options.vcdFile && !options.simulatedMemory)
-        options.error = "--lpt-vcd records the simulated board's lines; it needs --lpt-simulated FILE";
-    return options;
-}
-
 SimulatedBoardSession::SimulatedBoardSession(SerialMemorySim::TimeSource now)
     : memory(now ? std::move(now) : SerialMemorySim::TimeSource(steadyNs)), board(memory)
 {

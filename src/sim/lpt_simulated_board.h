@@ -10,25 +10,6 @@
 
 namespace px316t {
 
-struct LptProgramOptions {
-    std::optional<std::string> simulatedMemory;   // table file of the simulated board
-    std::optional<std::string> vcdFile;           // trace of the bus lines
-    std::string error;                            // empty when the options are usable
-};
-
-// Reads "--lpt-simulated FILE" and "--lpt-vcd FILE" from the program's
-// arguments; PX316T_LPT_SIMULATED and PX316T_LPT_VCD in the environment give
-// the same when the option is absent. Other arguments are left alone.
-LptProgramOptions parseLptOptions(const std::vector<std::string>& args, const char* simulatedEnv,
-                                  const char* vcdEnv);
-
-inline constexpr const char* LptOptionsHelp =
-    "  --lpt-simulated FILE  use a simulated parallel-port board whose memory is kept in the\n"
-    "                        table FILE (loaded at start, saved after each write)\n"
-    "                        (environment: PX316T_LPT_SIMULATED=FILE)\n"
-    "  --lpt-vcd FILE        record the simulated bus lines scl and sda into the VCD FILE\n"
-    "                        (environment: PX316T_LPT_VCD=FILE)\n";
-
 // The simulated board, on the steady clock unless told otherwise, ready to be
 // handed to the link.
 class SimulatedBoardSession {

@@ -4,16 +4,40 @@
 // environment (see LptProgramOptions).
 #include "link/lpt/lpt_delay.h"
 #include "link/lpt/lpt_link.h"
-#include "sim/lpt_simulated_board.h"
 #include "link/lpt/port_io.h"
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace px316t {
 
+struct LptProgramOptions {
+    std::optional<std::string> simulatedMemory;   // table file of the simulated board
+    std::optional<std::string> vcdFile;           // trace of the bus lines
+    std::string error;                            // empty when the options are usable
+};
+
+// Reads "--lpt-simulated FILE" and "--lpt-vcd FILE" from the program's
+// arguments; PX316T_LPT_SIMULATED and PX316T_LPT_VCD in the environment give
+// the same when the option is absent. Other arguments are left alone.
+LptProgramOptions parseLptOptions(const std::vector<std::string>& args, const char* simulatedEnv,
+                                  const char* vcdEnv);
+
+inline constexpr const char* LptOptionsHelp =
+    "  --lpt-simulated FILE  use a simulated parallel-port board whose memory is kept in the\n"
+    "                        table FILE (loaded at start, saved after each write)\n"
+    "                        (environment: PX316T_LPT_SIMULATED=FILE)\n"
+    "  --lpt-vcd FILE        record the simulated bus lines scl and sda into the VCD FILE\n"
+    "                        (environment: PX316T_LPT_VCD=FILE)\n";
+
+// The simulated board lives in sim/, which only an "LPT" build links into the
+// programs; a shared pointer destroys it without its type being known here.
+class SimulatedBoardSession;
+
 struct ParallelPortBoard {
-    std::unique_ptr<SimulatedBoardSession> simulated;
+    std::shared_ptr<SimulatedBoardSession> simulated;
     std::unique_ptr<PortIo> machinePort;
     HighResolutionDelay delay;
     std::unique_ptr<LptLink> link;
