@@ -48,7 +48,7 @@ public:
         if (waitAfter_ > 0 && transfers_ > waitAfter_)
             pagers_.failureSeen.wait_for(lock, std::chrono::seconds(10), [this] { return pagers_.failed; });
         ++pagers_.written[static_cast<std::uint64_t>(summarizeImage(image).firstCapcode.value_or(-1))];
-        PagerTransfer done{RecordResult::Success, RecordResult::Success};
+        PagerTransfer done{.write = RecordResult::Success, .verify = RecordResult::Success};
         done.writeEnded = writeEnded;
         return done;
     }
@@ -99,8 +99,8 @@ TEST_F(ProductionRun, AFailingBoardStopsAloneAndItsCapcodeIsNeverWrittenAgain)
 {
     // Local mode, several boards: a board that fails after its write began
     // leaves its capcode uncertain; one whose port never opened gives it back.
-    const PagerTransfer linkLost{RecordResult::LinkLost, std::nullopt};
-    PagerTransfer neverOpened{RecordResult::LinkLost, std::nullopt};
+    const PagerTransfer linkLost{.write = RecordResult::LinkLost, .verify = std::nullopt};
+    PagerTransfer neverOpened{.write = RecordResult::LinkLost, .verify = std::nullopt};
     neverOpened.writeStarted = false;
     struct Case {
         PagerTransfer failure;
