@@ -4,9 +4,9 @@
 // with the model: every bus delay of the two operations at 75 us plus one
 // write cycle per page. Prints the CPU time used meanwhile. The last line reads
 // "ratio R cpu C%".
-#include "link/lpt_bus.h"
-#include "link/lpt_delay.h"
-#include "link/serial_memory_sim.h"
+#include "link/lpt/lpt_bus.h"
+#include "link/lpt/lpt_delay.h"
+#include "sim/serial_memory_sim.h"
 
 #include <sys/resource.h>
 

@@ -4,8 +4,8 @@
 // 9600-baud line, and for each read block the larger of the 300 ms pause and
 // the bytes of frame and reply, which travel during the pause). The last line
 // reads "ratio R".
-#include "link/board_frame.h"
-#include "link/usb_link.h"
+#include "link/usb/board_frame.h"
+#include "link/usb/usb_link.h"
 #include "table/pager_table.h"
 
 #include "support/link_emulator_process.h"

@@ -3,10 +3,10 @@
 // plain QWidget::resize of a window with the same number of child widgets kept in
 // a grid layout, so that there too every child is moved and painted. Prints the
 // figures; the last line reads "ratio R".
-#include "link/serial_ports.h"
+#include "link/usb/serial_ports.h"
 #include "registry/cls_registry_access.h"
 #include "registry/registry_backend.h"
-#include "link/qt_serial_ports.h"
+#include "link/usb/qt_serial_ports.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 

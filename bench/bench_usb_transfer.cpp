@@ -8,10 +8,10 @@
 // Prints write and read separately with the ratio to their own limit, then the
 // whole against the sum of both limits with the CPU time the program used
 // meanwhile. The last line reads "ratio R cpu C%".
-#include "link/board_frame.h"
+#include "link/usb/board_frame.h"
 #include "link/qt_link_clock.h"
-#include "link/qt_serial_ports.h"
-#include "link/usb_link.h"
+#include "link/usb/qt_serial_ports.h"
+#include "link/usb/usb_link.h"
 #include "registry/registry_backend.h"
 
 #include "wire_model.h"

@@ -2,7 +2,7 @@
 // The main window as the benchmarks start it: the program's own set-up, but with
 // a registry in a temporary folder that lists no serial port and message boxes
 // that only print, so nothing waits for a click.
-#include "link/qt_serial_ports.h"
+#include "link/usb/qt_serial_ports.h"
 #include "registry/cls_registry_access.h"
 #include "registry/registry_backend.h"
 #include "ui/dialogs.h"

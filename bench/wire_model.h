@@ -4,8 +4,8 @@
 // board's acknowledgement on the wire; a read block costs the larger of the
 // 300 ms pause the program waits after the read frame and the bytes of frame
 // and reply, since the reply travels while the program pauses.
-#include "link/board_frame.h"
-#include "link/usb_link.h"
+#include "link/usb/board_frame.h"
+#include "link/usb/usb_link.h"
 
 #include <algorithm>
 

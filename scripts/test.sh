@@ -6,7 +6,8 @@
 # wine (scripts/windows-test.sh), then the normal build.
 # The normal build then makes the Debian package and checks it, and runs each
 # benchmark once (figures are printed, not judged); its CTest summary ends the
-# output.
+# output. Every build of the test command treats a compiler warning as an error
+# (PX316T_WERROR).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,7 +18,7 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 echo "== sanitizer build (build-asan)"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPX316T_SANITIZE=ON "${launcher[@]}" >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPX316T_SANITIZE=ON -DPX316T_WERROR=ON "${launcher[@]}" >/dev/null
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan -j "$jobs" --output-on-failure
 
@@ -25,7 +26,7 @@ echo "== parallel-port board build (build-lpt)"
 # The build's board reaches only the programs' main files and the command
 # line's tests; every library and every other test is the same as in the
 # normal build, whose objects the compiler cache shares.
-cmake -S . -B build-lpt -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPX316T_LINK_KIND=LPT "${launcher[@]}" >/dev/null
+cmake -S . -B build-lpt -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPX316T_LINK_KIND=LPT -DPX316T_WERROR=ON "${launcher[@]}" >/dev/null
 cmake --build build-lpt -j "$jobs" --target px316t px316t-cli px316t-board-emulator test_cli
 build-lpt/tests/test_cli
 
@@ -33,7 +34,7 @@ echo "== Windows: Qt-free folders cross-built with MinGW-w64, tests under wine (
 scripts/windows-test.sh
 
 echo "== normal build (build)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPX316T_WERROR=ON "${launcher[@]}" >/dev/null
 cmake --build build -j "$jobs"
 
 echo "== Debian package from the normal build"

@@ -14,7 +14,7 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 cmake --no-warn-unused-cli -S . -B build-windows/cli -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=MinSizeRel -DPX316T_BUILD_TESTS=OFF -DPX316T_WINDOWS_QT="$qt" \
-  -DPX316T_WINDOWS_SQLITE="$sqlite" "${launcher[@]}" >/dev/null
+  -DPX316T_WINDOWS_SQLITE="$sqlite" -DPX316T_WERROR=ON "${launcher[@]}" >/dev/null
 cmake --build build-windows/cli -j "$(nproc)" --target px316t-cli
 exe=build-windows/cli/src/cli/px316t-cli.exe
 

@@ -27,7 +27,7 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 # -Os: the tests need no debugging information, and the build is the stage's largest part.
 cmake --no-warn-unused-cli -S . -B build-windows/qt-free -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-  -DCMAKE_BUILD_TYPE=MinSizeRel -DPX316T_QT_FREE=ON -DPX316T_WINDOWS_SQLITE="$sqlite" "${launcher[@]}" >/dev/null
+  -DCMAKE_BUILD_TYPE=MinSizeRel -DPX316T_QT_FREE=ON -DPX316T_WERROR=ON -DPX316T_WINDOWS_SQLITE="$sqlite" "${launcher[@]}" >/dev/null
 cmake --build build-windows/qt-free -j "$(nproc)"
 took "cross-build (Qt-free)" "$t"
 

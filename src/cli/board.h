@@ -4,7 +4,7 @@
 #include "cli/args.h"
 #include "cli/cli_faces.h"
 #include "link/board_connection.h"
-#include "link/lpt_simulated_board.h"
+#include "link/lpt/lpt_board.h"
 
 #include <optional>
 #include <string>

@@ -3,7 +3,7 @@
 #include "cli/board.h"
 #include "cli/commands.h"
 #include "cli/json_line.h"
-#include "link/serial_port_list.h"
+#include "link/usb/serial_port_list.h"
 #include "registry/cls_registry_access.h"
 
 #include <algorithm>

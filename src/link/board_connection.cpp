@@ -1,12 +1,12 @@
 #include "link/board_connection.h"
 
-#include "link/board_port.h"
-#include "link/lpt_board.h"
+#include "link/usb/board_port.h"
+#include "link/lpt/lpt_board.h"
 #include "link/qt_link_clock.h"
 #ifdef _WIN32
-#include "link/win32_serial_ports.h"
+#include "link/usb/win32_serial_ports.h"
 #else
-#include "link/qt_serial_ports.h"
+#include "link/usb/qt_serial_ports.h"
 #endif
 
 #include <QString>

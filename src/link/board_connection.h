@@ -13,8 +13,8 @@
 #include "link/link_state.h"
 #include "link/message_boxes.h"
 #include "link/programming_sequence.h"
-#include "link/serial_ports.h"
-#include "link/usb_link.h"
+#include "link/usb/serial_ports.h"
+#include "link/usb/usb_link.h"
 #include "registry/cls_registry_access.h"
 
 #include <functional>

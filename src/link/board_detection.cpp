@@ -1,9 +1,9 @@
 #include "link/board_detection.h"
 
-#include "link/board_frame.h"
-#include "link/board_port.h"
+#include "link/usb/board_frame.h"
+#include "link/usb/board_port.h"
 #include "link/board_status.h"
-#include "link/serial_port_list.h"
+#include "link/usb/serial_port_list.h"
 #include "table/builtin_tables.h"
 
 #include <algorithm>

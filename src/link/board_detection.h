@@ -6,7 +6,7 @@
 #include "link/link_clock.h"
 #include "link/link_kind.h"
 #include "link/link_state.h"
-#include "link/serial_ports.h"
+#include "link/usb/serial_ports.h"
 #include "registry/cls_registry_access.h"
 #include "link/message_boxes.h"
 

@@ -1,7 +1,7 @@
 #include "link/programming_sequence.h"
 
-#include "link/parallel_port_link.h"
-#include "link/usb_link.h"
+#include "link/lpt/parallel_port_link.h"
+#include "link/usb/usb_link.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #include "ui/ct_eb_slider.h"
 
-#include "ui/slider_math.h"
+#include "editor/slider_math.h"
 #include "ui/twips.h"
 
 #include <QMouseEvent>

@@ -8,7 +8,7 @@
 #include "ui/frequency_panel.h"
 #include "ui/option_controls.h"
 #include "link/board_detection.h"
-#include "link/usb_link.h"
+#include "link/usb/usb_link.h"
 #include "production/link_transfer.h"
 #include "registry/cls_registry_access.h"
 #include "table/builtin_tables.h"

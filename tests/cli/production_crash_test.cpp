@@ -70,10 +70,11 @@ protected:
         }
         ASSERT_EQ(cli({"new", "p.tbl"}), 0);
         ASSERT_EQ(cli({"set", "p.tbl", "capcode.1=" + QString::number(First), "capcode.1.enable=on"}), 0);
-        if (shared)
+        if (shared) {
             ASSERT_EQ(cli({"batch", "create", "crash", "--first", QString::number(First), "--last",
                            QString::number(First + 99), "--production-db", conninfo()}),
                       0);
+        }
     }
 
     QString conninfo() const { return QString::fromStdString(cluster->conninfo()); }
@@ -122,8 +123,9 @@ protected:
             station.kill();
         }
         EXPECT_TRUE(station.waitForFinished(60000));
-        if (!point)
+        if (!point) {
             EXPECT_EQ(station.exitCode(), 0) << station.readAllStandardError().toStdString();
+        }
         // Every frame the board took in, in order.
         board.waitForLine(QRegularExpression(QStringLiteral("^$")), 200);
         board.stop();

@@ -7,8 +7,8 @@
 // the bus idle after the window's stop.
 #include "fuzz_check.h"
 
-#include "link/lpt_bus.h"
-#include "link/port_io.h"
+#include "link/lpt/lpt_bus.h"
+#include "link/lpt/port_io.h"
 
 #include <array>
 #include <map>

@@ -6,7 +6,7 @@
 // save the same bytes again.
 #include "fuzz_check.h"
 
-#include "link/qt_serial_ports.h"
+#include "link/usb/qt_serial_ports.h"
 #include "registry/cls_registry_access.h"
 #include "registry/registry_backend.h"
 #include "support/recording_dialogs.h"

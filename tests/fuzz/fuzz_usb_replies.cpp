@@ -12,8 +12,8 @@
 #include "fuzz_check.h"
 
 #include "link/board_detection.h"
-#include "link/board_frame.h"
-#include "link/usb_link.h"
+#include "link/usb/board_frame.h"
+#include "link/usb/usb_link.h"
 #include "support/link_fake_board.h"
 #include "support/link_memory_registry.h"
 #include "support/link_recording_views.h"

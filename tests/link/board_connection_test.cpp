@@ -3,8 +3,12 @@
 // it finds the board, transfers through it, and a board that vanishes is a
 // failed transfer and then no board, never a success.
 #include "link/board_connection.h"
-#include "link/lpt_simulated_board.h"
-#include "link/qt_serial_ports.h"
+#include "link/lpt/lpt_board.h"
+#include "link/lpt/lpt_delay.h"
+#include "link/lpt/lpt_link.h"
+#include "link/qt_link_clock.h"
+#include "sim/lpt_simulated_board.h"
+#include "link/usb/qt_serial_ports.h"
 
 #include "registry/registry_backend.h"
 #include "support/link_emulator_process.h"
@@ -105,7 +109,7 @@ TEST_F(BoardConnectionTest, ABoardLostInMidWriteFailsAndIsThenNoBoard)
     EXPECT_EQ(problem.rfind("COM" + std::to_string(emulator->com) + " cannot be opened", 0), 0u) << problem;
 }
 
-TEST_F(BoardConnectionTest, TheParallelPortBoardOpensFromTheProgramsOptions)
+TEST_F(BoardConnectionTest, TheParallelPortBoardIsFoundByItsProbeAndBadOptionsGiveNoBoard)
 {
     QFile memory(dir.filePath(QStringLiteral("lpt.tbl")));
     ASSERT_TRUE(memory.open(QIODevice::WriteOnly));
@@ -113,8 +117,6 @@ TEST_F(BoardConnectionTest, TheParallelPortBoardOpensFromTheProgramsOptions)
     memory.close();
     LptProgramOptions options;
     options.simulatedMemory = memory.fileName().toStdString();
-    BoardConnectionParts withOptions = parts();
-    withOptions.lptOptions = &options;
 
     // A USB build leaves the parallel-port options alone.
     EXPECT_EQ(BoardConnection(LinkKind::USB, boxes, status, parts()).parallelPort(), nullptr);
@@ -124,8 +126,18 @@ TEST_F(BoardConnectionTest, TheParallelPortBoardOpensFromTheProgramsOptions)
         EXPECT_EQ(BoardConnection(LinkKind::USB, boxes, status, std::move(usbParts)).parallelPort(), nullptr);
     }
 
-    BoardConnection board(LinkKind::LPT, boxes, status, std::move(withOptions));
-    ASSERT_NE(board.parallelPort(), nullptr) << board.parallelPortError();
+    // A board the program opened itself: the connection finds it by its probe.
+    SimulatedBoardSession session;
+    std::string error;
+    ASSERT_TRUE(session.start(memory.fileName().toStdString(), std::nullopt, error)) << error;
+    HighResolutionDelay delay;
+    QtLinkClock clock;
+    LptLink link(session.board, delay, boxes, clock);
+    BoardConnectionParts opened = parts();
+    opened.parallelPort = &link;
+    opened.findLptBoard = [&link] { return link.FindLptBoard(); };
+    BoardConnection board(LinkKind::LPT, boxes, status, std::move(opened));
+    ASSERT_EQ(board.parallelPort(), &link);
     ASSERT_TRUE(board.connect(std::nullopt, problem)) << problem << boxes.texts().join('|').toStdString();
     ProgrammingSequence sequence = board.sequence(command);
     PagerTable read{};

@@ -2,7 +2,7 @@
 // in-process board on a virtual clock.
 #include "link/board_detection.h"
 
-#include "link/board_frame.h"
+#include "link/usb/board_frame.h"
 #include "support/link_fake_board.h"
 #include "support/link_memory_registry.h"
 #include "support/link_recording_views.h"

@@ -1,5 +1,5 @@
 // Frames of the USB board: building, checksums and the incremental reader.
-#include "link/board_frame.h"
+#include "link/usb/board_frame.h"
 
 #include <gtest/gtest.h>
 

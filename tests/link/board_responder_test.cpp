@@ -1,5 +1,5 @@
 // The board's side of the protocol: replies, memory and fault switches.
-#include "link/board_responder.h"
+#include "sim/board_responder.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // the board emulator program, found through the registry's serial-port list.
 #include "link/board_detection.h"
 #include "link/qt_link_clock.h"
-#include "link/qt_serial_ports.h"
-#include "link/usb_link.h"
+#include "link/usb/qt_serial_ports.h"
+#include "link/usb/usb_link.h"
 
 #include "registry/registry_backend.h"
 #include "support/link_emulator_process.h"

@@ -3,16 +3,16 @@
 // every fault of the memory ending in one message with the bus left idle.
 #include "support/lpt_sim_rig.h"
 
-#include "link/lpt_delay.h"
-#include "link/lpt_link.h"
-#include "link/lpt_simulated_board.h"
+#include "link/lpt/lpt_delay.h"
+#include "link/lpt/lpt_link.h"
+#include "sim/lpt_simulated_board.h"
 #include "link/programming_sequence.h"
 #include "support/link_fake_board.h"
 #include "support/link_recording_views.h"
 #include "support/recording_dialogs.h"
 
 #ifdef __linux__
-#include "link/port_io_linux.h"
+#include "link/lpt/port_io_linux.h"
 #endif
 
 #include <QTemporaryDir>

@@ -3,8 +3,8 @@
 // the right addresses and data and no protocol warning.
 #include "support/lpt_sim_rig.h"
 
-#include "link/lpt_simulated_board.h"
-#include "link/vcd_trace.h"
+#include "sim/lpt_simulated_board.h"
+#include "sim/vcd_trace.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 // The parallel-port access of the Windows build against a stand-in port
 // driver library built by the tests (standin/inpoutx64.dll beside the test).
-#include "link/port_io_windows.h"
+#include "link/lpt/port_io_windows.h"
 
 #include <gtest/gtest.h>
 

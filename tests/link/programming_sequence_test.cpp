@@ -6,7 +6,7 @@
 #include "editor/capcode_codec.h"
 #include "editor/capcode_increase.h"
 #include "editor/frame_mask.h"
-#include "link/usb_link.h"
+#include "link/usb/usb_link.h"
 #include "support/link_fake_board.h"
 #include "support/link_memory_registry.h"
 #include "support/link_recording_views.h"

@@ -1,8 +1,8 @@
 // Writing and reading the pager's memory through the USB board, against the
 // in-process board on a virtual clock.
-#include "link/usb_link.h"
+#include "link/usb/usb_link.h"
 
-#include "link/board_frame.h"
+#include "link/usb/board_frame.h"
 #include "support/link_fake_board.h"
 #include "support/link_memory_registry.h"
 #include "support/link_recording_views.h"

@@ -1,7 +1,7 @@
 // The Win32 serial backend, under wine in the Windows stage of the tests. The
 // stage script gives a COM port whose far end echoes every byte (a
 // pseudo-terminal behind wine's COM mapping) in PX316T_TEST_ECHO_COM.
-#include "link/win32_serial_ports.h"
+#include "link/usb/win32_serial_ports.h"
 
 #include <gtest/gtest.h>
 

@@ -18,6 +18,15 @@ namespace {
 
 using testing::ProductionFolder;
 
+// A transfer's results; the rest as a transfer has it by default.
+PagerTransfer transfer(RecordResult write, std::optional<RecordResult> verify)
+{
+    PagerTransfer result;
+    result.write = write;
+    result.verify = verify;
+    return result;
+}
+
 // The pagers that went through the fake boards, by first capcode.
 struct Pagers {
     std::mutex mutex;
@@ -48,7 +57,7 @@ public:
         if (waitAfter_ > 0 && transfers_ > waitAfter_)
             pagers_.failureSeen.wait_for(lock, std::chrono::seconds(10), [this] { return pagers_.failed; });
         ++pagers_.written[static_cast<std::uint64_t>(summarizeImage(image).firstCapcode.value_or(-1))];
-        PagerTransfer done{RecordResult::Success, RecordResult::Success};
+        PagerTransfer done = transfer(RecordResult::Success, RecordResult::Success);
         done.writeEnded = writeEnded;
         return done;
     }
@@ -99,8 +108,8 @@ TEST_F(ProductionRun, AFailingBoardStopsAloneAndItsCapcodeIsNeverWrittenAgain)
 {
     // Local mode, several boards: a board that fails after its write began
     // leaves its capcode uncertain; one whose port never opened gives it back.
-    const PagerTransfer linkLost{RecordResult::LinkLost, std::nullopt};
-    PagerTransfer neverOpened{RecordResult::LinkLost, std::nullopt};
+    const PagerTransfer linkLost = transfer(RecordResult::LinkLost, std::nullopt);
+    PagerTransfer neverOpened = transfer(RecordResult::LinkLost, std::nullopt);
     neverOpened.writeStarted = false;
     struct Case {
         PagerTransfer failure;
@@ -152,7 +161,7 @@ TEST_F(ProductionRun, AVerifyErrorLeavesTheCapcodeUncertainAndRecordsWhy)
     LocalCapcodeSequence sequence(100, 199);
     plan.count = 5;
     const ProductionReport report =
-        runProduction({board("COM3", 2, {RecordResult::Success, RecordResult::VerifyError})}, plan, sequence,
+        runProduction({board("COM3", 2, transfer(RecordResult::Success, RecordResult::VerifyError))}, plan, sequence,
                       *record);
     EXPECT_EQ(report.written, 1);
     EXPECT_TRUE(report.failed);

@@ -2,7 +2,7 @@
 // A started main window on the offscreen platform with recording dialogs, a
 // temporary registry that lists no serial port, and helpers that drive fields as
 // the operator does: give the focus, type, leave.
-#include "link/qt_serial_ports.h"
+#include "link/usb/qt_serial_ports.h"
 #include "registry/cls_registry_access.h"
 #include "registry/registry_backend.h"
 #include "support/recording_dialogs.h"

@@ -3,9 +3,9 @@
 // itself (so the 300/500/2000 ms waits cost nothing) and a set of serial ports
 // behind which sit board responders, silent devices or scripted answers.
 // Header-only, for the link tests and the programming-window tests.
-#include "link/board_responder.h"
+#include "sim/board_responder.h"
 #include "link/link_clock.h"
-#include "link/serial_ports.h"
+#include "link/usb/serial_ports.h"
 
 #include <algorithm>
 #include <deque>

@@ -2,8 +2,8 @@
 // The parallel-port bus against the simulated board on a simulated time line:
 // every bus delay advances it by 75 us, every wait by its milliseconds, so a
 // whole-memory write with its write cycles costs no real time.
-#include "link/lpt_bus.h"
-#include "link/serial_memory_sim.h"
+#include "link/lpt/lpt_bus.h"
+#include "sim/serial_memory_sim.h"
 
 #include <string>
 #include <vector>

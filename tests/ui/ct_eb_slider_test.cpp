@@ -4,7 +4,7 @@
 
 #include "ui/option_controls.h"
 #include "ui/ct_eb_slider.h"
-#include "ui/slider_math.h"
+#include "editor/slider_math.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #pragma once
 // Command line of the board emulator.
-#include "link/board_responder.h"
+#include "sim/board_responder.h"
 
 #include <optional>
 #include <string>

@@ -2,7 +2,7 @@
 // registered as a COM port, so the program (and the end-to-end tests) can talk
 // to a board without hardware. See --help.
 #include "emulator_options.h"
-#include "link/board_responder.h"
+#include "sim/board_responder.h"
 #include "registry/serial_port_map.h"
 #include "table/pager_table.h"
 
