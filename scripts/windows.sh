@@ -48,8 +48,8 @@ mkdir -p "$stage/fonts" "$stage/licences"
 
 objdump=x86_64-w64-mingw32-objdump
 cp "$build/src/app/px316t.exe" "$build/src/cli/px316t-cli.exe" "$stage/"
-"$objdump" -p "$stage/px316t.exe" | grep -q "subsystem.*(Windows GUI)" \
-  || { echo "px316t.exe is not a window program" >&2; exit 1; }
+headers=$("$objdump" -p "$stage/px316t.exe")
+grep -qi "^subsystem.*(Windows GUI)" <<<"$headers" || { echo "px316t.exe is not a window program" >&2; exit 1; }
 
 # The platform plugin and the styles Qt has; both are looked for in folders of
 # those names beside the program (qt.conf points Qt's plugin folder there).
