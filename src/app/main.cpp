@@ -1,5 +1,5 @@
 // The program: one main window, started with the platform's registry and dialogs.
-#include "link/lpt/lpt_board.h"
+#include "board/lpt_board.h"
 #include "link/qt_link_clock.h"
 #include "screenshot_tour.h"
 #include "ui/file_places.h"

@@ -3,8 +3,8 @@
 // terminal's views, and the --port options that name it.
 #include "cli/args.h"
 #include "cli/cli_faces.h"
-#include "link/board_connection.h"
-#include "link/lpt/lpt_board.h"
+#include "board/board_connection.h"
+#include "board/lpt_board.h"
 
 #include <optional>
 #include <string>

@@ -9,7 +9,7 @@
 #include "cli/args.h"
 #include "cli/board.h"
 #include "cli/commands.h"
-#include "link/lpt/lpt_board.h"
+#include "board/lpt_board.h"
 
 #include <QCoreApplication>
 #include <QStringList>

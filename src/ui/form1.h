@@ -2,7 +2,7 @@
 // The main window: owner of the pager image and of the shared objects, the
 // composition root of the editor units, and the start-up sequence.
 #include "ui/editor_context.h"
-#include "link/board_connection.h"
+#include "board/board_connection.h"
 #include "link/board_status_view.h"
 #include "ui/form2.h"
 #include "link/link_kind.h"

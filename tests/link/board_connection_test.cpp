@@ -2,8 +2,8 @@
 // emulator program on a pseudo-terminal and the simulated parallel-port board:
 // it finds the board, transfers through it, and a board that vanishes is a
 // failed transfer and then no board, never a success.
-#include "link/board_connection.h"
-#include "link/lpt/lpt_board.h"
+#include "board/board_connection.h"
+#include "board/lpt_board.h"
 #include "link/lpt/lpt_delay.h"
 #include "link/lpt/lpt_link.h"
 #include "link/qt_link_clock.h"

@@ -5,7 +5,7 @@
 #include "support/link_fake_board.h"
 #include "support/lpt_sim_rig.h"
 
-#include "link/lpt/lpt_board.h"
+#include "board/lpt_board.h"
 #include "link/lpt/lpt_link.h"
 #include "sim/lpt_simulated_board.h"
 #include "link/lpt/port_io_linux.h"

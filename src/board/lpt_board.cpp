@@ -1,4 +1,4 @@
-#include "link/lpt/lpt_board.h"
+#include "board/lpt_board.h"
 
 #ifdef PX316T_LINK_KIND_LPT
 #include "sim/lpt_simulated_board.h"

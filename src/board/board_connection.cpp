@@ -1,7 +1,7 @@
-#include "link/board_connection.h"
+#include "board/board_connection.h"
 
 #include "link/usb/board_port.h"
-#include "link/lpt/lpt_board.h"
+#include "board/lpt_board.h"
 #include "link/qt_link_clock.h"
 #ifdef _WIN32
 #include "link/usb/win32_serial_ports.h"
