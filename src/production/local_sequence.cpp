@@ -3,7 +3,7 @@
 #include "production/production_record.h"
 #include "production/utc_time.h"
 
-#include <sqlite3.h>
+#include "production/sqlite_helpers.h"
 
 #include <chrono>
 #include <cstring>
@@ -18,6 +18,10 @@
 namespace px316t {
 
 namespace {
+
+using sqlite::exec;
+using sqlite::lastError;
+using sqlite::Statement;
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS local_instance ("
@@ -41,49 +45,7 @@ constexpr const char* kSchema =
 
 constexpr int kBusyTimeoutMs = 10000;
 
-std::string lastError(sqlite3* db) { return db ? sqlite3_errmsg(db) : "out of memory"; }
-
 std::string now() { return isoUtc(std::chrono::system_clock::now()); }
-
-// A prepared statement that finalizes itself.
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) { ok_ = sqlite3_prepare_v2(db, sql, -1, &s_, nullptr) == SQLITE_OK; }
-    ~Statement() { sqlite3_finalize(s_); }
-    bool ok() const { return ok_; }
-    Statement& text(int i, const std::string& v)
-    {
-        sqlite3_bind_text(s_, i, v.c_str(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    Statement& integer(int i, std::int64_t v)
-    {
-        sqlite3_bind_int64(s_, i, v);
-        return *this;
-    }
-    int step() { return sqlite3_step(s_); }
-    std::int64_t column(int i) { return sqlite3_column_int64(s_, i); }
-    bool isNull(int i) { return sqlite3_column_type(s_, i) == SQLITE_NULL; }
-    std::string columnText(int i)
-    {
-        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s_, i));
-        return t ? t : "";
-    }
-
-private:
-    sqlite3_stmt* s_ = nullptr;
-    bool ok_ = false;
-};
-
-bool run(sqlite3* db, const char* sql, std::string& error)
-{
-    char* message = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK)
-        return true;
-    error = message ? message : lastError(db);
-    sqlite3_free(message);
-    return false;
-}
 
 std::filesystem::path instanceLockPath(const std::filesystem::path& recordPath, std::int64_t instance)
 {
@@ -111,7 +73,7 @@ Outcome<std::unique_ptr<SqliteCapcodeSequence>> SqliteCapcodeSequence::open(cons
     std::unique_ptr<SqliteCapcodeSequence> sequence(new SqliteCapcodeSequence(db, station, first, last));
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     std::string error;
-    if (!run(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", error) || !run(db, kSchema, error))
+    if (!exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", error) || !exec(db, kSchema, error))
         return recordFailure("could not be prepared", error);
 
     // This run's instance, and its lock held before it reserves anything.
@@ -237,12 +199,12 @@ Outcome<Reservation> SqliteCapcodeSequence::reserveNext()
 {
     const std::lock_guard lock(mutex_);
     std::string error;
-    if (!run(db_, "BEGIN IMMEDIATE", error))
+    if (!exec(db_, "BEGIN IMMEDIATE", error))
         return recordFailure("could not be written; no capcode was reserved", error);
     const std::optional<std::uint64_t> capcode = lowestFree(error);
     if (!capcode) {
         std::string ignored;
-        run(db_, "ROLLBACK", ignored);
+        exec(db_, "ROLLBACK", ignored);
         if (!error.empty())
             return recordFailure("could not be read; no capcode was reserved", error);
         exhausted_ = true;
@@ -255,11 +217,11 @@ Outcome<Reservation> SqliteCapcodeSequence::reserveNext()
                                                  .integer(3, instance_)
                                                  .text(4, now())
                                                  .step() == SQLITE_DONE;
-    if (!inserted || !run(db_, "COMMIT", error)) {
+    if (!inserted || !exec(db_, "COMMIT", error)) {
         if (error.empty())
             error = lastError(db_);
         std::string ignored;
-        run(db_, "ROLLBACK", ignored);
+        exec(db_, "ROLLBACK", ignored);
         return recordFailure("could not be written; no capcode was reserved", error);
     }
     return Reservation{*capcode, static_cast<std::int64_t>(*capcode)};

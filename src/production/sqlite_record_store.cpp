@@ -2,13 +2,16 @@
 
 #include "production/backup_store.h"
 
-#include <sqlite3.h>
+#include "production/sqlite_helpers.h"
 
 #include <system_error>
 
 namespace px316t {
 
 namespace {
+
+using sqlite::exec;
+using sqlite::lastError;
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS production_record ("
@@ -28,18 +31,6 @@ constexpr const char* kSchema =
 
 // Busy waits are bounded: another process appending holds the lock for one entry only.
 constexpr int kBusyTimeoutMs = 5000;
-
-std::string lastError(sqlite3* db) { return db ? sqlite3_errmsg(db) : "out of memory"; }
-
-bool exec(sqlite3* db, const char* sql, std::string& error)
-{
-    char* message = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK)
-        return true;
-    error = message ? message : lastError(db);
-    sqlite3_free(message);
-    return false;
-}
 
 enum class OpenVerdict { Ready, Damaged, Failed };
 
