@@ -88,6 +88,10 @@ check "verify" 0 cli verify --port 7 "$(W a.tbl)"; says "Verify Success!"
 
 # The window: found by its title under a virtual display; its tour writes the
 # window's own image, verifies and reads it through the board it finds.
+# The command line's wine session must end first: a window program that joins
+# it gets the session's desktop, which was started without a display, and
+# neither shows its window on the virtual screen nor closes its message boxes.
+wineserver -w
 shots_windows="Z:${work//\//\\}\\shots"
 status=0
 PX316T_SCREENSHOT_TOUR=$shots_windows timeout 300 \
