@@ -84,11 +84,12 @@ done
 # Without their debugging symbols (libstdc++ alone would be 23 MB with them).
 find "$stage" -name '*.dll' -o -name '*.exe' | xargs x86_64-w64-mingw32-strip --strip-unneeded
 
-# The window asks for Tahoma and Arial; where Windows lacks them, DejaVu Sans
-# and Liberation Sans (Debian's) stand in.
+# The window asks for Tahoma, Arial and Courier New; where Windows lacks them,
+# DejaVu Sans, Liberation Sans and Liberation Mono (Debian's) stand in.
 for font in dejavu/DejaVuSans.ttf dejavu/DejaVuSans-Bold.ttf \
             liberation/LiberationSans-Regular.ttf liberation/LiberationSans-Bold.ttf \
-            liberation/LiberationSans-Italic.ttf liberation/LiberationSans-BoldItalic.ttf; do
+            liberation/LiberationSans-Italic.ttf liberation/LiberationSans-BoldItalic.ttf \
+            liberation/LiberationMono-Regular.ttf liberation/LiberationMono-Bold.ttf; do
   cp "/usr/share/fonts/truetype/$font" "$stage/fonts/"
 done
 crlf() { sed 's/\r\?$/\r/' "$1" >"$2"; }

@@ -37,8 +37,9 @@ bool displayReachable()
 
 #ifdef Q_OS_WIN
 // The fonts packed beside the Windows program (fonts\*.ttf) stand in for the
-// window's Tahoma and Arial on a system that lacks them; where the system has
-// them, they are used as before.
+// window's Tahoma, Arial and Courier New on a system that lacks them; where
+// the system has them, they are used as before. Without a stand-in for Courier
+// New, the capcode, frequency and prompt boxes showed no text at all there.
 void addPackedFonts()
 {
     const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
@@ -46,6 +47,7 @@ void addPackedFonts()
         QFontDatabase::addApplicationFont(folder.filePath(file));
     QFont::insertSubstitution(QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"));
     QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"));
 }
 #endif
 

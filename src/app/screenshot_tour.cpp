@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -15,6 +17,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace px316t {
 
@@ -61,6 +64,34 @@ private:
         return saved;
     }
 
+    // A box whose text is set but not drawn (a font the system lacks, with no
+    // stand-in) looks empty: every shown box with text must put some of its
+    // ink inside its frame.
+    void checkTextIsDrawn()
+    {
+        int boxes = 0;
+        for (QLineEdit* box : window_.findChildren<QLineEdit*>()) {
+            if (!box->isVisible() || box->text().trimmed().isEmpty())
+                continue;
+            ++boxes;
+            const QImage shot = box->grab().toImage();
+            const QColor ink = box->palette().color(QPalette::Text);
+            const int margin = 3;   // inside the frame
+            int inked = 0;
+            for (int y = margin; y < shot.height() - margin; ++y)
+                for (int x = margin; x < shot.width() - margin; ++x) {
+                    const QColor pixel = shot.pixelColor(x, y);
+                    inked += std::abs(pixel.red() - ink.red()) + std::abs(pixel.green() - ink.green())
+                               + std::abs(pixel.blue() - ink.blue()) < 120;
+                }
+            if (inked == 0) {
+                note(QStringLiteral("FAILED: the box %1 holds \"%2\" but shows no text").arg(box->objectName(), box->text()));
+                failed_ = true;
+            }
+        }
+        note(QStringLiteral("text drawn in %1 boxes checked").arg(boxes));
+    }
+
     void showPage(const char* tab)
     {
         if (auto* button = named<QPushButton>(tab))
@@ -105,6 +136,7 @@ private:
             if (!line || !line->text().contains(QStringLiteral("Connect !")) || line->text().contains(QStringLiteral("Disconnect")))
                 return;
             showPage("EMoptCode");
+            checkTextIsDrawn();
             save(window_, "page-code-and-features.png");
             showPage("EMoptStatus");
             save(window_, "page-alerts-and-status.png");
