@@ -91,7 +91,7 @@ check "verify" 0 cli verify --port 7 "$(W a.tbl)"; says "Verify Success!"
 # The command line's wine session must end first: a window program that joins
 # it gets the session's desktop, which was started without a display, and
 # neither shows its window on the virtual screen nor closes its message boxes.
-wineserver -w
+timeout 60 wineserver -w || wineserver -k
 shots_windows="Z:${work//\//\\}\\shots"
 status=0
 PX316T_SCREENSHOT_TOUR=$shots_windows timeout 300 \
