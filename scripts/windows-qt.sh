@@ -90,6 +90,16 @@ else
              -DFEATURE_opengl=ON -DFEATURE_opengl_desktop=ON -DFEATURE_opengl_dynamic=OFF
              -DFEATURE_printsupport=OFF -DFEATURE_vulkan=OFF -DFEATURE_accessibility=ON
              -DFEATURE_freetype=ON -DFEATURE_fontconfig=OFF)
+  # What the window does not use, left out to keep the build within its time:
+  # the second Windows platform plugin (Direct2D), the JPEG and GIF readers,
+  # PDF and ODF writing, and the widgets the window never shows. Without
+  # Direct2D, Qt 6.4 leaves out the DirectWrite font database but its platform
+  # plugin still refers to it: that (optional) font database goes too, and the
+  # window keeps the GDI one, Qt's default.
+  features+=(-DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_movie=OFF
+             -DFEATURE_pdf=OFF -DFEATURE_textodfwriter=OFF -DFEATURE_graphicsview=OFF
+             -DFEATURE_calendarwidget=OFF -DFEATURE_colordialog=OFF -DFEATURE_fontdialog=OFF
+             -DFEATURE_wizard=OFF -DFEATURE_mdiarea=OFF -DFEATURE_systemtrayicon=OFF)
 fi
 
 build_dir="$cache/build-qt6-$set_name"
