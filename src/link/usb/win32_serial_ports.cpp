@@ -219,15 +219,10 @@ int Win32SerialPorts::getch(int port)
 
 int Win32SerialPorts::lstatus(int port)
 {
-    HANDLE handle = static_cast<HANDLE>(find(port));
-    if (!handle)
-        return SerialNotOpen;
-    // A port whose adapter was pulled out answers with an error here.
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!ClearCommError(handle, &errors, &status))
-        return failIo(port, "status");
-    return SerialOk;
+    // The line status is the queue query's error check: a port whose adapter
+    // was pulled out answers with an error there.
+    const int queued = iqueue(port);
+    return queued < 0 ? queued : static_cast<int>(SerialOk);
 }
 
 int Win32SerialPorts::close(int port)
