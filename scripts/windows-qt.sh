@@ -45,21 +45,10 @@ if [ ${#needed[@]} -gt 0 ]; then
   apt_get install -y -qq --no-install-recommends "${needed[@]}"
 fi
 
-# Debian's source lines, for apt-get source.
-src_list=/etc/apt/sources.list.d/px316t-deb-src.sources
-if ! grep -rqs '^Types:.*deb-src\|^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-  "${as_root[@]}" tee "$src_list" >/dev/null <<'EOF'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
-  apt_get update -qq
-fi
-
 host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 upstream=${host_version%%+*}          # 6.4.2+dfsg-10 -> 6.4.2
+scripts_dir=$(cd "$(dirname "$0")" && pwd)
+"$scripts_dir/debian-source.sh" qt6-base >/dev/null
 mkdir -p "$cache/src"
 source_dir=$(find "$cache/src" -maxdepth 1 -type d -name "qt6-base-$upstream*" | head -n 1)
 if [ -z "$source_dir" ]; then

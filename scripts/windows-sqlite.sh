@@ -5,10 +5,8 @@
 # prints the folder that holds sqlite3.c and sqlite3.h.
 set -eu
 cache=${1:-${PX316T_WINDOWS_CACHE:-/var/cache/px316t-windows}}
-srcversion() { apt-cache showsrc sqlite3 2>/dev/null | sed -n 's/^Version: \([0-9.]*\).*/\1/p' | head -n 1; }
-version=$(srcversion)
-if [ -z "$version" ]; then apt-get update -qq >&2; version=$(srcversion); fi
-[ -n "$version" ] || { echo "windows-sqlite: no deb-src entry for sqlite3 (apt-get update?)" >&2; exit 1; }
+debian_version=$("$(dirname "$0")/debian-source.sh" sqlite3)
+version=${debian_version%%-*}          # 3.40.1-2+deb12u1 -> 3.40.1
 out=$cache/sqlite-$version
 if [ -f "$out/.complete" ]; then echo "$out"; exit 0; fi
 
