@@ -21,6 +21,7 @@ version=$(known_version)
 if [ -z "$version" ]; then
   # Where apt reads its sources from (a rehearsal may point these elsewhere).
   eval "$(apt-config shell parts Dir::Etc::sourceparts/d list Dir::Etc::sourcelist/f)"
+  parts=${parts%/}
   if ! grep -qs '^Types:.*deb-src\|^deb-src' "$list" "$parts"/*.list "$parts"/*.sources; then
     echo "debian-source: adding Debian's source lines ($parts/px316t-deb-src.sources)" >&2
     $as_root mkdir -p "$parts"

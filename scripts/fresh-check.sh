@@ -24,6 +24,8 @@ trap cleanup EXIT
 # apt as a new machine has it: the system's sources minus ours, no lists.
 eval "$(apt-config shell sys_parts Dir::Etc::sourceparts/d sys_list Dir::Etc::sourcelist/f)"
 mkdir -p "$work/apt/sources.list.d" "$work/apt/lists/partial"
+# apt downloads as the user _apt, which must reach the lists folder.
+chmod 755 "$work" "$work/apt" "$work/apt/lists"
 for f in "$sys_parts"/*.list "$sys_parts"/*.sources; do
   [ -f "$f" ] && [ "$(basename "$f")" != px316t-deb-src.sources ] && cp "$f" "$work/apt/sources.list.d/"
 done
