@@ -27,6 +27,11 @@ std::string PgRows::text(int, int) const { return {}; }
 bool PgRows::isNull(int, int) const { return true; }
 long long PgRows::integer(int, int) const { return 0; }
 
+Outcome<std::vector<std::pair<std::string, std::string>>> connectionSettings(const std::string&)
+{
+    return Failure{kSharedDatabaseLinuxOnly, true};
+}
+
 Outcome<std::unique_ptr<PgConnection>> PgConnection::open(const std::string&)
 {
     return Failure{kSharedDatabaseLinuxOnly};

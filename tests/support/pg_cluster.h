@@ -47,12 +47,8 @@ public:
                  << "port = 5432\nfsync = off\nsynchronous_commit = off\nmax_connections = 60\n";
         }
         bin_ = bin;
-        if (!run((bin / "pg_ctl").string() + " -D " + data + " -l " + folder_.string() +
-                 "/server.log -w -t 60 start > /dev/null 2>&1")) {
+        if (!start())
             error_ = "the server did not start, see " + folder_.string() + "/server.log";
-            return;
-        }
-        running_ = true;
     }
 
     ~PgCluster()
@@ -71,6 +67,14 @@ public:
         if (running_)
             run(bin_.string() + "/pg_ctl -D " + (folder_ / "data").string() + " -m immediate -w stop > /dev/null 2>&1");
         running_ = false;
+    }
+
+    // Starts the server (again, after stop()).
+    bool start()
+    {
+        running_ = run(bin_.string() + "/pg_ctl -D " + (folder_ / "data").string() + " -l " + folder_.string() +
+                       "/server.log -w -t 60 start > /dev/null 2>&1");
+        return running_;
     }
 
     bool ok() const { return running_; }
