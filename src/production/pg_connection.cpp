@@ -133,6 +133,7 @@ Outcome<PgRows> PgConnection::exec(const std::string& sql, const std::vector<std
     const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
         const std::string message = result ? trimmed(PQresultErrorMessage(result)) : "";
+        noteFailure(result);
         PQclear(result);
         return Failure{message.empty() ? error() : message};
     }
@@ -144,6 +145,8 @@ Status PgConnection::run(const std::string& sql)
     pg_result* result = PQexec(conn_, sql.c_str());
     const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
     const std::string message = result ? trimmed(PQresultErrorMessage(result)) : "";
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        noteFailure(result);
     PQclear(result);
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
         return {};
@@ -152,18 +155,28 @@ Status PgConnection::run(const std::string& sql)
 
 void PgConnection::rollback()
 {
-    if (PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) != PQTRANS_IDLE)
+    if (isConnected() && PQtransactionStatus(conn_) != PQTRANS_IDLE)
         PQclear(PQexec(conn_, "ROLLBACK"));
 }
 
-bool PgConnection::isConnected() const { return PQstatus(conn_) == CONNECTION_OK; }
+void PgConnection::noteFailure(const pg_result* result)
+{
+    // The server names every error it sends; one without a name came from
+    // the connection itself (libpq does not always mark it broken then).
+    broken_ = broken_ || !result || !PQresultErrorField(result, PG_DIAG_SQLSTATE);
+}
+
+bool PgConnection::isConnected() const { return !broken_ && PQstatus(conn_) == CONNECTION_OK; }
+
+int PgConnection::backendPid() const { return PQbackendPID(conn_); }
 
 bool PgConnection::reconnectIfBroken()
 {
-    if (PQstatus(conn_) == CONNECTION_OK)
+    if (isConnected())
         return true;
     PQreset(conn_);
-    return PQstatus(conn_) == CONNECTION_OK;
+    broken_ = PQstatus(conn_) != CONNECTION_OK;
+    return !broken_;
 }
 
 } // namespace px316t

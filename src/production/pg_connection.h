@@ -58,14 +58,18 @@ public:
     // Best effort, after a failure inside a transaction.
     void rollback();
     bool isConnected() const;
+    // The server process of the session (of the last one, once it broke).
+    int backendPid() const;
     // Re-establishes a broken connection; false when the server still cannot be reached.
     bool reconnectIfBroken();
 
 private:
     explicit PgConnection(pg_conn* conn) : conn_(conn) {}
     std::string error() const;
+    void noteFailure(const pg_result* result);
 
     pg_conn* conn_;
+    bool broken_ = false;
 };
 
 } // namespace px316t

@@ -47,6 +47,7 @@ Outcome<PgRows> PgConnection::exec(const std::string&, const std::vector<std::st
 Status PgConnection::run(const std::string&) { return Failure{kSharedDatabaseLinuxOnly}; }
 void PgConnection::rollback() {}
 bool PgConnection::isConnected() const { return false; }
+int PgConnection::backendPid() const { return 0; }
 bool PgConnection::reconnectIfBroken() { return false; }
 
 } // namespace px316t

@@ -87,7 +87,8 @@ bool PgCapcodeSequence::connected()
         return true;
     // The new session must hold this instance's liveness lock again; while a
     // recovery holds it, this station must not act.
-    return db.reconnectIfBroken() && retakeLiveLock(db, instance_);
+    const int broken = db.backendPid();
+    return db.reconnectIfBroken() && retakeLiveLock(db, instance_, broken);
 }
 
 Outcome<PgRows> PgCapcodeSequence::exec(const std::string& sql, const std::vector<std::string>& params)

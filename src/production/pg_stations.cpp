@@ -36,14 +36,15 @@ Outcome<bool> tryLiveLock(PgConnection& db, const std::string& instance)
     return free.value().text(0, 0) == "t";
 }
 
-// Ends the session that holds `instance`'s liveness lock and takes the lock
-// once the server let it go (the session ends a moment after it is told to).
-Outcome<bool> endSessionAndLock(PgConnection& db, const std::string& instance)
+// Ends the session that holds `instance`'s liveness lock (only when it is
+// server process `onlyBackend`, when one is given) and takes the lock once the
+// server let it go (a session ends a moment after it is told to).
+Outcome<bool> endSessionAndLock(PgConnection& db, const std::string& instance, int onlyBackend = 0)
 {
     auto ended = db.exec(std::string("SELECT pg_terminate_backend(pid) FROM pg_locks WHERE locktype = 'advisory'"
-                                     " AND classid = ") + kLiveLockClass + " AND objid = $1::bigint AND objsubid = 2"
-                                     " AND granted",
-                         {instance});
+                                     " AND classid = ") + kLiveLockClass + " AND objid = $1::oid AND objsubid = 2"
+                                     " AND granted AND ($2::int = 0 OR pid = $2::int)",
+                         {instance, std::to_string(onlyBackend)});
     if (!ended.ok())
         return Failure{"its session could not be ended (" + ended.message() +
                        "); ask the database administrator to end it"};
@@ -172,9 +173,12 @@ Status renewLease(PgConnection& db, std::int64_t instance, std::chrono::seconds 
     return {};
 }
 
-bool retakeLiveLock(PgConnection& db, std::int64_t instance)
+bool retakeLiveLock(PgConnection& db, std::int64_t instance, int previousBackend)
 {
-    auto lock = tryLiveLock(db, std::to_string(instance));
+    const std::string id = std::to_string(instance);
+    auto lock = tryLiveLock(db, id);
+    if (lock.ok() && !lock.value() && previousBackend > 0)
+        lock = endSessionAndLock(db, id, previousBackend);
     return lock.ok() && lock.value();
 }
 

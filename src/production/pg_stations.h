@@ -26,9 +26,11 @@ Outcome<std::int64_t> registerStation(PgConnection& connection, const std::strin
                                       const std::string& batch, std::chrono::seconds lease);
 // Renews the lease of `instance`.
 Status renewLease(PgConnection& connection, std::int64_t instance, std::chrono::seconds lease);
-// Takes `instance`'s liveness lock again on a new session; false while
+// Takes `instance`'s liveness lock again on a new session. The broken session
+// `previousBackend` may still hold it (the server has not noticed the break
+// yet): that session is this station's own, and is ended. False while
 // another session holds it (a recovery of this station in progress).
-bool retakeLiveLock(PgConnection& connection, std::int64_t instance);
+bool retakeLiveLock(PgConnection& connection, std::int64_t instance, int previousBackend);
 
 // Gives back or marks uncertain the open reservations of every station
 // instance that is gone (its liveness lock is free, or its lease ran out and
