@@ -253,6 +253,10 @@ TEST_F(SharedProduction, BatchesAreCreatedExplicitlyAndUnknownOrOverlappingOnesA
         {{"tray-18", 1600050, 1600199}, "overlaps the batch \"tray-17\""},
         {{"tray-19", 1500000, 1600000}, "overlaps"},
         {{"Tray-17 ", 1800000, 1800099}, "begin or end with a space"},
+        {{"tray-17\u00a0", 1800000, 1800099}, "begin or end with a space"},   // a no-break space
+        {{"\u3000tray-18", 1800000, 1800099}, "begin or end with a space"},
+        {{"tray\u2009-17", 1800000, 1800099}, "only in case or spaces"},       // a thin space
+        {{"TRAY-1\u200b7", 1800000, 1800099}, "only in case or spaces"},       // a zero-width one
         {{"tray-20", 1900010, 1900000}, "above its last"},
     };
     for (const Case& c : refusedBatches) {
@@ -261,7 +265,7 @@ TEST_F(SharedProduction, BatchesAreCreatedExplicitlyAndUnknownOrOverlappingOnesA
         EXPECT_TRUE(s.refused()) << c.wanted.name;
         EXPECT_NE(s.message().find(c.said), std::string::npos) << s.message();
     }
-    for (const char* mistyped : {"tray-71", "Tray-17 ", "TRAY-17", ""}) {
+    for (const char* mistyped : {"tray-71", "Tray-17 ", "TRAY-17", "tray-17\u00a0", ""}) {
         auto station = openStation(cluster, mistyped, "bench");
         ASSERT_FALSE(station.ok()) << mistyped;
         EXPECT_TRUE(station.refused()) << mistyped;

@@ -79,9 +79,13 @@ public:
 
     bool ok() const { return running_; }
     const std::string& error() const { return error_; }
-    std::string conninfo() const
+    std::string conninfo() const { return conninfoAt(folder_); }
+    // The server's socket.
+    std::filesystem::path socket() const { return folder_ / ".s.PGSQL.5432"; }
+    // A connection string for a server whose socket is in `folder`.
+    static std::string conninfoAt(const std::filesystem::path& folder)
     {
-        return "host=" + folder_.string() + " port=5432 user=px316t dbname=postgres";
+        return "host=" + folder.string() + " port=5432 user=px316t dbname=postgres";
     }
 
 private:
