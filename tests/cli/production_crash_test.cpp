@@ -58,6 +58,11 @@ const KillPoint LocalPoints[] = {
     {nullptr, 20}, {"^write 0080 ", 0}, {"^read 0180 ", 0}, {"^read 0380 ", 300},
     {"^read 0380 ", 304}, {"^read 0380 ", 310}, {"^read 0380 ", 320},
 };
+// Around a lost or damaged record: pagers killed while their capcode went in
+// and just after their verify, before the loss and after it.
+const KillPoint FaultPoints[] = {
+    {"^write 0080 ", 0}, {"^read 0380 ", 304}, {"^write 0080 ", 0}, {"^read 0380 ", 300},
+};
 
 // What happens to the station's own record halfway through the runs: nothing,
 // it is deleted, or it is damaged (and the program starts a new one). The
@@ -212,14 +217,17 @@ TEST_P(ProductionCrash, NoCapcodeIsEverInTwoPagersAndEverySkipIsOnTheRecord)
 {
     std::map<std::uint64_t, int> pagersWith;
     std::vector<const KillPoint*> points;
+    const RecordFault fault = GetParam().fault;
     if (shared)
         for (const KillPoint& p : SharedPoints)
             points.push_back(&p);
-    else
+    else if (fault == RecordFault::None)
         for (const KillPoint& p : LocalPoints)
             points.push_back(&p);
+    else
+        for (const KillPoint& p : FaultPoints)
+            points.push_back(&p);
     points.push_back(nullptr);   // the last run ends by itself
-    const RecordFault fault = GetParam().fault;
     for (std::size_t i = 0; i < points.size(); ++i) {
         if (fault != RecordFault::None && i == points.size() / 2) {
             spoilRecord(fault);
