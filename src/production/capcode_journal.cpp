@@ -131,6 +131,12 @@ void CapcodeJournal::catchUp()
     std::ifstream in(path_, std::ios::binary);
     if (!in)
         return;   // not made yet: it holds nothing
+    std::error_code ec;
+    if (std::filesystem::file_size(path_, ec) < readUpTo_) {
+        // Replaced by a shorter file: read it from its beginning.
+        readUpTo_ = 0;
+        last_.clear();
+    }
     in.seekg(static_cast<std::streamoff>(readUpTo_));
     std::string tail((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // A line still being written (or torn) is read once it is whole.

@@ -71,8 +71,9 @@ PgCapcodeSequence::~PgCapcodeSequence()
 
 void PgCapcodeSequence::renewLeaseUntilClosed()
 {
+    const auto every = std::chrono::duration_cast<std::chrono::milliseconds>(lease_) / 3;
     std::unique_lock lock(mutex_);
-    while (!closingChanged_.wait_for(lock, lease_ / 3, [this] { return closing_; })) {
+    while (!closingChanged_.wait_for(lock, every, [this] { return closing_; })) {
         // A lease that cannot be renewed now is renewed on the next turn; the
         // station's own statements say what is wrong with the connection.
         if (connected())

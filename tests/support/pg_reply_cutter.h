@@ -115,17 +115,6 @@ private:
             }
             if (::poll(fds.data(), fds.size(), -1) < 0 || fds[0].revents)
                 break;
-            if (fds[1].revents & POLLIN) {
-                const int client = ::accept(listener_, nullptr, nullptr);
-                const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
-                const sockaddr_un address = addressOf(server_);
-                if (::connect(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-                    pairs.push_back({client, server, {}});
-                } else {
-                    ::close(client);
-                    ::close(server);
-                }
-            }
             std::vector<Pair> kept;
             for (std::size_t i = 0; i < pairs.size(); ++i) {
                 Pair& pair = pairs[i];
@@ -147,6 +136,17 @@ private:
                 } else {
                     ::close(pair.client);
                     ::close(pair.server);
+                }
+            }
+            if (fds[1].revents & POLLIN) {
+                const int client = ::accept(listener_, nullptr, nullptr);
+                const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+                const sockaddr_un address = addressOf(server_);
+                if (::connect(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+                    kept.push_back({client, server, {}});
+                } else {
+                    ::close(client);
+                    ::close(server);
                 }
             }
             pairs = std::move(kept);
