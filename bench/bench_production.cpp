@@ -147,7 +147,8 @@ double threeStations(const QString& folder, const QProcessEnvironment& env, cons
             }
         }
         std::printf("stalled station: stopped after %d tries, %s\n", tries,
-                    caught ? "inside a transaction" : "never found inside a transaction (it holds none while it waits)");
+                    caught ? "inside a transaction"
+                           : "never found inside a transaction (it holds none while it waits)");
     }
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 3; ++i) {

@@ -281,12 +281,13 @@ Status SqliteCapcodeSequence::transition(const Reservation& reservation, Reserva
 
 Status SqliteCapcodeSequence::beginWriting(const Reservation& reservation, const WriteIntent& intent)
 {
-    if (Status s = transition(reservation, ReservationState::Writing,
-                              "changed_utc = ?3, port = ?4, sha256 = ?5, capcodes = ?6, frequency_hz = CAST(?7 AS INTEGER)",
-                              {intent.port, intent.image.sha256, joinCapcodes(intent.image.enabledCapcodes),
-                               std::to_string(intent.image.frequencyHz)});
-        !s.ok())
-        return s;
+    const Status writing =
+        transition(reservation, ReservationState::Writing,
+                   "changed_utc = ?3, port = ?4, sha256 = ?5, capcodes = ?6, frequency_hz = CAST(?7 AS INTEGER)",
+                   {intent.port, intent.image.sha256, joinCapcodes(intent.image.enabledCapcodes),
+                    std::to_string(intent.image.frequencyHz)});
+    if (!writing.ok())
+        return writing;
     // The journal's line is on the disk before the pager is touched.
     const JournalLine line{std::chrono::system_clock::now(), ReservationState::Writing, reservation.capcode, station_,
                            intent.port, intent.image.sha256};

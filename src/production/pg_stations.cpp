@@ -25,7 +25,11 @@ std::string hostName()
     return "?";
 }
 
-std::string liveLock(const char* function) { return std::string("SELECT ") + function + "(" + kLiveLockClass + ", $1::int)"; }
+// A call of an advisory lock `function` on an instance's liveness lock ($1).
+std::string liveLock(const char* function)
+{
+    return std::string("SELECT ") + function + "(" + kLiveLockClass + ", $1::int)";
+}
 
 // Tries `instance`'s liveness lock; true when it was free (and is now held here).
 Outcome<bool> tryLiveLock(PgConnection& db, const std::string& instance)
@@ -48,6 +52,8 @@ Outcome<bool> endSessionAndLock(PgConnection& db, const std::string& instance, i
     if (!ended.ok())
         return Failure{"its session could not be ended (" + ended.message() +
                        "); ask the database administrator to end it"};
+    if (ended.value().count() == 0)
+        return tryLiveLock(db, instance);   // none of them holds it (any more)
     for (int i = 0; i < 50; ++i) {
         auto free = tryLiveLock(db, instance);
         if (!free.ok() || free.value())
@@ -57,7 +63,8 @@ Outcome<bool> endSessionAndLock(PgConnection& db, const std::string& instance, i
     return false;
 }
 
-constexpr const char* kRecoveredColumns = "batch, capcode, station, state, port, sha256, capcodes, frequency_hz, reason";
+constexpr const char* kRecoveredColumns =
+    "batch, capcode, station, state, port, sha256, capcodes, frequency_hz, reason";
 
 // Moves the open reservations matching `where` ($4, $5, ... are its
 // parameters) to uncertain (writing) or returned (reserved), with `$2` or `$3`
@@ -113,7 +120,8 @@ Outcome<std::int64_t> registerStation(PgConnection& db, const std::string& stati
     // batch commands show, and what "batch release" names.
     if (Status s = db.run("BEGIN"); !s.ok())
         return Failure{failed(s.message())};
-    if (auto lock = db.exec(std::string("SELECT pg_advisory_xact_lock(") + kNameLockClass + ", hashtext($1))", {station});
+    if (auto lock =
+            db.exec(std::string("SELECT pg_advisory_xact_lock(") + kNameLockClass + ", hashtext($1))", {station});
         !lock.ok())
         return fail(failed(lock.message()), false);
     auto same = db.exec("SELECT id, host, pid, lease_until IS NOT NULL AND lease_until < now(),"
@@ -242,7 +250,8 @@ Outcome<ReleasedStation> releaseStation(PgConnection& db, const std::string& bat
         db.exec("UPDATE px316t_station SET gone_utc = now() WHERE id = $1::bigint", {id});
     }
     auto rows = db.exec(recoverStatement("batch = $4 AND station = $5"),
-                        {"batch release", "released by the operator while its station was writing; the pager may hold it",
+                        {"batch release",
+                         "released by the operator while its station was writing; the pager may hold it",
                          "released by the operator before its station wrote it", batch, station});
     if (!rows.ok())
         return Failure{databaseFailure("could not release the station's capcodes", rows.message())};

@@ -59,8 +59,10 @@ std::vector<std::string> recordRow(const RecordEntry& e)
 
 std::string newEntryUid()
 {
-    thread_local std::mt19937_64 random{std::random_device{}() ^
-                                        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
+    // The clock too: a random device that is not random (some Windows runtimes) still differs per start.
+    thread_local std::mt19937_64 random{
+        std::random_device{}() ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string uid;
     for (int half = 0; half < 2; ++half)

@@ -76,9 +76,9 @@ TEST_F(SharedFaults, EveryConnectionSeesTheBatchesOfOneSchema)
 {
     // Batches an earlier version kept in the schema of its search_path.
     ASSERT_TRUE(connect()->run("CREATE SCHEMA other; CREATE SCHEMA legacy;"
-                               " CREATE TABLE legacy.px316t_batch (name text PRIMARY KEY, first_capcode bigint NOT NULL,"
-                               " last_capcode bigint NOT NULL, next_capcode bigint NOT NULL,"
-                               " created_utc timestamptz NOT NULL DEFAULT now());"
+                               " CREATE TABLE legacy.px316t_batch (name text PRIMARY KEY,"
+                               " first_capcode bigint NOT NULL, last_capcode bigint NOT NULL,"
+                               " next_capcode bigint NOT NULL, created_utc timestamptz NOT NULL DEFAULT now());"
                                " INSERT INTO legacy.px316t_batch VALUES ('old', 1000, 1999, 1500)")
                     .ok());
     auto listed = listBatches(*connect());
