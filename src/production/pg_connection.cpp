@@ -30,13 +30,12 @@ namespace {
 // What every session asks of the server: bounded statement, lock and idle
 // waits; keep-alives (and a time-out for unacknowledged data) with which the
 // server ends the session of a station that lost power, and with it that
-// station's locks; each commit on disk before it is acknowledged; the
-// production tables of one fixed schema whatever search_path the user or
-// role sets; and no notices on the terminal.
+// station's locks; each commit on disk before it is acknowledged; and no
+// notices on the terminal.
 constexpr const char* kServerOptions =
     "-c statement_timeout=15000 -c lock_timeout=10000 -c idle_in_transaction_session_timeout=20000 "
     "-c tcp_keepalives_idle=5 -c tcp_keepalives_interval=2 -c tcp_keepalives_count=3 -c tcp_user_timeout=10000 "
-    "-c synchronous_commit=on -c search_path=public -c client_min_messages=warning";
+    "-c synchronous_commit=on -c client_min_messages=warning";
 
 // libpq's own waits: connecting, and noticing a server that went silent.
 const std::pair<const char*, const char*> kClientSettings[] = {
@@ -170,12 +169,23 @@ bool PgConnection::isConnected() const { return !broken_ && PQstatus(conn_) == C
 
 int PgConnection::backendPid() const { return PQbackendPID(conn_); }
 
+Status PgConnection::keepSchema(const std::string& schema)
+{
+    auto set = exec("SELECT set_config('search_path', quote_ident($1), false)", {schema});
+    if (!set.ok())
+        return set.failure();
+    schema_ = schema;
+    return {};
+}
+
 bool PgConnection::reconnectIfBroken()
 {
     if (isConnected())
         return true;
     PQreset(conn_);
     broken_ = PQstatus(conn_) != CONNECTION_OK;
+    if (!broken_ && !schema_.empty())
+        broken_ = !keepSchema(schema_).ok();
     return !broken_;
 }
 

@@ -62,6 +62,8 @@ public:
     int backendPid() const;
     // Re-establishes a broken connection; false when the server still cannot be reached.
     bool reconnectIfBroken();
+    // Makes `schema` the session's search_path, now and on every new session.
+    Status keepSchema(const std::string& schema);
 
 private:
     explicit PgConnection(pg_conn* conn) : conn_(conn) {}
@@ -70,6 +72,7 @@ private:
 
     pg_conn* conn_;
     bool broken_ = false;
+    std::string schema_;
 };
 
 } // namespace px316t

@@ -49,5 +49,6 @@ void PgConnection::rollback() {}
 bool PgConnection::isConnected() const { return false; }
 int PgConnection::backendPid() const { return 0; }
 bool PgConnection::reconnectIfBroken() { return false; }
+Status PgConnection::keepSchema(const std::string&) { return Failure{kSharedDatabaseLinuxOnly}; }
 
 } // namespace px316t

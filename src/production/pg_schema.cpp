@@ -71,11 +71,9 @@ constexpr const char* kLeaseAndEntryIds =
     "ALTER TABLE px316t_record ADD COLUMN IF NOT EXISTS entry_uid text;"
     "CREATE UNIQUE INDEX IF NOT EXISTS px316t_record_entry_uid ON px316t_record(entry_uid);";
 
-constexpr const char* kTableNames[] = {"px316t_batch", "px316t_station", "px316t_reservation", "px316t_record"};
-
 Outcome<int> versionOf(PgConnection& db)
 {
-    auto present = db.exec("SELECT to_regclass('public.px316t_schema') IS NOT NULL");
+    auto present = db.exec("SELECT to_regclass('px316t_schema') IS NOT NULL");
     if (!present.ok())
         return Failure{present.message()};
     if (present.value().text(0, 0) != "t")
@@ -86,39 +84,43 @@ Outcome<int> versionOf(PgConnection& db)
     return static_cast<int>(version.value().integer(0, 0));
 }
 
-// Tables an earlier version created in the schema of its search_path move to
-// "public", when "public" holds none and exactly one other schema does.
-Status moveTablesToPublic(PgConnection& db)
+// The one schema that holds the production tables, or, when none does yet,
+// the one this session creates them in; kept as the session's search_path
+// (on every new session too). Tables in two schemas are refused: each set
+// would give out the same capcodes.
+Status fixSchema(PgConnection& db)
 {
-    auto elsewhere = db.exec("SELECT DISTINCT schemaname FROM pg_tables WHERE tablename = 'px316t_batch'");
-    if (!elsewhere.ok())
-        return Failure{elsewhere.message()};
-    const PgRows& schemas = elsewhere.value();
-    if (schemas.count() != 1 || schemas.text(0, 0) == "public")
-        return {};
-    const std::string from = schemas.text(0, 0);
-    for (const char* table : kTableNames) {
-        auto moved = db.exec("SELECT format('ALTER TABLE IF EXISTS %I.%I SET SCHEMA public', $1::text, $2::text)",
-                             {from, table});
-        if (!moved.ok())
-            return Failure{moved.message()};
-        if (Status s = db.run(moved.value().text(0, 0)); !s.ok())
-            return s;
+    auto schemas = db.exec("SELECT n.nspname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
+                           " WHERE c.relname = 'px316t_batch' AND c.relkind = 'r' ORDER BY 1");
+    if (!schemas.ok())
+        return Failure{schemas.message()};
+    if (schemas.value().count() > 1) {
+        std::string names;
+        for (int i = 0; i < schemas.value().count(); ++i)
+            names += (i ? ", " : "") + schemas.value().text(i, 0);
+        return Failure{"its production tables are in several schemas (" + names +
+                       "), which would give out the same capcodes twice; the database administrator keeps one"};
     }
-    return {};
+    if (schemas.value().count() == 1)
+        return db.keepSchema(schemas.value().text(0, 0));
+    auto current = db.exec("SELECT current_schema()");
+    if (!current.ok())
+        return Failure{current.message()};
+    if (current.value().isNull(0, 0))
+        return Failure{"no schema of the connection's search_path exists to hold the production tables"};
+    return db.keepSchema(current.value().text(0, 0));
 }
 
 Status bringUpToDate(PgConnection& db)
 {
+    if (Status s = fixSchema(db); !s.ok())
+        return s;
     auto version = versionOf(db);
     if (!version.ok() || version.value() >= kSchemaVersion)
         return version.ok() ? Status{} : Status(version.failure());
-    if (version.value() == 0)
-        if (Status s = moveTablesToPublic(db); !s.ok())
-            return s;
     if (Status s = db.run(kTables); !s.ok())
         return s;
-    auto states = db.exec("SELECT count(*) FROM information_schema.columns WHERE table_schema = 'public'"
+    auto states = db.exec("SELECT count(*) FROM information_schema.columns WHERE table_schema = current_schema()"
                           " AND table_name = 'px316t_reservation' AND column_name = 'instance'");
     if (!states.ok())
         return Failure{states.message()};
@@ -140,6 +142,9 @@ std::string databaseFailure(const std::string& what, const std::string& message)
 
 Status ensureProductionSchema(PgConnection& db)
 {
+    // Quick when the tables are there and up to date: nothing is created.
+    if (Status s = fixSchema(db); !s.ok())
+        return Failure{databaseFailure("cannot be used", s.message())};
     auto version = versionOf(db);
     if (!version.ok())
         return Failure{databaseFailure("could not be read", version.message())};

@@ -1,9 +1,11 @@
 #pragma once
 // The tables of the shared production database and what every part of it
 // shares: the advisory lock keys and how a database failure is said. The
-// tables live in the schema "public" whatever search_path a connection brings
-// (the connection fixes it), so every station and every batch command sees
-// the same batches and no range can be given out twice from two schemas.
+// tables live in one schema of the database, whatever search_path a
+// connection brings: the schema that holds them (or, before they exist, the
+// first of the search_path) becomes every session's search_path, so every
+// station and every batch command sees the same batches and no range can be
+// given out twice from two schemas.
 #include "production/pg_connection.h"
 
 #include <string>
@@ -17,10 +19,10 @@ inline constexpr const char* kSchemaLockKey = "316316";
 inline constexpr const char* kLiveLockClass = "316317";
 inline constexpr const char* kNameLockClass = "316318";
 
-// Creates the tables when missing and brings older ones up to date (tables an
-// earlier version left in another schema are moved to "public"); safe when
-// several stations start at once, and quiet: a database that is up to date
-// is only read.
+// Finds the schema of the tables (refused when two schemas hold them), creates
+// them when missing and brings older ones up to date; safe when several
+// stations start at once, and quiet: a database that is up to date is only
+// read.
 Status ensureProductionSchema(PgConnection& connection);
 
 // "The production database <what>: <message>"
