@@ -7,8 +7,11 @@
 // core). The overhead is the time per pager of reserving a capcode,
 // committing that its write begins, recording the write and the verify
 // (SQLite and PostgreSQL) and marking the capcode used, measured in process,
-// against the wire model of one write and verify (3.625 s). The last line
-// reads "speedup S overhead O% speedup16 S16 cpu16 C%".
+// against the wire model of one write and verify (3.625 s). Then three
+// stations run on one batch, alone and again beside a fourth that is stopped
+// (SIGSTOP) in the middle of its work, caught inside a database transaction
+// when it can be: the three must keep their rate. The last line reads
+// "speedup S overhead O% speedup16 S16 cpu16 C% stalled R%".
 #include "production/pg_connection.h"
 #include "production/production_services.h"
 #include "support/link_emulator_process.h"
@@ -23,8 +26,10 @@
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <sys/resource.h>
@@ -84,6 +89,85 @@ int run(const QStringList& args, const QProcessEnvironment& env)
     if (status != 0)   // the program's own lines say why
         std::fputs(p.readAllStandardError().constData(), stderr);
     return status;
+}
+
+constexpr int PagersPerStation = 4;
+
+// A produce run as one station of its own (its own table file and name) on
+// board COM`port`; the database sees it under the name `station`.
+void startStation(QProcess& p, const QString& folder, const QProcessEnvironment& env, const std::string& conninfo,
+                  const QString& batch, const QString& station, int port)
+{
+    const QString file = folder + "/" + station + ".tbl";
+    QProcess::execute(QStringLiteral(PX316T_CLI), {"new", file});
+    QProcess::execute(QStringLiteral(PX316T_CLI), {"set", file, "capcode.1=100000"});
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(PX316T_CLI),
+            {"produce", file, "--count", QString::number(PagersPerStation), "--no-wait", "--batch", batch,
+             "--production-db", QString::fromStdString(conninfo) + " application_name=" + station, "--station",
+             station, "--port", QString::number(port)});
+    p.closeWriteChannel();
+}
+
+// Whether the session of `station` holds a lock on a table row or a
+// transaction now, as one stopped inside its transaction would.
+bool insideTransaction(PgConnection& db, const QString& station)
+{
+    auto rows = db.exec("SELECT count(*) FROM pg_locks l JOIN pg_stat_activity a USING (pid)"
+                        " WHERE a.application_name = $1 AND l.granted"
+                        " AND l.locktype IN ('relation', 'tuple', 'transactionid')",
+                        {station.toStdString()});
+    return rows.ok() && rows.value().integer(0, 0) > 0;
+}
+
+// Three stations on one batch; with `stalled`, a fourth beside them is
+// stopped once it is working, inside a transaction if one of many tries
+// catches it there. The three stations' pagers per hour.
+double threeStations(const QString& folder, const QProcessEnvironment& env, const std::string& conninfo,
+                     const QString& batch, bool stalled)
+{
+    std::vector<std::unique_ptr<QProcess>> stations;
+    std::unique_ptr<QProcess> fourth;
+    if (stalled) {
+        fourth = std::make_unique<QProcess>();
+        startStation(*fourth, folder, env, conninfo, batch, batch + "-stalled", 14);
+        fourth->setReadChannel(QProcess::StandardError);
+        fourth->waitForReadyRead(20000);   // its first pager begins
+        auto db = PgConnection::open(conninfo);
+        const auto pid = static_cast<pid_t>(fourth->processId());
+        int tries = 0;
+        bool caught = false;
+        for (; tries < 500 && !caught; ++tries) {
+            ::kill(pid, SIGSTOP);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            caught = db.ok() && insideTransaction(*db.value(), batch + "-stalled");
+            if (!caught) {
+                ::kill(pid, SIGCONT);
+                std::this_thread::sleep_for(std::chrono::microseconds(500 + 97 * tries % 3000));
+            }
+        }
+        std::printf("stalled station: stopped after %d tries, %s\n", tries,
+                    caught ? "inside a transaction"
+                           : "never found inside a transaction (it holds none while it waits)");
+    }
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 3; ++i) {
+        stations.push_back(std::make_unique<QProcess>());
+        startStation(*stations.back(), folder, env, conninfo, batch, batch + "-" + QString::number(i), 11 + i);
+    }
+    bool ok = true;
+    for (auto& p : stations) {
+        p->waitForFinished(-1);
+        ok = ok && p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;
+        if (!ok)
+            std::fputs(p->readAllStandardError().constData(), stderr);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (fourth) {
+        ::kill(static_cast<pid_t>(fourth->processId()), SIGCONT);
+        fourth->waitForFinished(-1);
+    }
+    return ok ? 3 * PagersPerStation / seconds * 3600.0 : 0.0;
 }
 
 } // namespace
@@ -159,6 +243,22 @@ int main(int argc, char** argv)
             cpuOfSixteen = cpu;
         }
     }
+    // A stalled station keeps no other waiting.
+    double alone = 0;
+    double besideStalled = 0;
+    for (bool stalled : {false, true}) {
+        const QString batch = QStringLiteral("stall%1-%2").arg(stalled).arg(stamp);
+        if (!createBenchBatch(conninfo, batch.toStdString(), batchFirst, 1000))
+            return 1;
+        batchFirst += 1000;
+        (stalled ? besideStalled : alone) = threeStations(dir.path(), env, conninfo, batch, stalled);
+        if ((stalled ? besideStalled : alone) <= 0) {
+            std::fprintf(stderr, "three stations %s failed\n", stalled ? "beside a stalled one" : "alone");
+            return 1;
+        }
+    }
+    std::printf("3 stations: %.0f pagers per hour alone, %.0f beside a fourth that is stopped (%.0f%%)\n", alone,
+                besideStalled, besideStalled / alone * 100.0);
     boards.clear();   // each emulator is stopped as an operator's Ctrl+C would
 
     // Reserving and recording alone, as each pager of a run does them.
@@ -198,7 +298,8 @@ int main(int argc, char** argv)
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / OverheadRounds;
     std::printf("reserve + writing + record write and verify + mark used: %.2f ms per pager (wire model %.3f s)\n",
                 overhead * 1000.0, wireModelSeconds());
-    std::printf("speedup %.2f overhead %.2f%% speedup16 %.2f cpu16 %.1f%%\n", rateOfFour / rateOfOne,
-                overhead / wireModelSeconds() * 100.0, rateOfSixteen / rateOfOne, cpuOfSixteen);
+    std::printf("speedup %.2f overhead %.2f%% speedup16 %.2f cpu16 %.1f%% stalled %.0f%%\n", rateOfFour / rateOfOne,
+                overhead / wireModelSeconds() * 100.0, rateOfSixteen / rateOfOne, cpuOfSixteen,
+                besideStalled / alone * 100.0);
     return 0;
 }

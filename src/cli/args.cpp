@@ -92,7 +92,10 @@ const std::map<std::string, const char*> CommandHelp = {
                 "to the next pager of another board.\n\n"
                 "Without a shared database the capcodes come from this station's record:\n"
                 "the run starts at FILE's capcode 1 but skips every capcode the record holds\n"
-                "as written or possibly written, and FILE only caches the next one.\n\n"
+                "as written or possibly written, and FILE only caches the next one. A record\n"
+                "that lost capcodes the capcode journal (in the backups folder) holds as\n"
+                "written gets them back as uncertain, and that run stops before any pager\n"
+                "(exit 1); run it again to go on after them.\n\n"
                 "With a shared production database the capcodes come from the batch NAME\n"
                 "(--batch, required), which must exist (px316t-cli batch create); an unknown\n"
                 "batch, --batch without a database, a station name that is running already,\n"
@@ -112,8 +115,9 @@ const std::map<std::string, const char*> CommandHelp = {
               "its name differs from another only in case or spaces.\n"
               "list: every batch with its next capcode and its counts.\n"
               "show: one batch: next, used, uncertain, returned, and who holds what.\n"
-              "release: for a station that will never come back: its capcodes being\n"
-              "written become uncertain, those only reserved go back to the batch.\n"},
+              "release: for a station that will never come back: its database session\n"
+              "is ended (it can be started again under its name at once), its capcodes\n"
+              "being written become uncertain, those only reserved go back to the batch.\n"},
     {"history", "Usage: px316t-cli history [--since DATE] [--csv] [--shared]\n\n"
                 "Lists the production record: every write and verify with its time (UTC),\n"
                 "station, port, capcodes, frequency (in units of 100 Hz, as show gives it:\n"

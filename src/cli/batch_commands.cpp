@@ -154,7 +154,7 @@ int show(PgConnection& db, const BatchArgs& a)
     return Ok;
 }
 
-int release(PgConnection& db, const BatchArgs& a, const std::string& conninfo)
+int release(PgConnection& db, const BatchArgs& a)
 {
     if (a.positional.size() != 2)
         return usage("release needs a batch name");
@@ -166,20 +166,14 @@ int release(PgConnection& db, const BatchArgs& a, const std::string& conninfo)
         say(released.message());
         return released.refused() ? Usage : Failed;
     }
-    for (const RecoveredReservation& r : released.value())
+    // The shared record holds an entry for each, written with its change.
+    for (const RecoveredReservation& r : released.value().reservations)
         say(recoveredNotice(r));
-    if (released.value().empty())
+    if (released.value().sessionsEnded > 0)
+        say("The database session of station " + stationIt->second +
+            " was ended; it can be started again under its name now.");
+    if (released.value().reservations.empty())
         say("Station " + stationIt->second + " holds no capcode of batch " + a.positional[1] + ".");
-    // The shared record says what became of each.
-    auto record = PgRecordStore::open(conninfo);
-    if (!record.ok()) {
-        say(record.message());
-        return Failed;
-    }
-    if (Status s = recordRecovered(released.value(), *record.value(), "batch release"); !s.ok()) {
-        say(s.message());
-        return Failed;
-    }
     return Ok;
 }
 
@@ -213,7 +207,7 @@ int cmdBatch(const QStringList& args)
         return list(db);
     if (what == "show")
         return show(db, a);
-    return release(db, a, conninfo);
+    return release(db, a);
 }
 
 } // namespace px316t::cli

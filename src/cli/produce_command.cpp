@@ -123,7 +123,12 @@ int cmdProduce(const Args& a)
         return opened.refused() ? Usage : Failed;
     }
     CapcodeSequence& sequence = *opened.value();
-    const std::optional<std::uint64_t> startsAt = sequence.peekNext();
+    const auto peeked = sequence.peekNext();
+    if (!peeked.ok()) {
+        say(peeked.message() + "; nothing was written.");
+        return Failed;
+    }
+    const std::optional<std::uint64_t> startsAt = peeked.value();
     if (!startsAt) {
         say(production->shared() ? "The batch " + batch + " has no capcode left; nothing was written."
                                  : capcodeLimitMessage(lastCapcodeOfRun(*first, firstPairLong)));
@@ -163,6 +168,7 @@ int cmdProduce(const Args& a)
     bool stoppedByOperator = false;
     bool saveFailed = false;
     bool limitReached = false;
+    bool unreachable = false;
     std::uint64_t inFile = *first;   // the capcode FILE holds
 
     ProductionPlan plan;
@@ -174,7 +180,7 @@ int cmdProduce(const Args& a)
         plan.beforeNextPager = [&](const std::string& port) {
             const auto next = sequence.peekNext();
             std::fprintf(stderr, "%sNext pager (%d of %d, 1st capcode %s): press Enter ", prefix(port).c_str(),
-                         done + 1, count, next ? shown(*next).c_str() : "?");
+                         done + 1, count, next.ok() && next.value() ? shown(*next.value()).c_str() : "?");
             std::string line;
             if (!std::getline(std::cin, line)) {
                 stoppedByOperator = true;
@@ -194,17 +200,23 @@ int cmdProduce(const Args& a)
         if (json)
             pagerJson(port, imageWithFirstCapcode(base, capcode, firstPairLong), "success").print();
         const auto next = sequence.peekNext();
-        if (!next) {
+        if (!next.ok()) {
+            // Not an empty batch: the run stops until the database answers again.
+            say(prefix(port) + next.message() + "; the run stops here.");
+            unreachable = true;
+            return false;
+        }
+        if (!next.value()) {
             // No capcode left: the record says so to the next run before it writes.
             limitReached = true;
             return false;
         }
         // FILE always holds the next capcode to write.
-        if (!saveTable(file, imageWithFirstCapcode(base, *next, firstPairLong))) {
+        if (!saveTable(file, imageWithFirstCapcode(base, *next.value(), firstPairLong))) {
             saveFailed = true;
             return false;
         }
-        inFile = *next;
+        inFile = *next.value();
         return true;
     };
 
@@ -221,12 +233,12 @@ int cmdProduce(const Args& a)
     const ProductionReport report = runProduction(boards, plan, sequence, production->record());
 
     // After a failure the file shows the capcode the record gives next.
-    if (const auto next = sequence.peekNext(); next && *next != inFile && !saveFailed)
-        saveFailed = !saveTable(file, imageWithFirstCapcode(base, *next, firstPairLong));
+    if (const auto next = sequence.peekNext(); next.ok() && next.value() && *next.value() != inFile && !saveFailed)
+        saveFailed = !saveTable(file, imageWithFirstCapcode(base, *next.value(), firstPairLong));
     const std::string noneLeft = production->shared()
                                      ? "The batch " + batch + " has no capcode left."
                                      : capcodeLimitMessage(lastCapcodeOfRun(*first, firstPairLong));
-    bool failed = saveFailed;
+    bool failed = saveFailed || unreachable;
     bool exhausted = limitReached;
     for (const BoardReport& b : report.boards) {
         if (b.stop == StepStop::NoCapcodeLeft) {

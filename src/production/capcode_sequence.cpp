@@ -132,14 +132,13 @@ Status LocalCapcodeSequence::markUncertain(const Reservation& reservation, const
     return finish(reservation, &uncertain_);
 }
 
-std::optional<std::uint64_t> LocalCapcodeSequence::peekNext()
+Outcome<std::optional<std::uint64_t>> LocalCapcodeSequence::peekNext()
 {
     const std::lock_guard lock(mutex_);
     if (!returned_.empty())
-        return *returned_.begin();
-    if (next_ > last_)
-        return std::nullopt;
-    return next_;
+        return std::optional(*returned_.begin());
+    exhausted_ = next_ > last_;
+    return exhausted_ ? std::nullopt : std::optional(next_);
 }
 
 } // namespace px316t

@@ -8,6 +8,7 @@
 #include "production/image_summary.h"
 #include "production/outcome.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -32,6 +33,17 @@ std::optional<ReservationState> reservationStateFromText(const std::string& text
 // ("written", "marked used", "given back", "marked uncertain").
 std::string sqlStatesLeftFor(ReservationState to);
 std::string moveText(ReservationState to);
+
+// A reservation as the record and the batch commands list it.
+struct ReservationRow {
+    std::uint64_t capcode = 0;
+    ReservationState state = ReservationState::Reserved;
+    std::string station;
+    std::int64_t instance = 0;
+    std::string port;
+    std::string reason;
+    std::string since;        // when it entered its state (UTC)
+};
 
 // What is known of a pager about to be written, kept with the `writing` state
 // so that a recovery can say which image may be in a pager.
@@ -58,9 +70,9 @@ public:
     // writing -> uncertain, with the reason the record shows.
     virtual Status markUncertain(const Reservation& reservation, const std::string& reason) = 0;
     // The capcode the next reservation would give (for the final table file);
-    // nothing when none is left or it cannot be known.
-    virtual std::optional<std::uint64_t> peekNext() = 0;
-    // True after reserveNext() failed because no capcode is left.
+    // nothing when none is left; a failure when the sequence cannot be reached.
+    virtual Outcome<std::optional<std::uint64_t>> peekNext() = 0;
+    // True once reserveNext() or peekNext() found no capcode left.
     virtual bool exhausted() const = 0;
 };
 
@@ -84,7 +96,7 @@ public:
     Status markUsed(const Reservation& reservation) override;
     Status giveBack(const Reservation& reservation) override;
     Status markUncertain(const Reservation& reservation, const std::string& reason) override;
-    std::optional<std::uint64_t> peekNext() override;
+    Outcome<std::optional<std::uint64_t>> peekNext() override;
     bool exhausted() const override { return exhausted_; }
 
     const std::set<std::uint64_t>& uncertain() const { return uncertain_; }
@@ -95,7 +107,7 @@ private:
     std::mutex mutex_;
     std::uint64_t next_;
     std::uint64_t last_;
-    bool exhausted_ = false;
+    std::atomic<bool> exhausted_ = false;
     std::set<std::uint64_t> returned_;
     std::set<std::uint64_t> outstanding_;
     std::set<std::uint64_t> uncertain_;

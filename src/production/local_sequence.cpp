@@ -4,6 +4,7 @@
 #include "production/utc_time.h"
 
 #include "production/sqlite_helpers.h"
+#include "production/sqlite_record_store.h"
 
 #include <chrono>
 #include <cstring>
@@ -70,10 +71,12 @@ Outcome<std::unique_ptr<SqliteCapcodeSequence>> SqliteCapcodeSequence::open(cons
         sqlite3_close(db);
         return recordFailure("could not be opened", error);
     }
-    std::unique_ptr<SqliteCapcodeSequence> sequence(new SqliteCapcodeSequence(db, station, first, last));
+    std::unique_ptr<SqliteCapcodeSequence> sequence(
+        new SqliteCapcodeSequence(db, capcodeJournalPath(recordPath), station, first, last));
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     std::string error;
-    if (!exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", error) || !exec(db, kSchema, error))
+    if (!exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", error) || !exec(db, kSchema, error) ||
+        !ensureRecordTable(db, error))
         return recordFailure("could not be prepared", error);
 
     // This run's instance, and its lock held before it reserves anything.
@@ -94,6 +97,11 @@ Outcome<std::unique_ptr<SqliteCapcodeSequence>> SqliteCapcodeSequence::open(cons
     if (!recovered.ok())
         return Failure{recovered.message()};
     sequence->recovered_ = std::move(recovered.value());
+    auto lost = sequence->reconcileWithJournal();
+    if (!lost.ok())
+        return lost.failure();
+    if (!lost.value().empty())
+        return Failure{lostCapcodesMessage(lost.value(), sequence->journal_.path())};
     return sequence;
 }
 
@@ -133,32 +141,53 @@ Outcome<std::vector<RecoveredReservation>> SqliteCapcodeSequence::recoverGoneRun
                 continue;   // that run still goes on
             return Failure{lock.message()};
         }
-        Statement update(db_, "UPDATE local_reservation SET changed_utc = ?,"
-                              " reason = CASE WHEN state = 'writing' THEN 'its station stopped while writing; the "
-                              "pager may hold it' ELSE 'its station stopped before writing it' END,"
-                              " state = CASE WHEN state = 'writing' THEN 'uncertain' ELSE 'returned' END"
-                              " WHERE instance = ? AND state IN ('reserved', 'writing')"
-                              " RETURNING capcode, station, state, port, sha256, capcodes, frequency_hz, reason");
-        if (!update.ok())
-            return recordFailure("could not be written", lastError(db_));
-        update.text(1, now()).integer(2, owner);
-        int rc = SQLITE_OK;
-        while ((rc = update.step()) == SQLITE_ROW) {
-            RecoveredReservation r;
-            r.capcode = static_cast<std::uint64_t>(update.column(0));
-            r.station = update.columnText(1);
-            r.state = reservationStateFromText(update.columnText(2)).value_or(ReservationState::Uncertain);
-            r.port = update.columnText(3);
-            r.sha256 = update.columnText(4);
-            r.capcodes = splitCapcodes(update.columnText(5));
-            r.frequencyHz = update.column(6);
-            r.reason = update.columnText(7);
-            recovered.push_back(std::move(r));
+        // Each state change commits with its record entry.
+        std::string error;
+        if (!exec(db_, "BEGIN IMMEDIATE", error))
+            return recordFailure("could not be written", error);
+        auto moved = recoverRun(owner);
+        std::vector<RecordEntry> entries;
+        if (moved.ok())
+            for (const RecoveredReservation& r : moved.value())
+                entries.push_back(recoveryEntry(r, station_));
+        if (!moved.ok() || !insertRecordEntries(db_, entries, error) || !exec(db_, "COMMIT", error)) {
+            std::string ignored;
+            exec(db_, "ROLLBACK", ignored);
+            return moved.ok() ? recordFailure("could not be written", error) : moved.failure();
         }
-        if (rc != SQLITE_DONE)
-            return recordFailure("could not be written", lastError(db_));
+        recovered.insert(recovered.end(), moved.value().begin(), moved.value().end());
         lock.value()->removeAndRelease();
     }
+    return recovered;
+}
+
+Outcome<std::vector<RecoveredReservation>> SqliteCapcodeSequence::recoverRun(std::int64_t owner)
+{
+    Statement update(db_, "UPDATE local_reservation SET changed_utc = ?,"
+                          " reason = CASE WHEN state = 'writing' THEN 'its station stopped while writing; the "
+                          "pager may hold it' ELSE 'its station stopped before writing it' END,"
+                          " state = CASE WHEN state = 'writing' THEN 'uncertain' ELSE 'returned' END"
+                          " WHERE instance = ? AND state IN ('reserved', 'writing')"
+                          " RETURNING capcode, station, state, port, sha256, capcodes, frequency_hz, reason");
+    if (!update.ok())
+        return recordFailure("could not be written", lastError(db_));
+    update.text(1, now()).integer(2, owner);
+    std::vector<RecoveredReservation> recovered;
+    int rc = SQLITE_OK;
+    while ((rc = update.step()) == SQLITE_ROW) {
+        RecoveredReservation r;
+        r.capcode = static_cast<std::uint64_t>(update.column(0));
+        r.station = update.columnText(1);
+        r.state = reservationStateFromText(update.columnText(2)).value_or(ReservationState::Uncertain);
+        r.port = update.columnText(3);
+        r.sha256 = update.columnText(4);
+        r.capcodes = splitCapcodes(update.columnText(5));
+        r.frequencyHz = update.column(6);
+        r.reason = update.columnText(7);
+        recovered.push_back(std::move(r));
+    }
+    if (rc != SQLITE_DONE)
+        return recordFailure("could not be written", lastError(db_));
     return recovered;
 }
 
@@ -252,33 +281,85 @@ Status SqliteCapcodeSequence::transition(const Reservation& reservation, Reserva
 
 Status SqliteCapcodeSequence::beginWriting(const Reservation& reservation, const WriteIntent& intent)
 {
-    return transition(reservation, ReservationState::Writing,
-                      "changed_utc = ?3, port = ?4, sha256 = ?5, capcodes = ?6, frequency_hz = CAST(?7 AS INTEGER)",
-                      {intent.port, intent.image.sha256, joinCapcodes(intent.image.enabledCapcodes),
-                       std::to_string(intent.image.frequencyHz)});
+    const Status writing =
+        transition(reservation, ReservationState::Writing,
+                   "changed_utc = ?3, port = ?4, sha256 = ?5, capcodes = ?6, frequency_hz = CAST(?7 AS INTEGER)",
+                   {intent.port, intent.image.sha256, joinCapcodes(intent.image.enabledCapcodes),
+                    std::to_string(intent.image.frequencyHz)});
+    if (!writing.ok())
+        return writing;
+    // The journal's line is on the disk before the pager is touched.
+    const JournalLine line{std::chrono::system_clock::now(), ReservationState::Writing, reservation.capcode, station_,
+                           intent.port, intent.image.sha256};
+    const std::lock_guard lock(mutex_);
+    const Status claimed = journal_.claim(line);
+    if (claimed.ok()) {
+        claimed_[reservation.capcode] = line;
+        return {};
+    }
+    if (claimed.refused()) {
+        // Another run wrote it on another record: it is never handed out here either.
+        Statement skip(db_, "UPDATE local_reservation SET state = 'uncertain', changed_utc = ?, reason = ?"
+                            " WHERE capcode = ? AND instance = ?");
+        skip.text(1, now())
+            .text(2, "the capcode journal holds it as written by another run")
+            .integer(3, static_cast<std::int64_t>(reservation.capcode))
+            .integer(4, instance_)
+            .step();
+    }
+    return claimed;
+}
+
+void SqliteCapcodeSequence::noteInJournal(std::uint64_t capcode, ReservationState state)
+{
+    const std::lock_guard lock(mutex_);
+    const auto it = claimed_.find(capcode);
+    if (it == claimed_.end())
+        return;   // never in the journal: nothing to say there
+    JournalLine line = it->second;
+    line.time = std::chrono::system_clock::now();
+    line.state = state;
+    claimed_.erase(it);
+    // Best effort: the `writing` line already keeps the capcode from being
+    // handed out again; this line only says how its write ended.
+    journal_.append({line});
 }
 
 Status SqliteCapcodeSequence::markUsed(const Reservation& reservation)
 {
-    return transition(reservation, ReservationState::Used, "changed_utc = ?3, reason = ''", {});
+    Status s = transition(reservation, ReservationState::Used, "changed_utc = ?3, reason = ''", {});
+    if (s.ok())
+        noteInJournal(reservation.capcode, ReservationState::Used);
+    return s;
 }
 
 Status SqliteCapcodeSequence::giveBack(const Reservation& reservation)
 {
+    // The journal first: a run stopped between the two leaves the record
+    // holding the capcode as writing (recovered as uncertain), never the
+    // record giving back what the journal still holds as written.
+    noteInJournal(reservation.capcode, ReservationState::Returned);
     return transition(reservation, ReservationState::Returned, "changed_utc = ?3, reason = 'its write never began'",
                       {});
 }
 
 Status SqliteCapcodeSequence::markUncertain(const Reservation& reservation, const std::string& reason)
 {
-    return transition(reservation, ReservationState::Uncertain, "changed_utc = ?3, reason = ?4", {reason});
+    Status s = transition(reservation, ReservationState::Uncertain, "changed_utc = ?3, reason = ?4", {reason});
+    if (s.ok())
+        noteInJournal(reservation.capcode, ReservationState::Uncertain);
+    return s;
 }
 
-std::optional<std::uint64_t> SqliteCapcodeSequence::peekNext()
+Outcome<std::optional<std::uint64_t>> SqliteCapcodeSequence::peekNext()
 {
     const std::lock_guard lock(mutex_);
     std::string error;
-    return lowestFree(error);
+    const std::optional<std::uint64_t> next = lowestFree(error);
+    if (!error.empty())
+        return recordFailure("could not be read", error);
+    exhausted_ = !next;
+    return next;
 }
 
 Outcome<std::vector<ReservationRow>> SqliteCapcodeSequence::notUsed()

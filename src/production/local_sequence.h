@@ -8,11 +8,21 @@
 // Each run is a station instance with a lock file beside the record
 // ("production.sqlite.station-<id>.lock"), held while it runs; a later run
 // recovers the open reservations of instances whose lock is free.
+//
+// The capcode journal (capcode_journal.h) is the record's second witness:
+// whatever one of them holds as written that the other lacks is copied into
+// it when a run starts, so either alone keeps every capcode that may be in a
+// pager from being handed out again. A record that lost capcodes (deleted,
+// damaged and started anew, replaced) stops the run that finds it once, with
+// the lost capcodes back on it as uncertain.
+#include "production/capcode_journal.h"
 #include "production/capcode_sequence.h"
 #include "production/file_lock.h"
-#include "production/pg_production.h"
+#include "production/station_recovery.h"
 
+#include <atomic>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -22,10 +32,17 @@ struct sqlite3;
 
 namespace px316t {
 
+// What the operator is told when the record lacked capcodes the journal
+// holds as written: which, that they are back on the record, how to go on.
+std::string lostCapcodesMessage(const std::vector<JournalLine>& lost, const std::filesystem::path& journal);
+
 class SqliteCapcodeSequence : public CapcodeSequence {
 public:
-    // Opens the sequence of the record at `recordPath` for capcodes first..last
-    // and recovers what runs that are gone left open.
+    // Opens the sequence of the record at `recordPath` for capcodes first..last,
+    // recovers what runs that are gone left open (with their record entries),
+    // and holds the record against the capcode journal beside it: a failure,
+    // saying what was lost and how to go on, when the record lacked capcodes
+    // the journal holds as written (they are on the record now).
     static Outcome<std::unique_ptr<SqliteCapcodeSequence>> open(const std::filesystem::path& recordPath,
                                                                 const std::string& station, std::uint64_t first,
                                                                 std::uint64_t last);
@@ -42,13 +59,24 @@ public:
     Status markUsed(const Reservation& reservation) override;
     Status giveBack(const Reservation& reservation) override;
     Status markUncertain(const Reservation& reservation, const std::string& reason) override;
-    std::optional<std::uint64_t> peekNext() override;
+    Outcome<std::optional<std::uint64_t>> peekNext() override;
     bool exhausted() const override { return exhausted_; }
 
 private:
-    SqliteCapcodeSequence(sqlite3* db, std::string station, std::uint64_t first, std::uint64_t last)
-        : db_(db), station_(std::move(station)), first_(first), last_(last) {}
+    SqliteCapcodeSequence(sqlite3* db, std::filesystem::path journal, std::string station, std::uint64_t first,
+                          std::uint64_t last)
+        : db_(db), journal_(std::move(journal)), station_(std::move(station)), first_(first), last_(last)
+    {
+    }
     Outcome<std::vector<RecoveredReservation>> recoverGoneRuns(const std::filesystem::path& recordPath);
+    // The open reservations of one run that is gone, given back or made
+    // uncertain (inside the caller's transaction).
+    Outcome<std::vector<RecoveredReservation>> recoverRun(std::int64_t owner);
+    // Copies what the journal holds as written into the record and the other
+    // way round; the capcodes the record lacked, now on it as uncertain.
+    Outcome<std::vector<JournalLine>> reconcileWithJournal();
+    // A journal line for a move of `capcode` this run made.
+    void noteInJournal(std::uint64_t capcode, ReservationState state);
     std::optional<std::uint64_t> lowestFree(std::string& error);
     // Moves the reservation to `to` from a state it may leave for it, setting
     // `set` too (?3 is now, ?4.. are `texts`).
@@ -56,11 +84,13 @@ private:
                       const std::vector<std::string>& texts);
 
     sqlite3* db_;
+    CapcodeJournal journal_;
+    std::map<std::uint64_t, JournalLine> claimed_;   // capcodes this run put in the journal as writing
     std::string station_;
     std::uint64_t first_;
     std::uint64_t last_;
     std::int64_t instance_ = 0;
-    bool exhausted_ = false;
+    std::atomic<bool> exhausted_ = false;
     std::unique_ptr<FileLock> live_;
     std::vector<RecoveredReservation> recovered_;
     std::mutex mutex_;

@@ -1,8 +1,9 @@
 #pragma once
 // A libpq connection with bounded waits: connecting gives up after a few
 // seconds, every statement and lock wait has a server-side time-out, and a
-// network that goes silent is noticed by TCP time-outs, so no call blocks for
-// ever. Not shared between threads without the owner's lock.
+// network or a peer that goes silent is noticed by keep-alives on both ends,
+// so no call blocks for ever and a station that lost power loses its session
+// within seconds. Not shared between threads without the owner's lock.
 #include "production/outcome.h"
 
 #include <memory>
@@ -35,10 +36,16 @@ private:
     pg_result* result_;
 };
 
+// The settings a connection asks of the server and of libpq, merged into the
+// connection string `conninfo`: its host, database, user and other settings
+// are kept, its `options` go first and the program's server settings after
+// them (the later setting wins), and the program's time-outs and keep-alives
+// replace its own. Keyword and value pairs, or a failure when `conninfo`
+// cannot be read.
+Outcome<std::vector<std::pair<std::string, std::string>>> connectionSettings(const std::string& conninfo);
+
 class PgConnection {
 public:
-    // `conninfo` is a libpq connection string or URI; its own settings win over
-    // the time-outs added here.
     static Outcome<std::unique_ptr<PgConnection>> open(const std::string& conninfo);
     ~PgConnection();
     PgConnection(const PgConnection&) = delete;
@@ -51,14 +58,21 @@ public:
     // Best effort, after a failure inside a transaction.
     void rollback();
     bool isConnected() const;
+    // The server process of the session (of the last one, once it broke).
+    int backendPid() const;
     // Re-establishes a broken connection; false when the server still cannot be reached.
     bool reconnectIfBroken();
+    // Makes `schema` the session's search_path, now and on every new session.
+    Status keepSchema(const std::string& schema);
 
 private:
     explicit PgConnection(pg_conn* conn) : conn_(conn) {}
     std::string error() const;
+    void noteFailure(const pg_result* result);
 
     pg_conn* conn_;
+    bool broken_ = false;
+    std::string schema_;
 };
 
 } // namespace px316t

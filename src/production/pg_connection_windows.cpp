@@ -27,6 +27,11 @@ std::string PgRows::text(int, int) const { return {}; }
 bool PgRows::isNull(int, int) const { return true; }
 long long PgRows::integer(int, int) const { return 0; }
 
+Outcome<std::vector<std::pair<std::string, std::string>>> connectionSettings(const std::string&)
+{
+    return Failure{kSharedDatabaseLinuxOnly, true};
+}
+
 Outcome<std::unique_ptr<PgConnection>> PgConnection::open(const std::string&)
 {
     return Failure{kSharedDatabaseLinuxOnly};
@@ -42,6 +47,8 @@ Outcome<PgRows> PgConnection::exec(const std::string&, const std::vector<std::st
 Status PgConnection::run(const std::string&) { return Failure{kSharedDatabaseLinuxOnly}; }
 void PgConnection::rollback() {}
 bool PgConnection::isConnected() const { return false; }
+int PgConnection::backendPid() const { return 0; }
 bool PgConnection::reconnectIfBroken() { return false; }
+Status PgConnection::keepSchema(const std::string&) { return Failure{kSharedDatabaseLinuxOnly}; }
 
 } // namespace px316t

@@ -4,6 +4,17 @@
 
 namespace px316t {
 
+namespace {
+
+// The next capcode when it is known.
+std::optional<std::uint64_t> knownNext(CapcodeSequence& sequence)
+{
+    auto next = sequence.peekNext();
+    return next.ok() ? next.value() : std::nullopt;
+}
+
+} // namespace
+
 std::string raiseLimitMessage(std::uint64_t shown, bool longPair)
 {
     // Below the reserved gap a run ends before it, whatever the pair's length.
@@ -58,7 +69,7 @@ Status ProductionLine::joinBatch(const std::string& conninfo, const std::string&
     sequence_ = std::move(sequence.value());
     batch_ = batch;
     wanted_.clear();
-    offered_ = sequence_->peekNext();
+    offered_ = knownNext(*sequence_);
     return {};
 }
 
@@ -69,9 +80,11 @@ Status ProductionLine::joinWantedBatch(std::vector<std::string>& notices)
     return joinBatch({}, wanted_, notices);
 }
 
-std::optional<std::uint64_t> ProductionLine::next()
+Outcome<std::optional<std::uint64_t>> ProductionLine::next()
 {
-    return sequence_ ? sequence_->peekNext() : std::nullopt;
+    if (!sequence_)
+        return std::optional<std::uint64_t>();
+    return sequence_->peekNext();
 }
 
 LineOffer ProductionLine::offer(std::uint64_t shown, bool longPair, std::vector<std::string>& notices)
@@ -110,7 +123,14 @@ LineOffer ProductionLine::offer(std::uint64_t shown, bool longPair, std::vector<
     // The window shows what the line offered last: on a batch, which other
     // stations move on, the pager then simply gets the batch's next capcode.
     const bool showsOffer = offered_ == shown;
-    const std::optional<std::uint64_t> next = sequence_->peekNext();
+    const auto peeked = sequence_->peekNext();
+    if (!peeked.ok()) {
+        // Not an empty batch: the next capcode cannot be known now.
+        offered_.reset();
+        offer.message = peeked.message() + "; nothing was written.";
+        return offer;
+    }
+    const std::optional<std::uint64_t> next = peeked.value();
     offered_ = next;
     if (!next) {
         offer.kind = LineOffer::Kind::NoneLeft;
@@ -143,7 +163,7 @@ PagerStep ProductionLine::produce(PagerProgrammer& programmer, const std::string
     }
     const StepContext context{services_->station(), batch_, port, imageFor, {}};
     PagerStep step = producePagerStep(*sequence_, services_->record(), programmer, context);
-    offered_ = sequence_->peekNext();
+    offered_ = knownNext(*sequence_);
     return step;
 }
 

@@ -24,7 +24,7 @@ struct LineOffer {
                     // have moved on from the one the line offered last)
         Moved,      // the one shown is taken or not the batch's next: `capcode` is the next free one
         NoneLeft,   // no capcode left; nothing may be written
-        Refused,    // the record or the sequence cannot be used; nothing may be written
+        Refused,    // the record or the sequence cannot be used or reached; nothing may be written
     };
     Kind kind = Kind::Refused;
     std::uint64_t capcode = 0;
@@ -57,8 +57,8 @@ public:
     // (in a pair that is long when `longPair`).
     LineOffer offer(std::uint64_t shown, bool longPair, std::vector<std::string>& notices);
     // The capcode the next pager gets; nothing when none is left or no
-    // sequence is open.
-    std::optional<std::uint64_t> next();
+    // sequence is open; a failure when the sequence cannot be reached.
+    Outcome<std::optional<std::uint64_t>> next();
 
     // One pager on the sequence the last offer() opened: reserve, begin
     // writing (committed), write and verify, record, mark used or uncertain.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <random>
 #include <sstream>
 #include <string_view>
 
@@ -54,6 +55,20 @@ std::vector<std::string> recordRow(const RecordEntry& e)
             resultText(e.result),
             e.sha256,
             e.note};
+}
+
+std::string newEntryUid()
+{
+    // The clock too: a random device that is not random (some Windows runtimes) still differs per start.
+    thread_local std::mt19937_64 random{
+        std::random_device{}() ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string uid;
+    for (int half = 0; half < 2; ++half)
+        for (std::uint64_t bits = random(), i = 0; i < 16; ++i, bits >>= 4)
+            uid += kDigits[bits & 0xF];
+    return uid;
 }
 
 std::string operationText(RecordOperation operation)

@@ -52,7 +52,13 @@ struct RecordEntry {
     RecordResult result = RecordResult::Success;
     std::string sha256;                    // of the image written or compared
     std::string note;                      // free text, e.g. why a reservation was returned
+    // The entry's own id, chosen by its station: a store that is sent it
+    // twice (after a lost reply) keeps it once. Empty: the store chooses one.
+    std::string uid;
 };
+
+// A new entry id: 128 random bits in hexadecimal.
+std::string newEntryUid();
 
 // An entry for `image`, stamped now, with its capcodes, frequency and SHA-256.
 RecordEntry entryForImage(const PagerTable& image, RecordOperation operation, RecordResult result,

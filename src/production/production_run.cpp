@@ -60,6 +60,14 @@ PagerStep producePagerStep(CapcodeSequence& sequence, RecordStore& record, Pager
         step.stop = StepStop::TransferFailed;
         const RecordResult failure = transfer.write != RecordResult::Success ? transfer.write : *transfer.verify;
         const std::string what = resultText(failure) + " at capcode " + std::to_string(held.capcode);
+        const std::string reason = (transfer.verify ? "the verify failed (" : "the write failed (") +
+                                   resultText(failure) + "); the pager may hold it";
+        if (transfer.writeStarted)
+            entries.back().note = reason;
+        // The entries before the capcode's new state: a station stopped
+        // between the two leaves it writing, which the next start records as
+        // uncertain, so the skip is on the record either way.
+        const Status recorded = record.appendAll(entries);
         Status settled;
         if (!transfer.writeStarted) {
             settled = sequence.giveBack(held);
@@ -68,16 +76,13 @@ PagerStep producePagerStep(CapcodeSequence& sequence, RecordStore& record, Pager
             step.message = what + (settled.ok() ? "; the write never began, the capcode goes to the next pager"
                                                 : "; " + settled.message());
         } else {
-            const std::string reason = (transfer.verify ? "the verify failed (" : "the write failed (") +
-                                       resultText(failure) + "); the pager may hold it";
-            entries.back().note = reason;
             settled = sequence.markUncertain(held, reason);
             if (settled.ok())
                 step.state = ReservationState::Uncertain;
             step.message = what + (settled.ok() ? "; the pager may hold it, so the capcode is skipped (uncertain)"
                                                 : "; " + settled.message());
         }
-        if (Status recorded = record.appendAll(entries); !recorded.ok())
+        if (!recorded.ok())
             step.message += " " + recorded.message();
         return step;
     }

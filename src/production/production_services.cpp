@@ -1,8 +1,9 @@
 #include "production/production_services.h"
 
-#include "production/pg_connection.h"
-#include "production/pg_production.h"
 #include "production/local_sequence.h"
+#include "production/pg_connection.h"
+#include "production/pg_record.h"
+#include "production/pg_sequence.h"
 #include "production/station_recovery.h"
 
 #include <cstdlib>
@@ -87,8 +88,11 @@ Outcome<std::shared_ptr<CapcodeSequence>> ProductionServices::openSequence(std::
     }
     for (const RecoveredReservation& r : recovered)
         notices.push_back(recoveredNotice(r));
-    if (Status s = recordRecovered(recovered, fanOut_, station_); !s.ok())
-        return Failure{s.message()};
+    // The sequence wrote each recovery's entry with its state change; this
+    // station's own record keeps a copy of those the shared database took.
+    if (shared())
+        if (Status s = recordRecovered(recovered, *local_, station_); !s.ok())
+            return Failure{s.message()};
     return opened;
 }
 

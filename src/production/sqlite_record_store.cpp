@@ -159,14 +159,12 @@ SqliteRecordStore::~SqliteRecordStore() { sqlite3_close(db_); }
 
 Status SqliteRecordStore::append(const RecordEntry& entry) { return appendAll({entry}); }
 
-Status SqliteRecordStore::appendAll(const std::vector<RecordEntry>& entries)
+bool ensureRecordTable(sqlite3* db, std::string& error) { return exec(db, kSchema, error); }
+
+bool insertRecordEntries(sqlite3* db, const std::vector<RecordEntry>& entries, std::string& error)
 {
-    const std::lock_guard lock(mutex_);
-    std::string error;
-    if (!exec(db_, "BEGIN IMMEDIATE", error))
-        return Failure{"The production record could not be written: " + error};
     sqlite3_stmt* insert = nullptr;
-    int rc = sqlite3_prepare_v2(db_,
+    int rc = sqlite3_prepare_v2(db,
                                 "INSERT INTO production_record (time_utc, station, port, operation, batch, "
                                 "first_capcode, capcodes, frequency_hz, result, sha256, note) "
                                 "VALUES (?,?,?,?,?,?,?,?,?,?,?)",
@@ -191,13 +189,18 @@ Status SqliteRecordStore::appendAll(const std::vector<RecordEntry>& entries)
         rc = sqlite3_step(insert) == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
     }
     sqlite3_finalize(insert);
-    if (rc != SQLITE_OK) {
-        error = lastError(db_);
-        std::string ignored;
-        exec(db_, "ROLLBACK", ignored);
+    if (rc != SQLITE_OK)
+        error = lastError(db);
+    return rc == SQLITE_OK;
+}
+
+Status SqliteRecordStore::appendAll(const std::vector<RecordEntry>& entries)
+{
+    const std::lock_guard lock(mutex_);
+    std::string error;
+    if (!exec(db_, "BEGIN IMMEDIATE", error))
         return Failure{"The production record could not be written: " + error};
-    }
-    if (!exec(db_, "COMMIT", error)) {
+    if (!insertRecordEntries(db_, entries, error) || !exec(db_, "COMMIT", error)) {
         std::string ignored;
         exec(db_, "ROLLBACK", ignored);
         return Failure{"The production record could not be written: " + error};

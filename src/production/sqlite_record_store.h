@@ -13,6 +13,12 @@ struct sqlite3;
 
 namespace px316t {
 
+// Creates the record's table in `db` when it is missing.
+bool ensureRecordTable(sqlite3* db, std::string& error);
+// Inserts `entries` into the record's table of `db`, inside the caller's
+// transaction (so a state change and its entries commit together).
+bool insertRecordEntries(sqlite3* db, const std::vector<RecordEntry>& entries, std::string& error);
+
 class SqliteRecordStore : public RecordStore {
 public:
     // productionDataFolder() / "production.sqlite".

@@ -2,6 +2,25 @@
 
 namespace px316t {
 
+RecordEntry recoveryEntry(const RecoveredReservation& r, const std::string& recoveringStation)
+{
+    RecordEntry entry;
+    entry.time = std::chrono::system_clock::now();
+    entry.station = r.station.empty() ? recoveringStation : r.station;
+    entry.port = r.port;
+    entry.operation = RecordOperation::Write;
+    entry.batch = r.batch;
+    entry.firstCapcode = static_cast<std::int64_t>(r.capcode);
+    entry.capcodes = r.capcodes;
+    entry.frequencyHz = r.frequencyHz;
+    entry.sha256 = r.sha256;
+    entry.result = r.state == ReservationState::Returned ? RecordResult::Returned : RecordResult::Uncertain;
+    entry.note = r.reason;
+    if (!recoveringStation.empty() && recoveringStation != entry.station)
+        entry.note += " (recorded by " + recoveringStation + ")";
+    return entry;
+}
+
 Status recordRecovered(const std::vector<RecoveredReservation>& recovered, RecordStore& record,
                        const std::string& station)
 {

@@ -21,8 +21,8 @@ BatchDialog::BatchDialog(ProductionLine& line, MessageBoxes& messages, QWidget* 
     txtBatch->setObjectName(QStringLiteral("txtBatch"));
     lblNext = new QLabel(this);
     lblNext->setObjectName(QStringLiteral("lblNext"));
-    if (const auto next = line.next(); next && !line.batch().empty())
-        lblNext->setText(QStringLiteral("Next capcode: %1").arg(*next));
+    if (const auto next = line.next(); next.ok() && next.value() && !line.batch().empty())
+        lblNext->setText(QStringLiteral("Next capcode: %1").arg(*next.value()));
     cmdJoin = new QPushButton(QStringLiteral("Join"), this);
     cmdJoin->setDefault(true);
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
@@ -53,7 +53,9 @@ bool BatchDialog::join()
         return false;
     }
     const auto next = line_.next();
-    lblNext->setText(next ? QStringLiteral("Next capcode: %1").arg(*next) : QStringLiteral("No capcode left"));
+    lblNext->setText(!next.ok()     ? QString::fromStdString(next.message())
+                     : next.value() ? QStringLiteral("Next capcode: %1").arg(*next.value())
+                                    : QStringLiteral("No capcode left"));
     accept();
     return true;
 }

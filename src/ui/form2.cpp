@@ -187,8 +187,8 @@ void Form2::Form_Activate()
                     warn(notice);
                 if (!joined.ok())
                     warn(joined.message());
-                else if (const auto next = ctx_.line->next(); next && !ctx_.line->batch().empty())
-                    showFirstCapcode(*next);
+                else if (const auto next = ctx_.line->next(); next.ok() && next.value() && !ctx_.line->batch().empty())
+                    showFirstCapcode(*next.value());
             }
             showBatch();
             cmdWrite->setFocus();
@@ -285,13 +285,17 @@ void Form2::produceOne()
     });
     if (step.capcode && step.capcode != *shown)
         lblAuto1->setText(kAutoCaption + QString::number(step.capcode));
-    const std::optional<std::uint64_t> next = ctx_.line->next();
+    const auto peeked = ctx_.line->next();
+    const bool known = peeked.ok() && peeked.value();
+    const std::uint64_t next = known ? *peeked.value() : 0;
     switch (step.stop) {
     case StepStop::None:
         // Said only now: the pager is recorded and its capcode marked used.
         ctx_.messages.message(QStringLiteral("Verify Success!"));
-        if (next)
-            showFirstCapcode(*next);
+        if (known)
+            showFirstCapcode(next);
+        else if (!peeked.ok())
+            warn(peeked.message());
         else
             warn(ctx_.line->batch().empty() ? raiseLimitMessage(step.capcode, longPair)
                                             : "The batch " + ctx_.line->batch() + " has no capcode left.");
@@ -310,8 +314,8 @@ void Form2::produceOne()
         warn(step.message);
         break;
     }
-    if (next && step.state != ReservationState::Returned && step.state != ReservationState::Reserved)
-        showFirstCapcode(*next);
+    if (known && step.state != ReservationState::Returned && step.state != ReservationState::Reserved)
+        showFirstCapcode(next);
 }
 
 void Form2::showBatch()
@@ -323,7 +327,9 @@ void Form2::showBatch()
     const auto next = ctx_.line->next();
     lblBatch->setText(QStringLiteral("Batch %1, next capcode %2")
                           .arg(QString::fromStdString(ctx_.line->batch()),
-                               next ? QString::number(*next) : QStringLiteral("none left")));
+                               !next.ok()     ? QStringLiteral("unknown (the database cannot be reached)")
+                               : next.value() ? QString::number(*next.value())
+                                              : QStringLiteral("none left")));
 }
 
 void Form2::cmdBatch_Click()
@@ -338,8 +344,8 @@ void Form2::cmdBatch_Click()
     if (dialog.result() != QDialog::Accepted)
         return;
     showBatch();
-    if (const auto next = ctx_.line->next())
-        showFirstCapcode(*next);
+    if (const auto next = ctx_.line->next(); next.ok() && next.value())
+        showFirstCapcode(*next.value());
 }
 
 } // namespace px316t

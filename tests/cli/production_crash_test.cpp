@@ -19,6 +19,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <thread>
@@ -56,14 +58,32 @@ const KillPoint LocalPoints[] = {
     {nullptr, 20}, {"^write 0080 ", 0}, {"^read 0180 ", 0}, {"^read 0380 ", 300},
     {"^read 0380 ", 304}, {"^read 0380 ", 310}, {"^read 0380 ", 320},
 };
+// Around a lost or damaged record: pagers killed while their capcode went in
+// and just after their verify, before the loss and after it.
+const KillPoint FaultPoints[] = {
+    {"^write 0080 ", 0}, {"^read 0380 ", 304}, {"^write 0080 ", 0}, {"^read 0380 ", 300},
+};
 
-class ProductionCrash : public ::testing::TestWithParam<bool> {
+// What happens to the station's own record halfway through the runs: nothing,
+// it is deleted, or it is damaged (and the program starts a new one). The
+// table file then goes back to the first capcode, as the window never saves it.
+enum class RecordFault { None, Lost, Damaged };
+
+struct Scenario {
+    bool shared;
+    RecordFault fault;
+    const char* name;
+};
+
+void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+
+class ProductionCrash : public ::testing::TestWithParam<Scenario> {
 protected:
     void SetUp() override
     {
         if (BuildLinkKind != LinkKind::USB)
             GTEST_SKIP() << "a build for the parallel-port board";
-        shared = GetParam();
+        shared = GetParam().shared;
         if (shared) {
             cluster = std::make_unique<testing::PgCluster>();
             ASSERT_TRUE(cluster->ok()) << cluster->error();
@@ -105,8 +125,9 @@ protected:
     }
 
     // One pager on the board: the station runs and is killed at `point`
-    // (never, without one). Returns the capcode the pager holds, if any.
-    std::optional<std::uint64_t> runOnNewPager(const KillPoint* point)
+    // (never, without one; it then ends with `exitCode`). Returns the capcode
+    // the pager holds, if any.
+    std::optional<std::uint64_t> runOnNewPager(const KillPoint* point, int exitCode = 0)
     {
         testing::EmulatorProcess board(QStringLiteral(PX316T_BOARD_EMULATOR), dir.path(),
                                        {"--com", "2", "--fast", "--log-frames"});
@@ -124,7 +145,11 @@ protected:
         }
         EXPECT_TRUE(station.waitForFinished(60000));
         if (!point) {
-            EXPECT_EQ(station.exitCode(), 0) << station.readAllStandardError().toStdString();
+            const std::string said = station.readAllStandardError().toStdString();
+            EXPECT_EQ(station.exitCode(), exitCode) << said;
+            if (exitCode != 0) {
+                EXPECT_NE(said.find("did not hold capcodes this station wrote"), std::string::npos) << said;
+            }
         }
         // Every frame the board took in, in order.
         board.waitForLine(QRegularExpression(QStringLiteral("^$")), 200);
@@ -170,6 +195,19 @@ protected:
         return out;
     }
 
+    // The record's fault, and the table file back at the first capcode.
+    void spoilRecord(RecordFault fault)
+    {
+        const std::filesystem::path record = dir.filePath("px316t/production.sqlite").toStdString();
+        for (const char* side : {"-wal", "-shm"})
+            std::filesystem::remove(record.string() + side);
+        if (fault == RecordFault::Damaged)
+            std::ofstream(record, std::ios::binary | std::ios::trunc) << std::string(8192, 'Z');
+        else
+            std::filesystem::remove(record);
+        ASSERT_EQ(cli({"set", "p.tbl", "capcode.1=" + QString::number(First)}), 0);
+    }
+
     QTemporaryDir dir;
     bool shared = false;
     std::unique_ptr<testing::PgCluster> cluster;
@@ -179,16 +217,26 @@ TEST_P(ProductionCrash, NoCapcodeIsEverInTwoPagersAndEverySkipIsOnTheRecord)
 {
     std::map<std::uint64_t, int> pagersWith;
     std::vector<const KillPoint*> points;
+    const RecordFault fault = GetParam().fault;
     if (shared)
         for (const KillPoint& p : SharedPoints)
             points.push_back(&p);
-    else
+    else if (fault == RecordFault::None)
         for (const KillPoint& p : LocalPoints)
             points.push_back(&p);
+    else
+        for (const KillPoint& p : FaultPoints)
+            points.push_back(&p);
     points.push_back(nullptr);   // the last run ends by itself
-    for (const KillPoint* point : points)
-        if (const auto capcode = runOnNewPager(point))
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (fault != RecordFault::None && i == points.size() / 2) {
+            spoilRecord(fault);
+            // The next run stops before any pager, once, and says why.
+            EXPECT_FALSE(runOnNewPager(nullptr, 1));
+        }
+        if (const auto capcode = runOnNewPager(points[i]))
             ++pagersWith[*capcode];
+    }
 
     auto recorded = states();
     std::uint64_t highest = First;
@@ -235,11 +283,16 @@ TEST_P(ProductionCrash, NoCapcodeIsEverInTwoPagersAndEverySkipIsOnTheRecord)
     }
     EXPECT_GE(pagersWith.size(), 2u) << "some runs got their pager written";
     std::printf("%zu runs, %zu kill points, %zu capcodes in pagers, %d skipped as uncertain, %d duplicates\n",
-                points.size(), points.size() - 1, pagersWith.size(), skipped, duplicates);
+                points.size() + (fault != RecordFault::None), points.size() - 1, pagersWith.size(), skipped,
+                duplicates);
 }
 
-INSTANTIATE_TEST_SUITE_P(SharedAndLocal, ProductionCrash, ::testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "Shared" : "Local"; });
+INSTANTIATE_TEST_SUITE_P(SharedAndLocal, ProductionCrash,
+                         ::testing::Values(Scenario{true, RecordFault::None, "Shared"},
+                                           Scenario{false, RecordFault::None, "Local"},
+                                           Scenario{false, RecordFault::Lost, "LocalRecordLost"},
+                                           Scenario{false, RecordFault::Damaged, "LocalRecordDamaged"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace px316t

@@ -3,6 +3,7 @@
 #include "link/board_detection.h"
 #include "link/qt_link_clock.h"
 #include "link/usb/qt_serial_ports.h"
+#include "link/usb/serial_port_lock.h"
 #include "link/usb/usb_link.h"
 
 #include "registry/registry_backend.h"
@@ -11,6 +12,7 @@
 #include "support/recording_dialogs.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,6 +24,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <numeric>
 
 namespace px316t {
@@ -176,6 +179,41 @@ TEST_F(EndToEndTest, DeviceTheUserMayNotOpenIsRecognised)
     EXPECT_NE(ports.errorText(9).find("No permission to open"), std::string::npos) << ports.errorText(9);
     EXPECT_FALSE(detection.runStartupProbe());
     EXPECT_TRUE(detection.permissionProblems().contains(QStringLiteral("COM9")));
+    ::close(master);
+}
+
+TEST_F(EndToEndTest, APortLockLeftByAKilledProcessDoesNotHoldThePort)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string device = ::ptsname(master);
+    const std::filesystem::path folder = SerialPortMap::linkFolder(configHome().toStdString());
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_symlink(device, folder / "com7");
+    const std::filesystem::path lock = serialLockFilePath(device);
+    ASSERT_FALSE(lock.empty());
+
+    // The killed owner's process id now belongs to another program of the
+    // name in the file: Qt alone would take the port for held by it.
+    QProcess reused;
+    reused.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    ASSERT_TRUE(reused.waitForStarted());
+    { std::ofstream(lock) << reused.processId() << "\nsleep\n"; }
+    EXPECT_EQ(ports.open(7), SerialOk) << ports.errorText(7);
+
+    // While it is open here, another opener is told who holds it.
+    QtSerialPorts other{portOptions()};
+    EXPECT_EQ(other.open(7), SerialBusy);
+    EXPECT_NE(other.errorText(7).find("in use by another program (test_link, process " +
+                                      std::to_string(::getpid()) + ")"),
+              std::string::npos)
+        << other.errorText(7);
+    ports.close(7);
+    EXPECT_FALSE(std::filesystem::exists(lock));
+    reused.kill();
+    reused.waitForFinished();
     ::close(master);
 }
 

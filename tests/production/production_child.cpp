@@ -1,16 +1,18 @@
 // Helper of the production tests, run as a child process and killed by them:
 //   record DB        appends entries to the SQLite record for ever, printing the
 //                    number of each appended entry once it is committed
-//   reserve CONNINFO BATCH STATION [writing]
+//   reserve CONNINFO BATCH STATION [writing [LEASE]]
 //                    reserves one capcode from the shared batch (created as
 //                    1000..1999 when missing), with "writing" also begins its
 //                    write, prints it and waits to be killed, as a station
-//                    stopped before or while writing
+//                    stopped before or while writing; LEASE: the station's
+//                    lease in seconds
 #include "production/pg_production.h"
 #include "production/sqlite_record_store.h"
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -35,10 +37,11 @@ int main(int argc, char** argv)
             std::fflush(stdout);
         }
     }
-    if ((argc == 5 || argc == 6) && std::strcmp(argv[1], "reserve") == 0) {
+    if (argc >= 5 && argc <= 7 && std::strcmp(argv[1], "reserve") == 0) {
         if (auto db = PgConnection::open(argv[2]); db.ok())
             createBatch(*db.value(), BatchSpec{argv[3], 1000, 1999});   // refused when it exists
-        auto sequence = PgCapcodeSequence::open(argv[2], argv[3], argv[4]);
+        const std::chrono::seconds lease = argc == 7 ? std::chrono::seconds(std::atoi(argv[6])) : kStationLease;
+        auto sequence = PgCapcodeSequence::open(argv[2], argv[3], argv[4], lease);
         if (!sequence.ok()) {
             std::fprintf(stderr, "%s\n", sequence.message().c_str());
             return 1;
@@ -48,7 +51,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s\n", reservation.message().c_str());
             return 1;
         }
-        if (argc == 6) {
+        if (argc >= 6) {
             PagerTable image{};
             if (Status s = sequence.value()->beginWriting(reservation.value(), WriteIntent{"COM9", summarizeImage(image)});
                 !s.ok()) {
@@ -61,6 +64,6 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::minutes(5));
         return 0;
     }
-    std::fprintf(stderr, "usage: record DB | reserve CONNINFO BATCH STATION [writing]\n");
+    std::fprintf(stderr, "usage: record DB | reserve CONNINFO BATCH STATION [writing [LEASE]]\n");
     return 2;
 }

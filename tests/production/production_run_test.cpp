@@ -165,7 +165,7 @@ TEST_F(ProductionRun, AVerifyErrorLeavesTheCapcodeUncertainAndRecordsWhy)
                       *record);
     EXPECT_EQ(report.written, 1);
     EXPECT_TRUE(report.failed);
-    EXPECT_EQ(sequence.peekNext(), 102u);
+    EXPECT_EQ(sequence.peekNext().value(), 102u);
     EXPECT_EQ(sequence.uncertain(), (std::set<std::uint64_t>{101}));
     const auto recorded = entries();
     ASSERT_EQ(recorded.size(), 4u);
@@ -186,7 +186,7 @@ public:
     Status markUsed(const Reservation&) override { return Failure{"disk full"}; }
     Status giveBack(const Reservation& r) override { return inner_.giveBack(r); }
     Status markUncertain(const Reservation& r, const std::string& why) override { return inner_.markUncertain(r, why); }
-    std::optional<std::uint64_t> peekNext() override { return inner_.peekNext(); }
+    Outcome<std::optional<std::uint64_t>> peekNext() override { return inner_.peekNext(); }
     bool exhausted() const override { return inner_.exhausted(); }
 
 private:

@@ -47,12 +47,8 @@ public:
                  << "port = 5432\nfsync = off\nsynchronous_commit = off\nmax_connections = 60\n";
         }
         bin_ = bin;
-        if (!run((bin / "pg_ctl").string() + " -D " + data + " -l " + folder_.string() +
-                 "/server.log -w -t 60 start > /dev/null 2>&1")) {
+        if (!start())
             error_ = "the server did not start, see " + folder_.string() + "/server.log";
-            return;
-        }
-        running_ = true;
     }
 
     ~PgCluster()
@@ -73,11 +69,23 @@ public:
         running_ = false;
     }
 
+    // Starts the server (again, after stop()).
+    bool start()
+    {
+        running_ = run(bin_.string() + "/pg_ctl -D " + (folder_ / "data").string() + " -l " + folder_.string() +
+                       "/server.log -w -t 60 start > /dev/null 2>&1");
+        return running_;
+    }
+
     bool ok() const { return running_; }
     const std::string& error() const { return error_; }
-    std::string conninfo() const
+    std::string conninfo() const { return conninfoAt(folder_); }
+    // The server's socket.
+    std::filesystem::path socket() const { return folder_ / ".s.PGSQL.5432"; }
+    // A connection string for a server whose socket is in `folder`.
+    static std::string conninfoAt(const std::filesystem::path& folder)
     {
-        return "host=" + folder_.string() + " port=5432 user=px316t dbname=postgres";
+        return "host=" + folder.string() + " port=5432 user=px316t dbname=postgres";
     }
 
 private:

@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -250,6 +251,11 @@ int main(int argc, char** argv)
     bool plugged = true;
     bool blocked = false;   // the terminal's buffer is full: wait until it drains
     bool stop = false;
+    // A real port's exclusive mode (which Qt sets) ends with its last opener;
+    // the emulator holds the slave open itself, so it ends it whenever the
+    // line has gone quiet, or a client killed while it held the port would
+    // keep every later one out (the superuser aside).
+    bool exclusiveCleared = true;
     std::uint8_t buffer[4096];
 
     while (!stop) {
@@ -263,9 +269,17 @@ int main(int argc, char** argv)
             timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
             timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
             wait = &timeout;
+        } else if (!exclusiveCleared) {
+            timeout.tv_nsec = 100'000'000;
+            wait = &timeout;
         }
-        if (::ppoll(fds, 2, wait, nullptr) < 0 && errno != EINTR)
+        const int ready = ::ppoll(fds, 2, wait, nullptr);
+        if (ready < 0 && errno != EINTR)
             break;
+        if (ready == 0 && out.empty() && plugged && !exclusiveCleared) {
+            ::ioctl(pty.slave, TIOCNXCL);
+            exclusiveCleared = true;
+        }
         if (fds[0].revents & POLLIN) {
             stop = true;
             break;
@@ -273,6 +287,7 @@ int main(int argc, char** argv)
 
         if (plugged && (fds[1].revents & POLLIN)) {
             const ssize_t got = ::read(pty.master, buffer, sizeof buffer);
+            exclusiveCleared = exclusiveCleared && got <= 0;
             const Clock::time_point now = Clock::now();
             for (ssize_t i = 0; i < got; ++i) {
                 lineIn = std::max(lineIn, now) + byteTime;

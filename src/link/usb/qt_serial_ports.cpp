@@ -1,5 +1,7 @@
 #include "link/usb/qt_serial_ports.h"
 
+#include "link/usb/serial_port_lock.h"
+
 #include <QSerialPort>
 
 #include <grp.h>
@@ -19,6 +21,12 @@ bool fatal(QSerialPort::SerialPortError error)
 }
 
 std::string comName(int port) { return "COM" + std::to_string(port); }
+
+std::string inUseText(int port, const std::string& device, const std::optional<PortHolder>& holder)
+{
+    return device + " (" + comName(port) + ") is in use by another program" +
+           (holder ? " (" + holderText(*holder) + ")" : std::string()) + ".";
+}
 
 } // namespace
 
@@ -72,6 +80,11 @@ int QtSerialPorts::open(int port)
     if (!device)
         return fail(port, SerialBadPort, comName(port) + " is not a serial port of this computer.");
 
+    // Qt's lock file of a killed process goes first: Qt's own check can take
+    // the process id, given meanwhile to another copy of this program, for
+    // its owner (serial_port_lock.h).
+    if (const auto holder = clearStaleSerialLock(*device))
+        return fail(port, SerialBusy, inUseText(port, *device, holder));
     auto serial = std::make_unique<QSerialPort>();
     serial->setPortName(QString::fromStdString(*device));
     if (!serial->open(QIODevice::ReadWrite)) {
@@ -81,7 +94,10 @@ int QtSerialPorts::open(int port)
             // the file's own access bits make it a permission problem.
             if (::access(device->c_str(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM))
                 return fail(port, SerialPermissionDenied, permissionDeniedText(port, *device));
-            return fail(port, SerialBusy, *device + " (" + comName(port) + ") is in use by another program.");
+            auto holder = clearStaleSerialLock(*device);
+            if (!holder)
+                holder = processHolding(*device);
+            return fail(port, SerialBusy, inUseText(port, *device, holder));
         }
         if (error == QSerialPort::DeviceNotFoundError)
             return fail(port, SerialBadPort, *device + " (" + comName(port) + ") is not present.");
