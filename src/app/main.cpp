@@ -14,6 +14,7 @@
 #include <QFontDatabase>
 #endif
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -68,6 +69,15 @@ bool setUpParallelPort(int argc, char** argv, WindowParallelPort& port)
         std::fprintf(stderr, "px316t: %s\nOptions:\n%s", options.error.c_str(), px316t::LptOptionsHelp);
         return false;
     }
+    // The trace never replaces the table file the window opens, nor an existing file unasked.
+    std::vector<std::string> files;
+    if (const auto file = px316t::tableFileArgument(QCoreApplication::arguments()))
+        files.push_back(file->toStdString());
+    const bool force = std::find(args.begin(), args.end(), "--force") != args.end();
+    if (const std::string refused = px316t::checkTraceFile(options, force, files); !refused.empty()) {
+        std::fprintf(stderr, "px316t: %s\n", refused.c_str());
+        return false;
+    }
     std::string error;
     port.board = px316t::openParallelPortBoard(options, port.messages, port.clock, error);
     if (!port.board)
@@ -110,9 +120,12 @@ bool answeredInformationOption(int argc, char** argv)
                         "                        (default: $PX316T_PRODUCTION_DB)\n"
                         "  --batch NAME          the batch \"1st Capcode Auto Increase\" writes\n"
                         "                        (or Batch... in the programming window)\n"
-                        "  --station NAME        this station in the record (default: the host name)\n%s"
+                        "  --station NAME        this station in the record (default: the host name)\n%s%s"
                         "\nWithout a display: xvfb-run -a px316t\n",
-                        px316t::BuildLinkKind == px316t::LinkKind::LPT ? px316t::LptOptionsHelp : "");
+                        px316t::BuildLinkKind == px316t::LinkKind::LPT ? px316t::LptOptionsHelp : "",
+                        px316t::BuildLinkKind == px316t::LinkKind::LPT
+                            ? "  --force               let --lpt-vcd replace an existing file\n"
+                            : "");
             return true;
         }
         if (arg == "--version") {

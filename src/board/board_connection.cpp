@@ -64,6 +64,11 @@ ProgrammingSequence BoardConnection::sequence(PagerCommandState& command)
     return ProgrammingSequence(kind_, usb_.get(), parallelPort_, messages_, command);
 }
 
+std::string BoardConnection::finishTrace()
+{
+    return parallelPortBoard_ ? finishSimulatedTrace(*parallelPortBoard_) : std::string();
+}
+
 bool BoardConnection::connect(std::optional<int> port, std::string& problem)
 {
     problem.clear();

@@ -72,6 +72,9 @@ public:
     // board, with `problem` set to the lines that say why (empty when the
     // probe has said it already).
     bool connect(std::optional<int> port, std::string& problem);
+    // Ends the simulated parallel-port board's bus trace; the sentence saying
+    // why it is not whole, or empty (also without a trace).
+    std::string finishTrace();
 
 private:
     LinkKind kind_;

@@ -1,5 +1,9 @@
 #include "board/lpt_board.h"
 
+#include <QString>
+
+#include <filesystem>
+
 #ifdef PX316T_LINK_KIND_LPT
 #include "sim/lpt_simulated_board.h"
 #endif
@@ -40,6 +44,46 @@ LptProgramOptions parseLptOptions(const std::vector<std::string>& args, const ch
     return options;
 }
 
+namespace {
+
+// The same file, whether or not it exists yet.
+bool sameFile(const std::string& a, const std::string& b)
+{
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec))
+        return true;
+    return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec) && !ec;
+}
+
+} // namespace
+
+std::string checkTraceFile(const LptProgramOptions& options, bool force, const std::vector<std::string>& commandFiles)
+{
+    if (!options.vcdFile)
+        return {};
+    const std::string& trace = *options.vcdFile;
+    if (options.simulatedMemory && sameFile(trace, *options.simulatedMemory))
+        return "--lpt-vcd " + trace + " is the simulated board's memory; the trace would replace it";
+    for (const std::string& file : commandFiles)
+        if (sameFile(trace, file))
+            return "--lpt-vcd " + trace + " is a file of this command; the trace would replace it";
+    std::error_code ec;
+    if (std::filesystem::is_directory(trace, ec))
+        return "--lpt-vcd " + trace + " is a folder";
+    if (std::filesystem::exists(trace, ec) && !force)
+        return "--lpt-vcd " + trace + " exists; --force replaces it";
+    return {};
+}
+
+std::string finishSimulatedTrace([[maybe_unused]] ParallelPortBoard& board)
+{
+#ifdef PX316T_LINK_KIND_LPT
+    if (board.simulated)
+        return board.simulated->finishTrace();
+#endif
+    return {};
+}
+
 std::unique_ptr<ParallelPortBoard> openParallelPortBoard(const LptProgramOptions& options, MessageBoxes& messages,
                                                          LinkClock& clock, std::string& error)
 {
@@ -48,6 +92,9 @@ std::unique_ptr<ParallelPortBoard> openParallelPortBoard(const LptProgramOptions
     if (options.simulatedMemory) {
 #ifdef PX316T_LINK_KIND_LPT
         board->simulated = std::make_shared<SimulatedBoardSession>();
+        board->simulated->onTraceProblem = [&messages](const std::string& problem) {
+            messages.message(QString::fromStdString(problem + " The transfers go on without it."), MessageBoxes::Icon::Warning);
+        };
         if (!board->simulated->start(*options.simulatedMemory, options.vcdFile, error))
             return nullptr;
         port = &board->simulated->board;

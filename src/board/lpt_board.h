@@ -43,6 +43,15 @@ struct ParallelPortBoard {
     std::unique_ptr<LptLink> link;
 };
 
+// Refuses a trace file that would replace something: an existing file unless
+// `force`, the simulated board's memory, or any file the command reads or
+// writes (`commandFiles`). Empty when the trace may be written.
+std::string checkTraceFile(const LptProgramOptions& options, bool force, const std::vector<std::string>& commandFiles);
+
+// Ends the simulated board's trace; the sentence saying why it is not whole,
+// or empty (also when there is no trace).
+std::string finishSimulatedTrace(ParallelPortBoard& board);
+
 // Opens the board the options name; nullptr with `error` set when they cannot
 // be used (a file that cannot be opened, no port access on this system).
 std::unique_ptr<ParallelPortBoard> openParallelPortBoard(const LptProgramOptions& options, MessageBoxes& messages,

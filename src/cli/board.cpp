@@ -3,6 +3,7 @@
 #include "link/link_kind.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace px316t::cli {
 
@@ -17,6 +18,12 @@ BoardConnectionParts commandLineParts()
 
 } // namespace
 
+namespace {
+std::atomic<bool> traceNotWhole = false;
+} // namespace
+
+bool traceFailed() { return traceNotWhole; }
+
 LptProgramOptions& lptOptions()
 {
     static LptProgramOptions options;
@@ -28,6 +35,14 @@ Board::Board()
       state(connection.state()), registry(connection.registry()), clock(connection.clock()),
       sequence(connection.sequence(command))
 {
+}
+
+Board::~Board()
+{
+    if (const std::string problem = connection.finishTrace(); !problem.empty()) {
+        say(problem + " The pager's result above stands.");
+        traceNotWhole = true;
+    }
 }
 
 bool Board::connect(const std::optional<QString>& port)

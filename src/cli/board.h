@@ -34,6 +34,11 @@ private:
 // connection's parts go by the names the commands use.
 struct Board {
     Board();
+    // Ends the bus trace; a trace that is not whole is said here and makes
+    // the command fail (traceFailed()).
+    ~Board();
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
 
     BoardMessages messages;
     SilentBoardStatus status;
@@ -50,6 +55,10 @@ struct Board {
     // board and ignores `port`.
     bool connect(const std::optional<QString>& port);
 };
+
+// True once a board's bus trace could not be written whole: the command then
+// ends with Failed, whatever the pager's result was.
+bool traceFailed();
 
 // The COM numbers of --port options; nothing (after one line) for a bad one.
 std::optional<std::vector<int>> portNumbers(const Args& a);

@@ -4,6 +4,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace px316t::cli {
 
@@ -17,18 +19,30 @@ public:
     }
     JsonLine& number(const std::string& key, long long value) { return raw(key, std::to_string(value)); }
     JsonLine& boolean(const std::string& key, bool value) { return raw(key, value ? "true" : "false"); }
+    // A key given again replaces its value in place: an object never holds a key twice.
     JsonLine& raw(const std::string& key, const std::string& json)
     {
-        body_ += (body_.empty() ? "" : ",") + quoted(key) + ":" + json;
+        for (auto& field : fields_)
+            if (field.first == key) {
+                field.second = json;
+                return *this;
+            }
+        fields_.emplace_back(key, json);
         return *this;
     }
-    std::string str() const { return "{" + body_ + "}"; }
+    std::string str() const
+    {
+        std::string body;
+        for (const auto& [key, json] : fields_)
+            body += (body.empty() ? "" : ",") + quoted(key) + ":" + json;
+        return "{" + body + "}";
+    }
     // Printed whole on stdout, one object per line, even from several boards' threads.
     void print() const;
     static std::string quoted(const std::string& value);
 
 private:
-    std::string body_;
+    std::vector<std::pair<std::string, std::string>> fields_;
 };
 
 // The JSON object of one pager: port, first capcode, result, and for a failed

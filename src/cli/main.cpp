@@ -18,6 +18,25 @@
 #include <cstdlib>
 #include <map>
 
+namespace {
+
+int runCommand(const std::string& command, const px316t::cli::Args& a)
+{
+    using namespace px316t::cli;
+    if (command == "ports") return cmdPorts(a);
+    if (command == "read") return cmdRead(a);
+    if (command == "write") return cmdWriteOrVerify(a, true);
+    if (command == "verify") return cmdWriteOrVerify(a, false);
+    if (command == "produce") return cmdProduce(a);
+    if (command == "history") return cmdHistory(a);
+    if (command == "show") return cmdShow(a);
+    if (command == "set") return cmdSet(a);
+    if (command == "diff") return cmdDiff(a);
+    return cmdNew(a);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     using namespace px316t::cli;
@@ -94,8 +113,11 @@ int main(int argc, char** argv)
         {"diff", {"--json"}},
         {"new", {"--force"}},
     };
+    // --force also lets --lpt-vcd replace an existing file, with every command.
+    const bool traced = a.options.count(QStringLiteral("--lpt-vcd")) || std::getenv("PX316T_LPT_VCD");
     for (const auto& [option, value] : a.options)
-        if (!everyCommand.contains(option) && !commandOptions.at(command).contains(option))
+        if (!everyCommand.contains(option) && !commandOptions.at(command).contains(option) &&
+            !(traced && option == QLatin1String("--force")))
             return usage(command, command == "set" ? QStringLiteral("takes no option ") + option
                                                    : QStringLiteral("does not take ") + option);
     std::vector<std::string> lptArgs;
@@ -105,14 +127,15 @@ int main(int argc, char** argv)
     lptOptions() = px316t::parseLptOptions(lptArgs, std::getenv("PX316T_LPT_SIMULATED"), std::getenv("PX316T_LPT_VCD"));
     if (!lptOptions().error.empty())
         return usage(command, QString::fromStdString(lptOptions().error));
-    if (command == "ports") return cmdPorts(a);
-    if (command == "read") return cmdRead(a);
-    if (command == "write") return cmdWriteOrVerify(a, true);
-    if (command == "verify") return cmdWriteOrVerify(a, false);
-    if (command == "produce") return cmdProduce(a);
-    if (command == "history") return cmdHistory(a);
-    if (command == "show") return cmdShow(a);
-    if (command == "set") return cmdSet(a);
-    if (command == "diff") return cmdDiff(a);
-    return cmdNew(a);
+    // The trace never replaces a file the command reads or writes.
+    std::vector<std::string> files;
+    for (const QString& file : a.positional)
+        files.push_back(file.toStdString());
+    if (const auto out = a.options.find(QStringLiteral("-o")); out != a.options.end())
+        files.push_back(out->second.toStdString());
+    if (const std::string refused = px316t::checkTraceFile(lptOptions(), a.options.count(QStringLiteral("--force")) != 0, files);
+        !refused.empty())
+        return usage(command, QString::fromStdString(refused));
+    const int status = runCommand(command, a);
+    return status == Ok && traceFailed() ? Failed : status;
 }

@@ -15,6 +15,25 @@
 
 namespace px316t::cli {
 
+namespace {
+
+// With --json a command that found no board still prints its one object, so a
+// script that reads an object per pager is never left waiting for one.
+void noBoardJson(const std::optional<QString>& port, const PagerTable* image)
+{
+    JsonLine line;
+    line.raw("port", port ? JsonLine::quoted("COM" + port->toStdString()) : "null");
+    if (image)
+        line = pagerJson(port ? "COM" + port->toStdString() : std::string(), *image, "no board");
+    else
+        line.raw("capcode", "null").text("result", "no board");
+    if (!port)
+        line.raw("port", "null");
+    line.print();
+}
+
+} // namespace
+
 int cmdRead(const Args& a)
 {
     const auto out = a.options.find(QStringLiteral("-o"));
@@ -29,8 +48,11 @@ int cmdRead(const Args& a)
     if (!canReplace(out->second, a.options.count(QStringLiteral("--force")) != 0))
         return Usage;
     Board board;
-    if (!board.connect(port))
+    if (!board.connect(port)) {
+        if (wantsJson(a))
+            noBoardJson(port, nullptr);
         return Failed;
+    }
     PagerTable table = makeDefaultPagerTable();
     TerminalProgress progress;
     const std::string portText = portName(BuildLinkKind, board.state.BoardPort);
@@ -68,8 +90,11 @@ int cmdWriteOrVerify(const Args& a, bool write)
     if (!production)
         return Failed;
     Board board;
-    if (!board.connect(boardPort))
+    if (!board.connect(boardPort)) {
+        if (wantsJson(a))
+            noBoardJson(boardPort, &*table);
         return Failed;
+    }
     const std::string port = portName(BuildLinkKind, board.state.BoardPort);
     TerminalProgress progress;
     bool ok = false;

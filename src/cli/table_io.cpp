@@ -62,13 +62,24 @@ bool saveTable(const QString& file, const PagerTable& table)
 
 bool canReplace(const QString& file, bool force)
 {
+    // An empty name is a script's empty variable, not a file.
+    if (file.isEmpty()) {
+        say(QStringLiteral("an empty file name; a table file is needed"));
+        return false;
+    }
     const std::filesystem::path path = file.toStdString();
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) {
         say(file + QStringLiteral(": is a folder; a table file is needed"));
         return false;
     }
-    if (std::filesystem::exists(path, ec) && !force) {
+    const bool exists = std::filesystem::exists(path, ec);
+    // A device, a pipe or a socket would swallow the table and report it saved.
+    if (exists && !std::filesystem::is_regular_file(path, ec)) {
+        say(file + QStringLiteral(": is not a plain file (a device, a pipe or a socket); a table file is needed"));
+        return false;
+    }
+    if (exists && !force) {
         say(file + QStringLiteral(": exists; --force replaces it"));
         return false;
     }

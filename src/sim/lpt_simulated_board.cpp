@@ -64,10 +64,30 @@ bool SimulatedBoardSession::start(const std::string& memoryFile, const std::opti
             error = *vcdFile + ": the trace file cannot be created";
             return false;
         }
+        vcdFile_ = *vcdFile;
         trace.start(memory.now());
-        board.onLines = [this](std::int64_t ns, bool scl, bool sda) { trace.change(ns, scl, sda); };
+        board.onLines = [this](std::int64_t ns, bool scl, bool sda) {
+            trace.change(ns, scl, sda);
+            if (!trace.problem().empty() && !traceProblemTold_) {
+                traceProblemTold_ = true;
+                if (onTraceProblem)
+                    onTraceProblem(traceProblem());
+            }
+        };
     }
     return true;
+}
+
+std::string SimulatedBoardSession::traceProblem() const
+{
+    return "The bus trace " + vcdFile_ + " could not be written: " + trace.problem() + ".";
+}
+
+std::string SimulatedBoardSession::finishTrace()
+{
+    if (vcdFile_.empty())
+        return {};
+    return trace.close() ? std::string() : traceProblem();
 }
 
 std::string SimulatedBoardSession::save()

@@ -30,12 +30,20 @@ public:
     // Called after each save of the memory file (a test lets a slow disk's time
     // pass here).
     std::function<void()> onSaved;
+    // Told once, with a sentence for the operator, when the trace stops being
+    // written; the transfers go on, their results are not the trace's.
+    std::function<void(const std::string&)> onTraceProblem;
+    // Ends the trace; the sentence saying why it is not whole, or empty.
+    std::string finishTrace();
 
 private:
     std::string save();
+    std::string traceProblem() const;
 
     std::string memoryFile_;
     bool unsaved_ = false;   // the memory has pages the file does not have yet
+    std::string vcdFile_;
+    bool traceProblemTold_ = false;
 };
 
 } // namespace px316t

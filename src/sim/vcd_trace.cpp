@@ -1,12 +1,18 @@
 #include "sim/vcd_trace.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace px316t {
 
 bool VcdTrace::open(const std::string& path, bool scl, bool sda)
 {
+    problem_.clear();
     out_.open(path, std::ios::out | std::ios::trunc);
-    if (!out_)
+    if (!out_) {
+        problem_ = std::strerror(errno);
         return false;
+    }
     scl_ = scl;
     sda_ = sda;
     out_ << "$version px316t parallel-port bus $end\n"
@@ -19,7 +25,8 @@ bool VcdTrace::open(const std::string& path, bool scl, bool sda)
             "#0\n$dumpvars\n"
          << (scl ? '1' : '0') << "c\n" << (sda ? '1' : '0') << "d\n$end\n";
     lastUs_ = 0;
-    return static_cast<bool>(out_);
+    check();
+    return problem_.empty();
 }
 
 void VcdTrace::change(std::int64_t ns, bool scl, bool sda)
@@ -41,18 +48,31 @@ void VcdTrace::change(std::int64_t ns, bool scl, bool sda)
         out_ << (sda ? '1' : '0') << "d\n";
     // Each STOP ends a transfer: the file then holds it whole, even if the
     // program is killed later.
-    if (scl && scl_ && sda && !sda_)
+    if (scl && scl_ && sda && !sda_) {
         out_.flush();
+        check();
+    }
     scl_ = scl;
     sda_ = sda;
 }
 
-void VcdTrace::close()
+bool VcdTrace::close()
 {
     if (out_.is_open()) {
         out_ << '#' << (lastUs_ + 100) << '\n';
+        out_.flush();
+        check();
         out_.close();
+        if (out_.fail() && problem_.empty())
+            problem_ = std::strerror(errno);
     }
+    return problem_.empty();
+}
+
+void VcdTrace::check()
+{
+    if (!out_ && problem_.empty())
+        problem_ = errno ? std::strerror(errno) : "the file could not be written";
 }
 
 } // namespace px316t

@@ -16,15 +16,23 @@ public:
     ~VcdTrace() { close(); }
     // Opens the file and writes the header; false when it cannot be created.
     bool open(const std::string& path, bool scl = true, bool sda = true);
+    // Why the trace stopped being written (the system's words, e.g. "No space
+    // left on device"); empty while every line has gone out.
+    const std::string& problem() const { return problem_; }
     bool isOpen() const { return out_.is_open(); }
     // Records the lines at `ns` (any steady time line; the first call after
     // open() is time 0 unless start() set it).
     void change(std::int64_t ns, bool scl, bool sda);
     void start(std::int64_t ns) { startNs_ = ns; started_ = true; }
-    void close();
+    // Ends the trace; false when it could not be written whole.
+    bool close();
 
 private:
+    // Notes the stream's first failure.
+    void check();
+
     std::ofstream out_;
+    std::string problem_;
     std::int64_t startNs_ = 0;
     std::int64_t lastUs_ = -1;
     bool started_ = false;

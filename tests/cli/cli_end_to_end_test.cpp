@@ -21,6 +21,7 @@
 #include <QSet>
 
 #include <map>
+#include <sys/stat.h>
 #include <optional>
 #include <random>
 
@@ -114,6 +115,34 @@ TEST_F(CliParallelBoard, WriteReadAndVerifyThroughTheSimulatedBoard)
     EXPECT_EQ(bytes("r.tbl"), bytes("a.tbl"));
     r = cli({"verify", "a.tbl", "--lpt-simulated", path("missing/memory.tbl")});
     EXPECT_EQ(r.exitCode, 1);
+
+    // The bus trace never replaces a file unasked, and a trace that cannot be
+    // written fails the command after the pager's own result.
+    QFile(path("old.vcd")).open(QIODevice::WriteOnly);
+    const QByteArray memory = bytes("memory.tbl");
+    const struct {
+        QStringList args;
+        int exitCode;
+        const char* says;
+    } traces[] = {
+        {{"write", "a.tbl", "--lpt-vcd", "a.tbl"}, 2, "is a file of this command"},
+        {{"write", "a.tbl", "--lpt-vcd", "memory.tbl"}, 2, "is the simulated board's memory"},
+        {{"write", "a.tbl", "--lpt-vcd", "memory.tbl", "--force"}, 2, "is the simulated board's memory"},
+        {{"read", "-o", "r2.tbl", "--lpt-vcd", "r2.tbl"}, 2, "is a file of this command"},
+        {{"write", "a.tbl", "--lpt-vcd", "old.vcd"}, 2, "exists; --force replaces it"},
+        {{"write", "a.tbl", "--lpt-vcd", "old.vcd", "--force"}, 0, "Verify Success!"},
+        {{"write", "a.tbl", "--lpt-vcd", "/dev/full", "--force"}, 1,
+         "Verify Success!\nThe bus trace /dev/full could not be written: No space left on device. The pager's "
+         "result above stands."},
+    };
+    for (const auto& t : traces) {
+        r = cli(t.args + QStringList{"--lpt-simulated", "memory.tbl"});
+        EXPECT_EQ(r.exitCode, t.exitCode) << t.args.join(' ').toStdString() << "\n" << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(t.says)) << r.err.toStdString();
+    }
+    EXPECT_EQ(bytes("a.tbl").size(), PagerTableSize);
+    EXPECT_EQ(bytes("memory.tbl"), memory);
+    EXPECT_TRUE(bytes("old.vcd").startsWith("$version"));
 }
 
 TEST_F(CliUsbBoard, WriteReadAndVerifyAgainstTheBoard)
@@ -219,6 +248,13 @@ TEST_F(CliUsbBoard, MissingBoardOrPortGivesOneLineAndStatusOne)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("The Programmed Board is not responding!"));
     EXPECT_EQ(firstCapcode("a.tbl"), "1234567");
+    // --json says so too: one object, each key once.
+    EXPECT_EQ(cli({"read", "-o", "j.tbl", "--json", "--port", "42"}).out.trimmed(),
+              R"({"port":"COM42","capcode":null,"result":"no board"})");
+    EXPECT_EQ(cli({"write", "a.tbl", "--json"}).out.trimmed(), R"({"port":null,"capcode":1234567,"result":"no board"})");
+    startEmulator({"--unplug-after", "3"});   // the board is found, then lost in the read
+    EXPECT_EQ(cli({"read", "-o", "j.tbl", "--json"}).out.trimmed(),
+              R"({"port":"COM2","capcode":null,"result":"link lost"})");
 }
 
 TEST_F(CliTest, SetAppliesTheWindowsRulesAndARefusalChangesNothing)
@@ -712,6 +748,7 @@ TEST_F(CliTest, ExitStatusIsTheContractOfEveryCommand)
     QFile shortFile(path("short.tbl"));
     ASSERT_TRUE(shortFile.open(QIODevice::WriteOnly) && shortFile.write("abc") == 3);
     shortFile.close();
+    ASSERT_EQ(::mkfifo(path("fifo").toLocal8Bit().constData(), 0600), 0);
     const struct {
         QStringList args;
         int exitCode;
@@ -729,6 +766,12 @@ TEST_F(CliTest, ExitStatusIsTheContractOfEveryCommand)
         {{"read", "-o", "a.tbl"}, 2},
         {{"read", "-o", "folder"}, 2},
         {{"read", "-o", "missing/r.tbl"}, 2},
+        // An empty name, a pipe or a device would take the table and lose it.
+        {{"read", "-o", ""}, 2},
+        {{"new", ""}, 2},
+        {{"read", "-o", "/dev/null", "--force"}, 2},
+        {{"read", "-o", "fifo", "--force"}, 2},
+        {{"new", "fifo", "--force"}, 2},
         {{"verify", "a.tbl", "--port", "0"}, 2},
         {{"write", "a.tbl", "--port", "256"}, 2},
         {{"produce", "a.tbl", "--count", "2", "--port", "COM1"}, 2},
