@@ -58,7 +58,8 @@ int runOurs(int argc, char** argv)
     QApplication app(argc, argv);
     QTemporaryDir dir;
     SilentMessages messages;
-    Form1 window(bench::benchWindowServices(dir.path(), messages));
+    ApplicationRoot root(bench::benchWindowServices(dir.path(), messages));
+    Form1& window = root.window();
     window.Form_Load();
     return reportWhenShown(app, window);
 }

@@ -45,10 +45,6 @@ public:
     int currentContrast() const { return contrast_; }
 
 private:
-    void cboPersonAlert_Click();
-    void cboSLC_Click();
-    void cboLng_Click();
-    void cbologo_Click();
     void Slider1_Changed(int value);
 
     EditorContext& ctx_;

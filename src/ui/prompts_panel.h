@@ -11,7 +11,6 @@
 
 #include <array>
 
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -31,9 +30,6 @@ public:
     // Shows every record in its box.
     void read_prompt();
 
-    void txtPrompt_GotFocus(int index);
-    bool txtPrompt_KeyPress(int index, QKeyEvent* event);
-    void txtPrompt_LostFocus(int index);
     // Index 0: the buttons of the page "Prompts Edit", acting on CurrentPrompt;
     // index 1: the buttons of the frame "Prompts", acting on the logo.
     void optLeft_Click(int index);
@@ -61,7 +57,6 @@ public:
 private:
     void align(int index, PromptAlignment alignment);
     void showText(int index, const QString& text);
-    void cboLng_Click();
     void cbologo_Click();
 
     EditorContext& ctx_;

@@ -4,12 +4,13 @@
 
 #include "editor/band_rules.h"
 #include "editor/field_catalog.h"
+#include "editor/pager_document.h"
 #include "table/builtin_tables.h"
 #include "table/table_file.h"
 #include "ui/capcode_list.h"
 #include "ui/control_list.h"
 #include "ui/ct_eb_slider.h"
-#include "ui/field_binding.h"
+#include "ui/binding/field_binding.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -56,10 +57,8 @@ protected:
 
     void expectAgreement(PagerTable image, const char* which)
     {
-        table() = image;
-        form->refreshFromImage();
-        PagerTable copy = image;
-        const EditSession session(copy);
+        form->document().arrive(image);
+        const PagerDocument session(image);
         for (const FieldEntry& e : fieldCatalog().entries()) {
             const std::string shown = e.show(session);
             if (shown.starts_with("("))
@@ -131,20 +130,17 @@ protected:
                 continue;
             ASSERT_NE(control(e.name), nullptr) << "no window control for " << e.name;
             for (const std::string& value : samples(e)) {
-                table() = base;
-                form->refreshFromImage();
-                const PagerTable shown = table();
+                form->document().arrive(base);
                 messages.clear();
-                form->flags() = {};
+                form->document().flags() = {};
                 if (!setThroughWindow(e.name, value))
                     continue;
-                PagerTable expected = shown;
-                EditSession session(expected);
+                PagerDocument session(base);
                 const SetResult r = e.set(session, value);
                 if (r.outcome == SetOutcome::BadValue || r.outcome == SetOutcome::ReadOnly)
                     continue;   // a value the command line refuses in its own words (the window has its own way)
                 const std::string what = std::string(which) + ": " + e.name + "=" + value;
-                EXPECT_EQ(table(), expected) << what;
+                EXPECT_EQ(table(), session.image()) << what;
                 const QStringList expectedMessages =
                     r.outcome == SetOutcome::Refused ? QStringList{QString::fromStdString(r.message)} : QStringList{};
                 EXPECT_EQ(messages.texts(), expectedMessages) << what;
@@ -157,8 +153,7 @@ protected:
     // alert-length selectors into play.
     static PagerTable editedImage()
     {
-        PagerTable edited = startupPagerTable();
-        EditSession session(edited);
+        PagerDocument session;
         const auto& catalog = fieldCatalog();
         std::vector<std::string> assignments = {"pair.2.length=Long", "capcode.3=3000000000", "capcode.3.enable=on",
                                                 "capcode.3.priority=on", "mail_alert=on", "capcode.6=77",
@@ -170,7 +165,7 @@ protected:
             const SetResult r = catalog.at(a.substr(0, eq)).set(session, a.substr(eq + 1));
             EXPECT_EQ(r.outcome, SetOutcome::Changed) << a << ": " << r.message;
         }
-        return edited;
+        return session.image();
     }
 };
 
@@ -178,8 +173,7 @@ TEST_F(CatalogAgreesWithWindow, OnEveryFieldOfSeveralImages)
 {
     expectAgreement(makeDefaultPagerTable(), "default");
 
-    PagerTable edited = makeDefaultPagerTable();
-    EditSession session(edited);
+    PagerDocument session(makeDefaultPagerTable());
     const auto& catalog = fieldCatalog();
     for (const char* assignment :
          {"band=400-499MHz", "pair.2.length=Long", "capcode.3=3000000000", "capcode.3.enable=on",
@@ -196,7 +190,7 @@ TEST_F(CatalogAgreesWithWindow, OnEveryFieldOfSeveralImages)
         // capcode.1=0 is refused as the window refuses it.
         EXPECT_EQ(r.outcome == SetOutcome::Changed, a != "capcode.1=0") << a << ": " << r.message;
     }
-    expectAgreement(edited, "edited");
+    expectAgreement(session.image(), "edited");
 
     // Option and capcode bytes scrambled.
     std::mt19937 random(316);
