@@ -293,6 +293,8 @@ std::string fieldTagText(const map::BitField& field, const std::string& kind)
            + std::to_string(field.width) + "," + kind;
 }
 
+std::string capcodeTypeTag(int k) { return fieldTagText(map::capcodeType(k), "cbo"); }
+
 FieldCatalog::FieldCatalog()
 {
     // Capcode rows.
@@ -347,7 +349,7 @@ FieldCatalog::FieldCatalog()
                             },
                             {map::capcodeType(k).byte}, listed(TypeItems)};
             type.items = TypeItems;
-            type.tag = fieldTagText(map::capcodeType(k), "cbo");
+            type.tag = capcodeTypeTag(k);
             entries_.push_back(std::move(type));
         }
         FieldEntry priority{row + ".priority",

@@ -69,6 +69,9 @@ std::optional<std::string> capcodeEntryRefusal(const std::string& text, bool pai
 
 // The field tag of a bit field of the given kind ("chk", "chkN", "cbo", "Lng").
 std::string fieldTagText(const map::BitField& field, const std::string& kind);
+// The tag of capcode row k's type selector; row 1's too, which is hidden and
+// bound to nothing (capcode 1 is always shown as "Personal").
+std::string capcodeTypeTag(int k);
 
 // Fields whose names differ only in their numbers, under one pattern: the
 // numbers written as N ("capcode.N.type") and the numbers the catalogue has.

@@ -6,7 +6,6 @@
 #include "editor/messages.h"
 #include "editor/numeric_text.h"
 #include "table/memory_map.h"
-#include "table/table_file.h"
 
 namespace px316t {
 namespace {
@@ -97,6 +96,20 @@ void PagerDocument::arriveFromFile(const std::vector<std::uint8_t>& bytes)
     PagerTable next = table_;
     applyTableFileBytes(next, bytes);
     arrive(next);
+}
+
+TableFileError PagerDocument::openFile(const std::filesystem::path& path, std::error_code& reason)
+{
+    auto loaded = readTableFile(path, reason);
+    if (const auto* error = std::get_if<TableFileError>(&loaded))
+        return *error;
+    arriveFromFile(std::get<std::vector<std::uint8_t>>(loaded));
+    return TableFileError::None;
+}
+
+TableFileError PagerDocument::saveFile(const std::filesystem::path& path, std::error_code& reason) const
+{
+    return writeTableFile(path, table_, reason);
 }
 
 bool PagerDocument::followLongWordFlags()

@@ -12,12 +12,15 @@
 #include "editor/capcode_display.h"
 #include "editor/field_catalog.h"
 #include "table/pager_table.h"
+#include "table/table_file.h"
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace px316t {
@@ -65,6 +68,11 @@ public:
     // The bytes of a table file: a shorter file replaces only its leading
     // bytes, a longer one gives its first 912.
     void arriveFromFile(const std::vector<std::uint8_t>& bytes);
+    // A table file, read whole before anything changes; on failure the image
+    // stays as it was and `reason` holds the system's reason when known.
+    TableFileError openFile(const std::filesystem::path& path, std::error_code& reason);
+    // The image into a table file, replaced whole.
+    TableFileError saveFile(const std::filesystem::path& path, std::error_code& reason) const;
 
     // ---- what the selectors show -------------------------------------------------
     const PairLengths& pairLengths() const { return pairLong_; }

@@ -5,7 +5,6 @@
 #include "ui/binding/capcode_row_binding.h"
 #include "ui/binding/check_binding.h"
 #include "ui/binding/choice_binding.h"
-#include "ui/binding/label_binding.h"
 #include "ui/control_list.h"
 #include "ui/dialogs.h"
 #include "ui/twips.h"
@@ -129,7 +128,7 @@ void CapcodeList::createRow(ControlFactory& factory, int k)
     // Row 1 is always "Personal": its hidden selector keeps the tag of its bit.
     ctx_.arrays.cboCtl[7 + k] = factory.comboBox(
         Picture2, QStringLiteral("cboCtl"), catalogItems(rowField(1, "type")), onRow(kType, k),
-        QString::fromStdString(fieldTagText(map::capcodeType(k), "cbo")));
+        QString::fromStdString(capcodeTypeTag(k)));
     if (k > 0)
         new ChoiceBinding(ctx_.arrays.cboCtl[7 + k], ctx_.document, rowField(k, "type"));
 

@@ -538,14 +538,10 @@ QString Form1::fileDialogFolder() const
 void Form1::openTableFile(const QString& path)
 {
     std::error_code reason;
-    auto loaded = readTableFile(toPath(path), reason);
-    if (const auto* error = std::get_if<TableFileError>(&loaded)) {
-        const QString text = QString::fromStdString(describeTableFileError(*error, reason ? reason.message() : ""));
-        messages_.message(text, *error == TableFileError::NotFound ? MessageBoxes::Icon::None
-                                                                    : MessageBoxes::Icon::Warning);
-        return;
-    }
-    document_.arriveFromFile(std::get<std::vector<std::uint8_t>>(loaded));
+    const TableFileError error = document_.openFile(toPath(path), reason);
+    if (error != TableFileError::None)
+        messages_.message(QString::fromStdString(describeTableFileError(error, reason ? reason.message() : "")),
+                          error == TableFileError::NotFound ? MessageBoxes::Icon::None : MessageBoxes::Icon::Warning);
 }
 
 bool Form1::commitFieldForFileCommand()
@@ -579,7 +575,7 @@ void Form1::mnuSBTF_Click()
     if (std::filesystem::exists(toPath(*chosen), ec) && !messages_.askYesNo(QString::fromLatin1(messages::OverwriteFile)))
         return;
     std::error_code reason;
-    const TableFileError error = writeTableFile(toPath(*chosen), document_.image(), reason);
+    const TableFileError error = document_.saveFile(toPath(*chosen), reason);
     if (error != TableFileError::None)
         messages_.message(QString::fromStdString(describeTableFileError(error, reason ? reason.message() : "")),
                            MessageBoxes::Icon::Warning);

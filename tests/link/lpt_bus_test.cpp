@@ -10,7 +10,7 @@
 #include "link/programming_sequence.h"
 #include "support/link_fake_board.h"
 #include "support/link_recording_views.h"
-#include "support/recording_dialogs.h"
+#include "support/recording_messages.h"
 
 #ifdef __linux__
 #include "link/lpt/port_io_linux.h"
