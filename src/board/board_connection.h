@@ -50,14 +50,10 @@ public:
     BoardConnection(const BoardConnection&) = delete;
     BoardConnection& operator=(const BoardConnection&) = delete;
 
-    LinkKind kind() const { return kind_; }
     SerialPorts& ports() { return *ports_; }
     LinkState& state() { return state_; }
     clsRegistryAccess& registry() { return *registry_; }
     LinkClock& clock() { return *clock_; }
-    MessageBoxes& messages() { return messages_; }
-    BoardStatusView& status() { return status_; }
-    UsbLink& usb() { return *usb_; }
     BoardDetection& detection() { return *detection_; }
     // The parallel-port link; null when this connection has none (a USB
     // build, or options that could not be used: see parallelPortError()).

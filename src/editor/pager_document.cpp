@@ -91,19 +91,14 @@ void PagerDocument::arrive(const PagerTable& image)
     announce(DocumentChange::Image);
 }
 
-void PagerDocument::arriveFromFile(const std::vector<std::uint8_t>& bytes)
-{
-    PagerTable next = table_;
-    applyTableFileBytes(next, bytes);
-    arrive(next);
-}
-
 TableFileError PagerDocument::openFile(const std::filesystem::path& path, std::error_code& reason)
 {
     auto loaded = readTableFile(path, reason);
     if (const auto* error = std::get_if<TableFileError>(&loaded))
         return *error;
-    arriveFromFile(std::get<std::vector<std::uint8_t>>(loaded));
+    PagerTable next = table_;
+    applyTableFileBytes(next, std::get<std::vector<std::uint8_t>>(loaded));
+    arrive(next);
     return TableFileError::None;
 }
 

@@ -65,11 +65,10 @@ public:
     // mask is rebuilt. The pair lengths follow the long-word flags, the band
     // follows byte 0xF1 (an unknown band leaves it). Announces Image.
     void arrive(const PagerTable& image);
-    // The bytes of a table file: a shorter file replaces only its leading
-    // bytes, a longer one gives its first 912.
-    void arriveFromFile(const std::vector<std::uint8_t>& bytes);
-    // A table file, read whole before anything changes; on failure the image
-    // stays as it was and `reason` holds the system's reason when known.
+    // A table file, read whole before anything changes: a shorter file
+    // replaces only its leading bytes, a longer one gives its first 912. On
+    // failure the image stays as it was and `reason` holds the system's
+    // reason when known.
     TableFileError openFile(const std::filesystem::path& path, std::error_code& reason);
     // The image into a table file, replaced whole.
     TableFileError saveFile(const std::filesystem::path& path, std::error_code& reason) const;

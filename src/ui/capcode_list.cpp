@@ -6,14 +6,12 @@
 #include "ui/binding/check_binding.h"
 #include "ui/binding/choice_binding.h"
 #include "ui/control_list.h"
-#include "ui/dialogs.h"
 #include "ui/twips.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -159,8 +157,6 @@ void CapcodeList::createRow(ControlFactory& factory, int k)
         cboCapSht[pair]->setCurrentIndex(0);
     }
 }
-
-bool CapcodeList::pairIsLong(int pair) const { return ctx_.document.pairShownLong(pair); }
 
 // ---- showing -------------------------------------------------------------------
 
@@ -328,7 +324,7 @@ bool CapcodeList::read_CapLen() { return ctx_.document.followLongWordFlags(); }
 void CapcodeList::showPairLengths()
 {
     for (int i = 0; i < Pairs; ++i) {
-        const bool isLong = pairIsLong(i);
+        const bool isLong = ctx_.document.pairShownLong(i);
         {
             // The selector shows the length; only the operator's choice stores one.
             const QSignalBlocker block(cboCapLen[i]);

@@ -48,7 +48,6 @@ public:
     // Run by the shared combo handler after the type of row k changed.
     void typeRule(int k);
 
-    bool pairIsLong(int pair) const;
 
     std::array<QLabel*, Rows> Label1{};
     std::array<QLineEdit*, Rows> txtAddr{};

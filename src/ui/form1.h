@@ -77,8 +77,6 @@ public:
     // Loads a table file as File > Open does once a name is chosen (the file
     // named on the command line).
     void openTableFile(const QString& path);
-    // The folder the open and save dialogs start in.
-    QString fileDialogFolder() const;
     void mnuSBTF_Click();
     void mnuEntire_Click();
     void mnuEB_Click();
@@ -86,9 +84,6 @@ public:
     void mnuAbout_Click();
     // File > Production Record...: the station's record as a read-only table.
     void mnuProductionRecord_Click();
-    // The backups and the record, opened on first use; nothing when they
-    // cannot be opened (said once).
-    ProductionServices* production();
     // Shows the production record; tests look at it instead of running it.
     std::function<void(QDialog&)> onProductionRecordWindow;
     void mnuExit_Click();
@@ -108,11 +103,7 @@ public:
     OptionControls& options() { return *options_; }
     PromptsPanel& prompts() { return *prompts_; }
     PasswordField& password() { return *password_; }
-    clsRegistryAccess* registry() { return &registry_; }
-    LinkKind linkKind() const { return linkKind_; }
-    MessageBoxes& messages() { return messages_; }
     bool inModifyMode() const;
-    const QString& AppFolder() const { return appFolder_; }
     int DesignScaleWidth() const { return designScaleWidth_; }
     int DesignScaleHeight() const { return designScaleHeight_; }
     LinkState& linkState();
@@ -169,6 +160,11 @@ private:
     // The first steps of every Pager command: commit the field being edited and
     // drop the command once after a refused entry. True when the command may run.
     void runPagerCommand(int command);
+    // The folder the open and save dialogs start in.
+    QString fileDialogFolder() const;
+    // The backups and the record, opened on first use; nothing when they
+    // cannot be opened (said once).
+    ProductionServices* production();
     // Commits the field being edited before Open or Save; false when that commit
     // refused the entry and the command is dropped.
     bool commitFieldForFileCommand();

@@ -146,8 +146,7 @@ void OptionControls::showContrast()
 {
     auto* binding = static_cast<SliderBinding*>(FieldBinding::of(Slider1));
     binding->show();
-    contrast_ = binding->shownLevel();
-    setTextColour(lblContrast, greyLevel(5 * contrast_));
+    setTextColour(lblContrast, greyLevel(5 * binding->shownLevel()));
     lblValue->setText(QString::number(Slider1->Value()));
 }
 
@@ -163,7 +162,6 @@ void OptionControls::applyDisplayModeRule()
 
 void OptionControls::Slider1_Changed(int value)
 {
-    contrast_ = value;
     setTextColour(lblContrast, greyLevel(80 - 10 * value));
     lblValue->setText(QString::number(value));
 }
