@@ -268,6 +268,31 @@ FieldEntry choiceEntry(FieldEntry e, std::vector<std::string> items)
     return e;
 }
 
+// The setter of a selector (a check box, a choice, the slider): like the
+// window's controls it acts when the choice changes, so choosing what the
+// field shows already stores nothing and runs no rule.
+std::function<SetResult(PagerDocument&, const std::string&)> actingOnChange(const FieldEntry& e)
+{
+    const bool onOff = e.values == listed({"on", "off"});
+    const std::vector<std::string> choices = !e.items.empty() ? e.items : onOff ? OnOff : std::vector<std::string>{};
+    return [set = e.set, show = e.show, choices](PagerDocument& s, const std::string& value) -> SetResult {
+        const std::string shown = show(s);
+        if (choices.empty()) {   // a number
+            const auto wanted = parseNumber(value);
+            if (wanted && wanted == parseNumber(shown))
+                return {};
+        } else if (const auto wanted = itemIndex(choices, value); wanted && wanted == itemIndex(choices, shown)) {
+            return {};
+        }
+        return set(s, value);
+    };
+}
+
+bool isSelector(const FieldEntry& e)
+{
+    return !e.items.empty() || e.values == listed({"on", "off"}) || e.name == "screen_contrast";
+}
+
 } // namespace
 
 bool isMailDropAlertLength(std::uint8_t length)
@@ -514,6 +539,9 @@ FieldCatalog::FieldCatalog()
     // Prompts page.
     entries_.push_back(comboOption("date_display_method", map::DateDisplayMethod, {"dd-mm-yy", "mm-dd-yy"}));
     addPromptAndPasswordFields(*this);
+    for (FieldEntry& e : entries_)
+        if (e.set && isSelector(e))
+            e.set = actingOnChange(e);
 }
 
 const FieldEntry* FieldCatalog::find(const std::string& name) const
