@@ -69,7 +69,7 @@ CapcodeList::CapcodeList(EditorContext& context, ControlFactory& factory, QWidge
     Picture1 = factory.pictureBox(frame, QStringLiteral("Picture1"), QRect(120, 300, kListWidth, kViewportHeight));
     Picture1->setFocusPolicy(Qt::NoFocus);
     Picture2 = factory.pictureBox(Picture1, QStringLiteral("Picture2"), QRect(0, 0, kListWidth, Rows * kPitch));
-    VScroll1 = new QScrollBar(Qt::Vertical);
+    VScroll1 = new QScrollBar(Qt::Vertical, frame);
     factory.placeWithoutFont(VScroll1, frame, QStringLiteral("VScroll1"), QRect(8300, 300, 255, kViewportHeight));
     VScroll1->setFocusPolicy(Qt::NoFocus);   // a scroll gives the focus to the list instead
 

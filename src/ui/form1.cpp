@@ -150,7 +150,7 @@ void Form1::buildWindow()
     client->resize(designClient);
     setCentralWidget(client);
 
-    picTabBack = new TabBackground;
+    picTabBack = new TabBackground(client);
     factory.placeWithoutFont(picTabBack, client, QStringLiteral("picTabBack"), QRect(-12, 0, 9600, 6735));
     picTabBack->setProperty(DesignFontProperty, font().pointSizeF());
     context_->picTabBack = picTabBack;

@@ -98,7 +98,7 @@ OptionControls::OptionControls(EditorContext& context, ControlFactory& factory, 
     cboSLC = combo(fraStatus, 6, QStringLiteral("cboSLC"), "sequential_lockout");
     check(fraStatus, 0, 7, "Display Source Enable", "display_source_enable");
     captioned(fraStatus, 8, QStringLiteral("Label23"), "Screen Contrast");
-    Slider1 = new ctlEBSlider;
+    Slider1 = new ctlEBSlider(fraStatus);
     Slider1->setToolTip(QStringLiteral("Screen contrast level."));
     factory.placeWithoutFont(Slider1, fraStatus, QStringLiteral("Slider1"), rowRect(8, 1740, 1155, 300));
     new SliderBinding(Slider1, ctx_.document, "screen_contrast");
