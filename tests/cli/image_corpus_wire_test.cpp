@@ -28,7 +28,7 @@ constexpr int kBoardCom = 3;
 constexpr int kFirstEmulatorCom = 40;
 // Command-line runs at a time: enough to keep the waits of the transfers
 // overlapping, few enough for a loaded two-core machine.
-constexpr int kAtOnce = 6;
+constexpr int kAtOnce = 8;
 
 class CorpusOnTheWire : public testing::Form1Fixture {
 protected:
