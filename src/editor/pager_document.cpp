@@ -7,6 +7,8 @@
 #include "editor/numeric_text.h"
 #include "table/memory_map.h"
 
+#include <algorithm>
+
 namespace px316t {
 namespace {
 
@@ -73,10 +75,42 @@ PagerDocument::PagerDocument(const PagerDocument& other)
 {
 }
 
+PagerDocument::Subscription PagerDocument::listen(Listener listener)
+{
+    listeners_.emplace_back(++lastListener_, std::move(listener));
+    return Subscription(this, lastListener_);
+}
+
 void PagerDocument::announce(DocumentChange change)
 {
-    for (const Listener& listener : listeners_)
+    // A listener may start or stop listening while it follows the change.
+    const auto listeners = listeners_;
+    for (const auto& [id, listener] : listeners)
         listener(change);
+}
+
+PagerDocument::Subscription::Subscription(Subscription&& other) noexcept
+    : document_(std::exchange(other.document_, nullptr)), id_(other.id_)
+{
+}
+
+PagerDocument::Subscription& PagerDocument::Subscription::operator=(Subscription&& other) noexcept
+{
+    if (this != &other) {
+        Subscription gone(std::move(*this));
+        document_ = std::exchange(other.document_, nullptr);
+        id_ = other.id_;
+    }
+    return *this;
+}
+
+PagerDocument::Subscription::~Subscription()
+{
+    if (!document_)
+        return;
+    auto& listeners = document_->listeners_;
+    listeners.erase(std::remove_if(listeners.begin(), listeners.end(), [this](const auto& l) { return l.first == id_; }),
+                    listeners.end());
 }
 
 // ---- arrival -------------------------------------------------------------------

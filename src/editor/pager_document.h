@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace px316t {
@@ -142,7 +143,22 @@ public:
 
     // ---- listeners --------------------------------------------------------------------------------
     using Listener = std::function<void(DocumentChange)>;
-    void listen(Listener listener) { listeners_.push_back(std::move(listener)); }
+    // Listening lasts as long as the subscription; a view keeps it as a member,
+    // so that it stops listening when it goes. The document must outlive it.
+    class Subscription {
+    public:
+        Subscription() = default;
+        Subscription(Subscription&& other) noexcept;
+        Subscription& operator=(Subscription&& other) noexcept;
+        ~Subscription();
+
+    private:
+        friend class PagerDocument;
+        Subscription(PagerDocument* document, int id) : document_(document), id_(id) {}
+        PagerDocument* document_ = nullptr;
+        int id_ = 0;
+    };
+    [[nodiscard]] Subscription listen(Listener listener);
     void announce(DocumentChange change);
 
 private:
@@ -151,7 +167,8 @@ private:
     std::optional<Band> band_;
     EntryFlags flags_;
     CapcodeEntry entered_;
-    std::vector<Listener> listeners_;
+    std::vector<std::pair<int, Listener>> listeners_;
+    int lastListener_ = 0;
 };
 
 // The rules of arrival, on an image alone (see PagerDocument::arrive).

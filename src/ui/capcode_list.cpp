@@ -98,7 +98,7 @@ CapcodeList::CapcodeList(EditorContext& context, ControlFactory& factory, QWidge
             scrollToShow(now);
     });
     // The rows follow what the document says changed.
-    ctx_.document.listen([this](DocumentChange change) {
+    listening_ = ctx_.document.listen([this](DocumentChange change) {
         if (change == DocumentChange::Capcodes)
             read_dftaddr();
         if (change == DocumentChange::Capcodes || change == DocumentChange::Frames)

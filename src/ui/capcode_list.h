@@ -3,6 +3,7 @@
 // pair short (two 7-digit capcodes) or long (one 10-digit capcode over both
 // slots). The rows are bound to the catalogue's capcode fields; the list lays
 // them out, shows and hides them, and follows the document's capcode changes.
+#include "editor/pager_document.h"
 #include "ui/editor_context.h"
 
 #include <QObject>
@@ -81,6 +82,7 @@ private:
     QWidget* secondRowControl(int pair, int which) const;
 
     EditorContext& ctx_;
+    PagerDocument::Subscription listening_;
     double scrolledDesignTwips_ = 0;   // the scroll position at design scale
 };
 

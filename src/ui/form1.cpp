@@ -88,7 +88,7 @@ Form1::Form1(Form1Services services)
     // The window sees every key before its controls do.
     qApp->installEventFilter(this);
     // What changes as a whole is shown again whole.
-    document_.listen([this](DocumentChange change) { follow(change); });
+    listening_ = document_.listen([this](DocumentChange change) { follow(change); });
 }
 
 Form1::~Form1()

@@ -176,6 +176,7 @@ private:
 
     LinkKind linkKind_;
     PagerDocument& document_;
+    PagerDocument::Subscription listening_;
     MessageBoxes& messages_;
     FileDialogs& fileDialogs_;
     clsRegistryAccess& registry_;

@@ -57,7 +57,7 @@ FrequencyPanel::FrequencyPanel(EditorContext& context, ControlFactory& factory, 
                                        std::pair{lblCHANNEL, "channel_spacing"}, std::pair{lblFrame, "frame_mask"}})
         new LabelBinding(label, ctx_.document, field);
     // An accepted frequency may have loaded the preset of its raster.
-    ctx_.document.listen([this](DocumentChange change) {
+    listening_ = ctx_.document.listen([this](DocumentChange change) {
         if (change == DocumentChange::Frequency)
             read_pll();
     });

@@ -2,6 +2,7 @@
 // The "Frequency" group (band selector and frequency field) and the synthesizer
 // panel that shows the values the pager's synthesizer is loaded with.
 #include "editor/band_rules.h"
+#include "editor/pager_document.h"
 #include "ui/editor_context.h"
 
 #include <QObject>
@@ -47,6 +48,7 @@ public:
 
 private:
     EditorContext& ctx_;
+    PagerDocument::Subscription listening_;
     bool presetSuppressed_ = false;
 };
 

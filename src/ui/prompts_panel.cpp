@@ -134,7 +134,7 @@ PromptsPanel::PromptsPanel(EditorContext& context, ControlFactory& factory, QWid
     // The logo box follows the font the option controls store.
     connect(options_.cbologo, &QComboBox::currentIndexChanged, this, [this] { cbologo_Click(); });
     // A language's set, a stored box or a default: the boxes show the records again.
-    ctx_.document.listen([this](DocumentChange change) {
+    listening_ = ctx_.document.listen([this](DocumentChange change) {
         if (change == DocumentChange::Prompts)
             read_prompt();
     });

@@ -4,6 +4,7 @@
 // buttons in the frame "Prompts". A box shows its record; leaving it stores the
 // box's text into the record. The language and logo-font combos belong to the
 // frame's option controls; this panel follows their changes.
+#include "editor/pager_document.h"
 #include "ui/editor_context.h"
 #include "editor/prompt_rules.h"
 
@@ -60,6 +61,7 @@ private:
     void cbologo_Click();
 
     EditorContext& ctx_;
+    PagerDocument::Subscription listening_;
     OptionControls& options_;
     int currentPrompt_ = 0;
     LogoFont logoFont_ = LogoFont::Large;

@@ -167,7 +167,7 @@ TEST(PagerDocumentListeners, EachChangeIsAnnouncedOnce)
 {
     PagerDocument document;
     std::vector<DocumentChange> heard;
-    document.listen([&](DocumentChange change) { heard.push_back(change); });
+    const auto listening = document.listen([&](DocumentChange change) { heard.push_back(change); });
     document.arrive(makeDefaultPagerTable());
     document.setPairLength(2, true);
     document.set("capcode.2.enable", "on");
@@ -179,6 +179,15 @@ TEST(PagerDocumentListeners, EachChangeIsAnnouncedOnce)
                                                   DocumentChange::Frames, DocumentChange::Image,
                                                   DocumentChange::Prompts, DocumentChange::Capcodes};
     EXPECT_EQ(heard, expected);
+
+    // A view that goes stops listening with its subscription.
+    int heardByGone = 0;
+    {
+        const auto gone = document.listen([&](DocumentChange) { ++heardByGone; });
+        document.refreshFrames();
+    }
+    document.refreshFrames();
+    EXPECT_EQ(heardByGone, 1);
 }
 
 } // namespace
