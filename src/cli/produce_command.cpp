@@ -303,7 +303,7 @@ int cmdProduce(const Args& a)
     const bool firstPairLong = file->pairShownLong(0);
     const auto first = file->firstCapcode();
     if (!first) {
-        say("Capcode 1 (" + file->shownCapcodeText(0) + ") is not a capcode that can be raised.");
+        say(messages::capcodeNotRaisable(file->shownCapcodeText(0)));
         return Failed;
     }
 

@@ -42,6 +42,9 @@ inline constexpr std::string_view ParallelPortNotAvailable =
     "The parallel-port board is not available in this program.";
 
 // ---- production --------------------------------------------------------------------
+// "Capcode 1 (X) is not a capcode that can be raised; nothing was written.":
+// row 1 shows `shown`, which is no whole number a run can start from.
+std::string capcodeNotRaisable(const std::string& shown);
 // "Capcode 1 > 2031615 so can not be increase!": the first capcode is at `limit`.
 std::string capcodeLimit(std::uint64_t limit);
 // "The batch B has no capcode left." and, before anything was written,

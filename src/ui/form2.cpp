@@ -248,8 +248,7 @@ void Form2::produceOne()
     const bool longPair = ctx_.document.pairShownLong(0);
     const auto shown = ctx_.document.firstCapcode();
     if (!shown) {
-        warn("Capcode 1 (" + ctx_.document.shownCapcodeText(0) +
-             ") is not a capcode that can be raised; nothing was written.");
+        warn(messages::capcodeNotRaisable(ctx_.document.shownCapcodeText(0)));
         return;
     }
     // The record decides: a capcode it holds as written or possibly written
