@@ -50,7 +50,8 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     bench::PrintedMessages messages;
     bench::FixedFileDialogs files;
-    Form1 window(bench::benchWindowServices(dir.path(), messages, &files));
+    ApplicationRoot root(bench::benchWindowServices(dir.path(), messages, &files));
+    Form1& window = root.window();
     window.Form_Load();
     window.show();
     QApplication::processEvents();

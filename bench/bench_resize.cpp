@@ -8,7 +8,7 @@
 #include "registry/registry_backend.h"
 #include "link/usb/qt_serial_ports.h"
 #include "ui/dialogs.h"
-#include "ui/form1.h"
+#include "app/application_root.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -52,7 +52,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QTemporaryDir dir;
     SilentMessages messages;
-    px316t::Form1Services services;
+    px316t::ApplicationOptions services;
     services.messages = &messages;
     services.appFolder = dir.path();
     services.makeRegistry = [&] {
@@ -68,7 +68,8 @@ int main(int argc, char** argv)
         options.includeSystemPorts = false;
         return std::make_unique<px316t::QtSerialPorts>(options);
     };
-    px316t::Form1 form(services);
+    px316t::ApplicationRoot root(services);
+    px316t::Form1& form = root.window();
     form.Form_Load();
     form.show();
     QCoreApplication::processEvents();

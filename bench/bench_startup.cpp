@@ -1,9 +1,16 @@
 // Start-up cost of the program: the time from starting a process to its main
 // window shown (offscreen, no serial ports) and the process's peak memory,
-// beside a bare Qt main window of the same size measured the same way in the
-// same run. Each side is started several times, alternately; the medians are
-// compared. The last line reads "ratio R mem M" (ours / bare for the time and
-// the peak resident memory).
+// beside a bare Qt main window of the same size measured the same way.
+//
+// The two are started alternately, the bare window before and after each start
+// of ours, so that a change of the machine's load hits both alike: the ratio of
+// each start of ours to the mean of the bare starts around it is taken, and the
+// median of those ratios is the figure (the medians of the times are printed
+// too). The main window's own starts also say where their time goes: process
+// start to main() (loading the program and its libraries), the application
+// object, the application root with the widgets, the start-up sequence
+// (Form_Load) and showing the window. The last line reads "ratio R mem M"
+// (ours / bare for the time and the peak resident memory).
 #include "bench_window.h"
 
 #include <QApplication>
@@ -18,13 +25,24 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 using namespace px316t;
 
 namespace {
 
-constexpr int Runs = 5;
+constexpr int Starts = 21;
+constexpr int Phases = 5;
+const char* const PhaseNames[Phases] = {"process start to main()", "QApplication", "application root and widgets",
+                                        "start-up sequence (Form_Load)", "show and first events"};
+
+using Clock = std::chrono::steady_clock;   // one clock for every process of the machine
+
+long long nowUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
+}
 
 long peakRssKb()
 {
@@ -34,12 +52,17 @@ long peakRssKb()
 }
 
 // In the child: once the window is shown and the events of showing it have
-// run, report "shown WIDTH HEIGHT PEAK_KB" and end.
-int reportWhenShown(QApplication& app, QWidget& window)
+// run, report "shown WIDTH HEIGHT PEAK_KB" and the moments of the phases
+// (microseconds of the shared clock), and end.
+int reportWhenShown(QApplication& app, QWidget& window, std::vector<long long> moments)
 {
     window.show();
     QTimer::singleShot(0, &app, [&] {
-        std::printf("shown %d %d %ld\n", window.width(), window.height(), peakRssKb());
+        moments.push_back(nowUs());
+        std::printf("shown %d %d %ld", window.width(), window.height(), peakRssKb());
+        for (long long moment : moments)
+            std::printf(" %lld", moment);
+        std::printf("\n");
         std::fflush(stdout);
         app.quit();
     });
@@ -55,20 +78,25 @@ public:
 
 int runOurs(int argc, char** argv)
 {
+    std::vector<long long> moments = {nowUs()};
     QApplication app(argc, argv);
+    moments.push_back(nowUs());
     QTemporaryDir dir;
     SilentMessages messages;
-    Form1 window(bench::benchWindowServices(dir.path(), messages));
-    window.Form_Load();
-    return reportWhenShown(app, window);
+    ApplicationRoot root(bench::benchWindowServices(dir.path(), messages));
+    moments.push_back(nowUs());
+    root.window().Form_Load();
+    moments.push_back(nowUs());
+    return reportWhenShown(app, root.window(), moments);
 }
 
 int runBare(int argc, char** argv, int width, int height)
 {
+    std::vector<long long> moments = {nowUs()};
     QApplication app(argc, argv);
     QMainWindow window;
     window.resize(width, height);
-    return reportWhenShown(app, window);
+    return reportWhenShown(app, window, moments);
 }
 
 struct Sample {
@@ -76,21 +104,34 @@ struct Sample {
     int width = 0;
     int height = 0;
     long peakKb = 0;
+    std::vector<double> phaseMs;   // the phases, in order
 };
 
 bool startChild(const QStringList& args, Sample& sample)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    const auto start = std::chrono::steady_clock::now();
+    const long long start = nowUs();
     child.start(QCoreApplication::applicationFilePath(), args);
     if (!child.waitForReadyRead(30000))
         return false;
-    const auto shown = std::chrono::steady_clock::now();
-    const QByteArray line = child.readLine();
+    const long long shown = nowUs();
+    const QList<QByteArray> fields = child.readLine().trimmed().split(' ');
     child.waitForFinished(30000);
-    sample.ms = std::chrono::duration<double, std::milli>(shown - start).count();
-    return std::sscanf(line.constData(), "shown %d %d %ld", &sample.width, &sample.height, &sample.peakKb) == 3;
+    sample.ms = (shown - start) / 1000.0;
+    if (fields.size() < 5 || fields[0] != "shown")
+        return false;
+    sample.width = fields[1].toInt();
+    sample.height = fields[2].toInt();
+    sample.peakKb = fields[3].toLong();
+    sample.phaseMs.clear();
+    long long previous = start;
+    for (qsizetype i = 4; i < fields.size(); ++i) {
+        const long long moment = fields[i].toLongLong();
+        sample.phaseMs.push_back((moment - previous) / 1000.0);
+        previous = moment;
+    }
+    return true;
 }
 
 template <typename T>
@@ -112,8 +153,6 @@ int main(int argc, char** argv)
         return runBare(argc, argv, std::atoi(argv[2]), std::atoi(argv[3]));
 
     QCoreApplication app(argc, argv);
-    std::vector<double> oursMs, bareMs;
-    std::vector<long> oursKb, bareKb;
     Sample first;
     // One start of each that is not counted fills the disk cache for both.
     if (!startChild({QStringLiteral("--ours")}, first)) {
@@ -122,28 +161,42 @@ int main(int argc, char** argv)
     }
     const QStringList bareArgs = {QStringLiteral("--bare"), QString::number(first.width),
                                   QString::number(first.height)};
-    Sample sample;
-    if (!startChild(bareArgs, sample)) {
+    Sample before;
+    if (!startChild(bareArgs, before)) {
         std::fprintf(stderr, "the bare window did not come up\n");
         return 1;
     }
-    for (int i = 0; i < Runs; ++i) {
-        if (!startChild({QStringLiteral("--ours")}, sample))
+    std::vector<double> oursMs, bareMs = {before.ms}, bareToMain = {before.phaseMs.front()}, ratios;
+    std::vector<long> oursKb, bareKb = {before.peakKb};
+    std::vector<std::vector<double>> phases(Phases);
+    for (int i = 0; i < Starts; ++i) {
+        Sample ours, after;
+        if (!startChild({QStringLiteral("--ours")}, ours) || ours.phaseMs.size() != Phases ||
+            !startChild(bareArgs, after))
             return 1;
-        oursMs.push_back(sample.ms);
-        oursKb.push_back(sample.peakKb);
-        if (!startChild(bareArgs, sample))
-            return 1;
-        bareMs.push_back(sample.ms);
-        bareKb.push_back(sample.peakKb);
+        oursMs.push_back(ours.ms);
+        oursKb.push_back(ours.peakKb);
+        bareMs.push_back(after.ms);
+        bareToMain.push_back(after.phaseMs.front());
+        bareKb.push_back(after.peakKb);
+        ratios.push_back(ours.ms / ((before.ms + after.ms) / 2));
+        for (int p = 0; p < Phases; ++p)
+            phases[p].push_back(ours.phaseMs[p]);
+        before = after;
     }
     const double ours = median(oursMs);
     const double bare = median(bareMs);
-    const long oursPeak = median(oursKb);
-    const long barePeak = median(bareKb);
     std::printf("main window %dx%d shown: %.1f ms, peak %ld KiB (median of %d starts)\n", first.width, first.height,
-                ours, oursPeak, Runs);
-    std::printf("bare window %dx%d shown: %.1f ms, peak %ld KiB\n", first.width, first.height, bare, barePeak);
-    std::printf("ratio %.2f mem %.2f\n", ours / bare, static_cast<double>(oursPeak) / static_cast<double>(barePeak));
+                ours, median(oursKb), Starts);
+    for (int p = 0; p < Phases; ++p)
+        std::printf("  %-32s %6.1f ms\n", PhaseNames[p], median(phases[p]));
+    std::printf("bare window %dx%d shown: %.1f ms, peak %ld KiB (median of %d starts around them)\n", first.width,
+                first.height, bare, median(bareKb), Starts + 1);
+    // The same program plays both, so both load the same libraries.
+    std::printf("  %-32s %6.1f ms\n", PhaseNames[0], median(bareToMain));
+    std::printf("ratios of each start to the bare ones around it: %.2f to %.2f\n",
+                *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
+    std::printf("ratio %.2f mem %.2f\n", median(ratios),
+                static_cast<double>(median(oursKb)) / static_cast<double>(median(bareKb)));
     return 0;
 }

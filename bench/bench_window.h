@@ -2,11 +2,11 @@
 // The main window as the benchmarks start it: the program's own set-up, but with
 // a registry in a temporary folder that lists no serial port and message boxes
 // that only print, so nothing waits for a click.
+#include "app/application_root.h"
 #include "link/usb/qt_serial_ports.h"
 #include "registry/cls_registry_access.h"
 #include "registry/registry_backend.h"
 #include "ui/dialogs.h"
-#include "ui/form1.h"
 
 #include <cstdio>
 #include <memory>
@@ -29,9 +29,10 @@ public:
     QString path;
 };
 
-inline Form1Services benchWindowServices(const QString& folder, MessageBoxes& messages, FileDialogs* files = nullptr)
+inline ApplicationOptions benchWindowServices(const QString& folder, MessageBoxes& messages,
+                                              FileDialogs* files = nullptr)
 {
-    Form1Services services;
+    ApplicationOptions services;
     services.linkKind = LinkKind::USB;
     services.messages = &messages;
     services.fileDialogs = files;

@@ -1,9 +1,10 @@
-// The program: one main window, started with the platform's registry and dialogs.
+// The program: one main window, started by the application root with the
+// platform's registry and dialogs.
+#include "app/application_root.h"
+#include "app/screenshot_tour.h"
 #include "board/lpt_board.h"
 #include "link/qt_link_clock.h"
-#include "screenshot_tour.h"
 #include "ui/file_places.h"
-#include "ui/form1.h"
 #include "ui/qt_dialogs.h"
 
 #include <QApplication>
@@ -88,7 +89,7 @@ bool setUpParallelPort(int argc, char** argv, WindowParallelPort& port)
 // --production-db CONNINFO, --station NAME and --batch NAME, as the command
 // line takes them: the record, the station's name and the batch the
 // auto-increase joins. The environment gives the defaults.
-void takeProductionOptions(const QStringList& args, px316t::Form1Services& services)
+void takeProductionOptions(const QStringList& args, px316t::ApplicationOptions& services)
 {
     px316t::ProductionOptions options = px316t::productionOptionsFromEnvironment();
     for (qsizetype i = 1; i + 1 < args.size(); ++i) {
@@ -158,7 +159,7 @@ int main(int argc, char** argv)
     // application id tie it to the desktop entry.
     QApplication::setApplicationName(QStringLiteral("PX316T"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.px316t.ServiceTool"));
-    px316t::Form1Services services;
+    px316t::ApplicationOptions services;
     services.linkKind = px316t::BuildLinkKind;
     takeProductionOptions(QCoreApplication::arguments(), services);
     std::unique_ptr<WindowParallelPort> parallelPort;
@@ -171,7 +172,8 @@ int main(int argc, char** argv)
         services.parallelPort = parallelPort->board->link.get();
         services.findLptBoard = [link = parallelPort->board->link.get()] { return link->FindLptBoard(); };
     }
-    px316t::Form1 window(std::move(services));
+    px316t::ApplicationRoot root(std::move(services));
+    px316t::Form1& window = root.window();
     window.Form_Load();
     window.show();
     if (const auto file = px316t::tableFileArgument(QCoreApplication::arguments()))

@@ -1,4 +1,4 @@
-#include "screenshot_tour.h"
+#include "app/screenshot_tour.h"
 
 #include <QAction>
 #include <QApplication>

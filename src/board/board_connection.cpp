@@ -2,7 +2,10 @@
 
 #include "link/usb/board_port.h"
 #include "board/lpt_board.h"
+#include "link/lpt/lpt_pager_link.h"
 #include "link/qt_link_clock.h"
+#include "link/usb/usb_pager_link.h"
+#include "editor/messages.h"
 #ifdef _WIN32
 #include "link/usb/win32_serial_ports.h"
 #else
@@ -55,13 +58,19 @@ BoardConnection::BoardConnection(LinkKind kind, MessageBoxes& messages, BoardSta
     }
     detection_ = std::make_unique<BoardDetection>(kind_, *ports_, state_, *registry_, status_, messages_, *clock_,
                                                   findLptBoard_);
+    // The one place that picks the build's board; everything after drives a pager link.
+    if (kind_ == LinkKind::USB)
+        ownPagerLink_ = std::make_unique<UsbPagerLink>(*usb_, messages_);
+    else if (parallelPort_)
+        ownPagerLink_ = std::make_unique<LptPagerLink>(*parallelPort_);
+    pagerLink_ = ownPagerLink_.get();
 }
 
 BoardConnection::~BoardConnection() = default;
 
 ProgrammingSequence BoardConnection::sequence(PagerCommandState& command)
 {
-    return ProgrammingSequence(kind_, usb_.get(), parallelPort_, messages_, command);
+    return ProgrammingSequence(pagerLink_, messages_, command);
 }
 
 std::string BoardConnection::finishTrace()
@@ -96,7 +105,7 @@ bool BoardConnection::connect(std::optional<int> port, std::string& problem)
         return true;
     if (!detection_->permissionProblems().isEmpty())
         problem = detection_->permissionProblems().toStdString() + "\n";
-    problem += "The Programmed Board is not responding!";
+    problem += messages::BoardNotResponding;
     return false;
 }
 

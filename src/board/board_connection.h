@@ -12,6 +12,7 @@
 #include "link/link_kind.h"
 #include "link/link_state.h"
 #include "link/message_boxes.h"
+#include "link/pager_link.h"
 #include "link/programming_sequence.h"
 #include "link/usb/serial_ports.h"
 #include "link/usb/usb_link.h"
@@ -49,20 +50,19 @@ public:
     BoardConnection(const BoardConnection&) = delete;
     BoardConnection& operator=(const BoardConnection&) = delete;
 
-    LinkKind kind() const { return kind_; }
     SerialPorts& ports() { return *ports_; }
     LinkState& state() { return state_; }
     clsRegistryAccess& registry() { return *registry_; }
     LinkClock& clock() { return *clock_; }
-    MessageBoxes& messages() { return messages_; }
-    BoardStatusView& status() { return status_; }
-    UsbLink& usb() { return *usb_; }
     BoardDetection& detection() { return *detection_; }
     // The parallel-port link; null when this connection has none (a USB
     // build, or options that could not be used: see parallelPortError()).
     ParallelPortLink* parallelPort() { return parallelPort_; }
     const std::string& parallelPortError() const { return parallelPortError_; }
 
+    // The build's board as a pager link; null when it cannot be driven (see
+    // parallelPortError()).
+    PagerLink* pagerLink() { return pagerLink_; }
     // The programming sequence over this board, with the face's command state.
     ProgrammingSequence sequence(PagerCommandState& command);
 
@@ -87,6 +87,8 @@ private:
     std::unique_ptr<SerialPorts> ports_;
     LinkState state_;
     std::unique_ptr<UsbLink> usb_;
+    std::unique_ptr<PagerLink> ownPagerLink_;
+    PagerLink* pagerLink_ = nullptr;
     std::unique_ptr<ParallelPortBoard> parallelPortBoard_;
     ParallelPortLink* parallelPort_ = nullptr;
     std::string parallelPortError_;

@@ -40,6 +40,13 @@ const char* const MainHelp =
     "first differing address and its field; messages stay on stderr. Keys follow\n"
     "the field catalogue's order; numbers are JSON numbers.\n"
     "\n"
+    "Every command opens a table file as the window's File > Open does: in each\n"
+    "long pair the second slot follows the first, the layout bits and the frame\n"
+    "mask are made again from the capcodes, and capcodes past the last usable\n"
+    "slot are disabled. write, verify and produce send that image (FILE is not\n"
+    "rewritten by write or verify); show, diff and set see it; read saves what\n"
+    "the window holds after Pager > Read (its backup keeps the bytes as read).\n"
+    "\n"
     "Options may stand before or after the command; an option the command does\n"
     "not take is refused. --station, --production-db and the --lpt options are\n"
     "taken by every command.\n"
@@ -73,15 +80,23 @@ const std::map<std::string, const char*> CommandHelp = {
     {"read", "Usage: px316t-cli read -o FILE [--port N] [--force] [--json]\n\nReads the pager's 912 bytes into the table file FILE "
              "(replaced\natomically). FILE is checked first: a folder, a FILE that exists\n"
              "(without --force) or a folder that cannot be written to is refused (exit 2)\n"
-             "before the pager is read. Exit 1 when the read fails; FILE is then not touched.\n"},
+             "before the pager is read. Exit 1 when the read fails; FILE is then not touched.\n"
+             "FILE holds what the window holds after Pager > Read: in each long pair the\n"
+             "second slot follows the first, and the layout bits and the frame mask are\n"
+             "made from the capcodes; the backup keeps the bytes as they came.\n"},
     {"write", "Usage: px316t-cli write FILE [--port N] [--json]\n\nWrites the table file FILE into the pager, then verifies "
-              "it. Exit 1 when\nthe write or the verification fails.\n"},
-    {"verify", "Usage: px316t-cli verify FILE [--port N] [--json]\n\nCompares the pager with the table file FILE. Exit 1 on a "
-               "difference or a\nfailed read.\n"},
+              "it. Exit 1 when\nthe write or the verification fails. The pager gets what the window writes\n"
+              "after File > Open of FILE: in each long pair the second slot follows the\n"
+              "first, the layout bits and the frame mask (and its copies) are made again\n"
+              "from the capcodes, and capcodes past the last usable slot are disabled.\n"
+              "FILE itself is not rewritten.\n"},
+    {"verify", "Usage: px316t-cli verify FILE [--port N] [--json]\n\nCompares the pager with the table file FILE as the "
+               "window opens it (see\nwrite). Exit 1 on a difference or a failed read.\n"},
     {"produce", "Usage: px316t-cli produce FILE --count N [--port N ...|--all-boards] [--no-wait]\n"
                 "                          [--batch NAME] [--json] [--production-db CONNINFO] [--station NAME]\n\n"
                 "Programs N pagers as the programming window does with \"1st Capcode Auto\n"
-                "Increase\": each pager is written and verified, then capcode 1 goes up by\n"
+                "Increase\" after File > Open of FILE (see write: the same rules make the\n"
+                "image every pager gets): each pager is written and verified, then capcode 1 goes up by\n"
                 "one and FILE is saved (atomically), so FILE always holds the next capcode\n"
                 "to write. Before each next pager it waits for Enter (end of input stops the\n"
                 "run); --no-wait goes straight on. The first failure stops the run without\n"
@@ -132,15 +147,20 @@ const std::map<std::string, const char*> CommandHelp = {
              "line feed, carriage return and tab, and \\xHH is the character U+00HH (the\n"
              "pager's byte HH) for the other characters that show nothing. --json prints\n"
              "one JSON object with the values unescaped instead. Frequencies are in units\n"
-             "of 100 Hz (frequency=9310125 is 931.0125 MHz), in show, set and history alike.\n"},
+             "of 100 Hz (frequency=9310125 is 931.0125 MHz), in show, set and history alike.\n"
+             "FILE is seen as the window opens it (see write): a stale frame mask shows\n"
+             "the mask made from the capcodes.\n"},
     {"set", "Usage: px316t-cli set FILE NAME=VALUE ...\n\nChanges fields in order, with the window's rules and "
             "messages. A refused\nvalue changes nothing (exit 2); otherwise FILE is replaced atomically.\n"
             "Values take the escapes show prints (\\\\, \\n, \\r, \\t, \\xHH), so show's lines can\n"
             "be set again. Texts are composed as the window composes them; a character\n"
-            "the pager's code page (Windows-1252) does not have is refused.\n"
+            "the pager's code page (Windows-1252) does not have is refused. A choice or\n"
+            "switch set to the value it shows changes nothing, as in the window. FILE is\n"
+            "opened as the window opens it (see write) and saved with the changes.\n"
             "Names: see px316t-cli show, or the README.\n"},
     {"diff", "Usage: px316t-cli diff A B [--json]\n\nPrints the fields that differ (NAME: A-value -> B-value), then the other\n"
-             "differing bytes by address. Exit 0 when equal, 1 when they differ.\n"},
+             "differing bytes by address, of A and B as the window opens them (see\n"
+             "write). Exit 0 when equal, 1 when they differ.\n"},
     {"new", "Usage: px316t-cli new FILE [--force]\n\nWrites the image a newly started window holds (band 928-932MHz with its\n"
             "preset) to FILE; an existing FILE is kept unless --force.\n"},
 };

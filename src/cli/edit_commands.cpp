@@ -1,10 +1,10 @@
-// px316t-cli show, set, diff and new: table files by field name, with the
-// window's rules.
+// px316t-cli show, set, diff and new: table files by field name, opened and
+// changed as the window opens and changes them.
 #include "cli/commands.h"
 #include "cli/json_line.h"
 #include "cli/table_io.h"
-#include "editor/band_rules.h"
 #include "editor/field_catalog.h"
+#include "editor/pager_document.h"
 #include "editor/prompt_rules.h"
 
 #include <cstdio>
@@ -17,22 +17,21 @@ int cmdShow(const Args& a)
 {
     if (a.positional.size() != 1)
         return usage("show", QStringLiteral("expected one table file"));
-    auto table = loadTable(a.positional[0]);
-    if (!table)
+    const auto document = openTable(a.positional[0]);
+    if (!document)
         return Usage;
-    const EditSession session(*table);
     if (a.options.count(QStringLiteral("--json"))) {
         // Keys in the catalogue's order, as the text form lists them.
         JsonLine object;
         for (const FieldEntry& e : fieldCatalog().entries())
-            object.text(e.name, e.show(session));
+            object.text(e.name, e.show(*document));
         object.print();
         return Ok;
     }
     // One line per field: a value's line breaks, NULs and other hidden
     // characters are escaped, so no value can pass for another field.
     for (const FieldEntry& e : fieldCatalog().entries())
-        std::printf("%s=%s\n", e.name.c_str(), escapedText(e.show(session)).c_str());
+        std::printf("%s=%s\n", e.name.c_str(), escapedText(e.show(*document)).c_str());
     return Ok;
 }
 
@@ -41,10 +40,9 @@ int cmdSet(const Args& a)
     if (a.positional.size() < 2)
         return usage("set", QStringLiteral("expected a table file and NAME=VALUE"));
     const QString file = a.positional[0];
-    auto table = loadTable(file);
-    if (!table)
+    auto document = openTable(file);
+    if (!document)
         return Usage;
-    EditSession session(*table);
     for (int i = 1; i < a.positional.size(); ++i) {
         const QString& assignment = a.positional[i];
         const int eq = assignment.indexOf(QLatin1Char('='));
@@ -68,33 +66,33 @@ int cmdSet(const Args& a)
             say(name + ": shown only; it follows from other fields");
             return Usage;
         }
-        const SetResult result = entry->set(session, value);
+        const SetResult result = entry->set(*document, value);
         if (result.outcome != SetOutcome::Changed) {
             say(name + "=" + written + ": " + result.message);
             return Usage;
         }
     }
-    return saveTable(file, *table) ? Ok : Failed;
+    return saveTable(file, document->image()) ? Ok : Failed;
 }
 
 int cmdDiff(const Args& a)
 {
     if (a.positional.size() != 2)
         return usage("diff", QStringLiteral("expected two table files"));
-    auto left = loadTable(a.positional[0]);
-    auto right = loadTable(a.positional[1]);
-    if (!left || !right)
+    const auto l = openTable(a.positional[0]);
+    const auto r = openTable(a.positional[1]);
+    if (!l || !r)
         return Usage;
-    const EditSession l(*left);
-    const EditSession r(*right);
+    const PagerTable& left = l->image();
+    const PagerTable& right = r->image();
     std::vector<bool> explained(PagerTableSize, false);
     bool differ = false;
     const bool json = wantsJson(a);
     JsonLine fields;
     std::string bytes;
     for (const FieldEntry& e : fieldCatalog().entries()) {
-        const std::string a1 = e.show(l);
-        const std::string b1 = e.show(r);
+        const std::string a1 = e.show(*l);
+        const std::string b1 = e.show(*r);
         if (a1 == b1)
             continue;
         differ = true;
@@ -107,16 +105,16 @@ int cmdDiff(const Args& a)
                 explained[address] = true;
     }
     for (int i = 0; i < PagerTableSize; ++i) {
-        if ((*left)[i] == (*right)[i])
+        if (left[i] == right[i])
             continue;
         differ = true;
         if (explained[i])
             continue;
         if (json)
             bytes += (bytes.empty() ? "" : ",") +
-                     JsonLine().number("address", i).number("a", (*left)[i]).number("b", (*right)[i]).str();
+                     JsonLine().number("address", i).number("a", left[i]).number("b", right[i]).str();
         else
-            std::printf("0x%03X: %02X -> %02X\n", i, (*left)[i], (*right)[i]);
+            std::printf("0x%03X: %02X -> %02X\n", i, left[i], right[i]);
     }
     if (json)
         JsonLine()
@@ -136,7 +134,7 @@ int cmdNew(const Args& a)
     const QString file = a.positional[0];
     if (!canReplace(file, a.options.count(QStringLiteral("--force")) != 0))
         return Usage;
-    return saveTable(file, startupPagerTable()) ? Ok : Failed;
+    return saveTable(file, PagerDocument().image()) ? Ok : Failed;
 }
 
 } // namespace px316t::cli

@@ -1,8 +1,7 @@
 #include "cli/json_line.h"
 
 #include "cli/table_io.h"
-#include "editor/capcode_increase.h"
-#include "production/link_transfer.h"
+#include "editor/pager_document.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -33,7 +32,7 @@ JsonLine pagerJson(const std::string& port, const PagerTable& image, const std::
 {
     JsonLine line;
     line.text("port", port);
-    if (const auto capcode = firstCapcodeOfRun(image, pairsLongInImage(image)[0]))
+    if (const auto capcode = PagerDocument(image).firstCapcode())
         line.number("capcode", static_cast<long long>(*capcode));
     else
         line.raw("capcode", "null");

@@ -3,6 +3,7 @@
 #include "cli/board.h"
 #include "cli/commands.h"
 #include "cli/json_line.h"
+#include "editor/messages.h"
 #include "link/usb/serial_port_list.h"
 #include "registry/cls_registry_access.h"
 
@@ -41,7 +42,7 @@ int cmdPorts(const Args& a)
     if (!detection.permissionProblems().isEmpty())
         say(detection.permissionProblems());
     if (boards.empty()) {
-        say(QStringLiteral("The Programmed Board is not responding!"));
+        say(std::string(messages::BoardNotResponding));
         return Failed;
     }
     return Ok;

@@ -1,5 +1,7 @@
 // px316t-cli produce: programs pagers one after another, each with the next
-// capcode of this station's record or of a shared batch.
+// capcode of this station's record or of a shared batch. The steps, in order:
+// read the request, open FILE as the window opens it, open the record, lock
+// FILE, open the capcode sequence, choose the boards, run, and report.
 #include "cli/args.h"
 #include "cli/board.h"
 #include "cli/cli_faces.h"
@@ -8,10 +10,10 @@
 #include "cli/production_data.h"
 #include "cli/table_io.h"
 
-#include "editor/capcode_increase.h"
+#include "editor/messages.h"
+#include "editor/pager_document.h"
 #include "production/file_lock.h"
 #include "production/link_transfer.h"
-#include "production/pg_production.h"
 #include "production/production_run.h"
 
 #include <iostream>
@@ -57,65 +59,278 @@ private:
     NoProgress none_;
 };
 
+// What the command line asks for.
+struct ProduceRequest {
+    QString file;
+    int count = 0;
+    std::vector<int> ports;   // empty: found below
+    bool allBoards = false;
+    bool wait = true;
+    bool json = false;
+    std::string batch;
+    bool batchNamed = false;
+};
+
+// The options, checked; nothing after the usage line when they cannot be used.
+std::optional<ProduceRequest> readRequest(const Args& a)
+{
+    auto refuse = [](const QString& problem) {
+        usage("produce", problem);
+        return std::nullopt;
+    };
+    ProduceRequest request;
+    if (a.positional.size() != 1)
+        return refuse(QStringLiteral("expected one table file"));
+    request.file = a.positional[0];
+    const auto countIt = a.options.find(QStringLiteral("--count"));
+    if (countIt == a.options.end())
+        return refuse(QStringLiteral("--count N is needed: the number of pagers to program"));
+    bool countOk = false;
+    const qlonglong wanted = countIt->second.trimmed().toLongLong(&countOk);
+    if (!countOk)
+        return refuse(QStringLiteral("--count needs a whole number of pagers, not ") + countIt->second);
+    if (wanted < 1)
+        return refuse(QStringLiteral("--count needs a number of pagers of at least 1"));
+    if (wanted > std::numeric_limits<int>::max())
+        return refuse(QStringLiteral("--count %1 is more pagers than one run counts (at most %2)")
+                          .arg(wanted)
+                          .arg(std::numeric_limits<int>::max()));
+    request.count = static_cast<int>(wanted);
+    request.allBoards = a.options.count(QStringLiteral("--all-boards")) != 0;
+    auto ports = portNumbers(a);
+    if (!ports)
+        return std::nullopt;   // said already
+    if (request.allBoards && !ports->empty())
+        return refuse(QStringLiteral("--all-boards and --port exclude each other"));
+    request.ports = *ports;
+    request.wait = a.options.count(QStringLiteral("--no-wait")) == 0;
+    request.json = wantsJson(a);
+    const auto batchIt = a.options.find(QStringLiteral("--batch"));
+    request.batchNamed = batchIt != a.options.end();
+    request.batch = request.batchNamed ? batchIt->second.toStdString() : std::string();
+    if (request.batchNamed && request.batch.empty())
+        return refuse(QStringLiteral("--batch needs a name"));
+    return request;
+}
+
+// The boards: those named, every one that answers, or the one the window would
+// find. False (after saying why) when there is none.
+bool chooseBoards(ProduceRequest& request)
+{
+    if (!request.ports.empty())
+        return true;
+    Board probe;
+    if (!request.allBoards) {
+        if (!probe.connect(std::nullopt))
+            return false;
+        request.ports.push_back(probe.state.BoardPort);
+        return true;
+    }
+    BoardDetection& detection = probe.connection.detection();
+    request.ports = detection.FindAllUsbBoards();
+    if (!detection.permissionProblems().isEmpty())
+        say(detection.permissionProblems());
+    if (request.ports.empty()) {
+        say(std::string(messages::BoardNotResponding));
+        return false;
+    }
+    return true;
+}
+
+// One run over the chosen boards, on a sequence that is open: the plan its
+// boards follow, what each pager says, and the run's outcome.
+class ProduceRun {
+public:
+    ProduceRun(const ProduceRequest& request, const PagerDocument& file, ProductionServices& production,
+               CapcodeSequence& sequence)
+        : request_(request), file_(file), production_(production), sequence_(sequence),
+          inFile_(*file.firstCapcode()), several_(request.ports.size() > 1)
+    {
+    }
+
+    ProductionReport run() { return runProduction(boards(), plan(), sequence_, production_.record()); }
+    // Saves the capcode the record gives next, says how the run ended and
+    // gives the exit status.
+    int finish(const ProductionReport& report);
+
+private:
+    ProductionPlan plan();
+    std::vector<BoardPlan> boards() const;
+    // Asks for Enter before the next pager of `port`; false stops that board.
+    bool waitForEnter(const std::string& port);
+    // Says the pager is done, and saves the next capcode into FILE; false stops that board.
+    bool pagerDone(const std::string& port, std::uint64_t capcode);
+
+    std::string prefix(const std::string& port) const { return several_ ? port + ": " : std::string(); }
+    // Row 1 of the pager written with `capcode`, as the window shows it.
+    std::string shown(std::uint64_t capcode) const
+    {
+        return formatCapcode(capcode, file_.pairShownLong(0) ? 10 : 7);
+    }
+    std::string noneLeft() const
+    {
+        return production_.shared() ? messages::batchExhausted(request_.batch)
+                                    : capcodeLimitMessage(lastCapcodeOfRun(inFirst(), file_.pairShownLong(0)));
+    }
+    std::uint64_t inFirst() const { return *file_.firstCapcode(); }
+
+    const ProduceRequest& request_;
+    const PagerDocument& file_;
+    ProductionServices& production_;
+    CapcodeSequence& sequence_;
+    std::uint64_t inFile_;   // the capcode FILE holds
+    bool several_;
+    int done_ = 0;
+    bool stoppedByOperator_ = false;
+    bool saveFailed_ = false;
+    bool limitReached_ = false;
+    bool unreachable_ = false;
+};
+
+ProductionPlan ProduceRun::plan()
+{
+    ProductionPlan plan;
+    plan.count = request_.count;
+    plan.station = production_.station();
+    plan.batch = request_.batch;
+    plan.imageFor = [this](std::uint64_t capcode) { return file_.imageWithFirstCapcode(capcode); };
+    if (request_.wait)
+        plan.beforeNextPager = [this](const std::string& port) { return waitForEnter(port); };
+    plan.startingPager = [this](const std::string& port, int pager, std::uint64_t capcode) {
+        say(prefix(port) + "Pager " + std::to_string(pager) + " of " + std::to_string(request_.count) +
+            ": 1st capcode : " + shown(capcode));
+    };
+    plan.pagerDone = [this](const std::string& port, std::uint64_t capcode) { return pagerDone(port, capcode); };
+    return plan;
+}
+
+std::vector<BoardPlan> ProduceRun::boards() const
+{
+    std::vector<BoardPlan> boards;
+    for (int port : request_.ports) {
+        const std::string name = portName(BuildLinkKind, port);
+        boards.push_back({name, [port, several = several_, name, json = request_.json,
+                                 linePrefix = prefix(name)]() -> std::unique_ptr<PagerProgrammer> {
+                              auto programmer = std::make_unique<BoardProgrammer>(!several, linePrefix, name, json);
+                              if (!programmer->connect(port))
+                                  return nullptr;
+                              return programmer;
+                          }});
+    }
+    return boards;
+}
+
+bool ProduceRun::waitForEnter(const std::string& port)
+{
+    const auto next = sequence_.peekNext();
+    std::fprintf(stderr, "%sNext pager (%d of %d, 1st capcode %s): press Enter ", prefix(port).c_str(), done_ + 1,
+                 request_.count, next.ok() && next.value() ? shown(*next.value()).c_str() : "?");
+    std::string line;
+    if (!std::getline(std::cin, line)) {
+        stoppedByOperator_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool ProduceRun::pagerDone(const std::string& port, std::uint64_t capcode)
+{
+    ++done_;
+    // Said only now: the pager is recorded and its capcode marked used.
+    say(prefix(port) + std::string(messages::VerifySuccess));
+    if (request_.json)
+        pagerJson(port, file_.imageWithFirstCapcode(capcode), "success").print();
+    const auto next = sequence_.peekNext();
+    if (!next.ok()) {
+        // Not an empty batch: the run stops until the database answers again.
+        say(prefix(port) + next.message() + "; the run stops here.");
+        unreachable_ = true;
+        return false;
+    }
+    if (!next.value()) {
+        // No capcode left: the record says so to the next run before it writes.
+        limitReached_ = true;
+        return false;
+    }
+    // FILE always holds the next capcode to write.
+    if (!saveTable(request_.file, file_.imageWithFirstCapcode(*next.value()))) {
+        saveFailed_ = true;
+        return false;
+    }
+    inFile_ = *next.value();
+    return true;
+}
+
+int ProduceRun::finish(const ProductionReport& report)
+{
+    // After a failure the file shows the capcode the record gives next.
+    if (const auto next = sequence_.peekNext(); next.ok() && next.value() && *next.value() != inFile_ && !saveFailed_)
+        saveFailed_ = !saveTable(request_.file, file_.imageWithFirstCapcode(*next.value()));
+    bool failed = saveFailed_ || unreachable_;
+    bool exhausted = limitReached_;
+    for (const BoardReport& b : report.boards) {
+        if (b.stop == StepStop::NoCapcodeLeft) {
+            exhausted = true;
+        } else if (b.failedPager) {
+            failed = true;
+            say(prefix(b.port) + b.stopReason);
+            say(prefix(b.port) +
+                QStringLiteral("Stopped at pager %1 of %2.").arg(b.failedPager).arg(request_.count).toStdString());
+        } else if (!b.stopReason.empty()) {
+            failed = true;
+            say(prefix(b.port) + b.stopReason);
+        }
+    }
+    if (exhausted) {
+        say(noneLeft());
+        // The pagers asked for that could not be written are a failure.
+        failed = failed || report.written < request_.count;
+    }
+    if (stoppedByOperator_) {
+        say(QStringLiteral("\nStopped after %1 pagers.").arg(done_));
+        // Fewer pagers than asked for: a script must not take the run as done.
+        failed = failed || done_ < request_.count;
+    }
+    if (several_)
+        say(QStringLiteral("%1 pagers written on %2 boards.").arg(report.written).arg(request_.ports.size()));
+    return failed ? Failed : Ok;
+}
+
 } // namespace
 
 int cmdProduce(const Args& a)
 {
-    if (a.positional.size() != 1)
-        return usage("produce", QStringLiteral("expected one table file"));
-    const auto countIt = a.options.find(QStringLiteral("--count"));
-    if (countIt == a.options.end())
-        return usage("produce", QStringLiteral("--count N is needed: the number of pagers to program"));
-    bool countOk = false;
-    const qlonglong wanted = countIt->second.trimmed().toLongLong(&countOk);
-    if (!countOk)
-        return usage("produce", QStringLiteral("--count needs a whole number of pagers, not ") + countIt->second);
-    if (wanted < 1)
-        return usage("produce", QStringLiteral("--count needs a number of pagers of at least 1"));
-    if (wanted > std::numeric_limits<int>::max())
-        return usage("produce", QStringLiteral("--count %1 is more pagers than one run counts (at most %2)")
-                                    .arg(wanted)
-                                    .arg(std::numeric_limits<int>::max()));
-    const int count = static_cast<int>(wanted);
-    const bool allBoards = a.options.count(QStringLiteral("--all-boards")) != 0;
-    auto ports = portNumbers(a);
-    if (!ports)
+    auto request = readRequest(a);
+    if (!request)
         return Usage;
-    if (allBoards && !ports->empty())
-        return usage("produce", QStringLiteral("--all-boards and --port exclude each other"));
-    const QString file = a.positional[0];
-    const auto loaded = loadTable(file);
-    if (!loaded)
+    // The pagers get what the window writes after File > Open of FILE.
+    const auto file = openTable(request->file);
+    if (!file)
         return Usage;
-    const PagerTable base = *loaded;
-    const bool wait = a.options.count(QStringLiteral("--no-wait")) == 0;
-    const bool firstPairLong = pairsLongInImage(base)[0];
-    const auto first = firstCapcodeOfRun(base, firstPairLong);
+    const bool firstPairLong = file->pairShownLong(0);
+    const auto first = file->firstCapcode();
     if (!first) {
-        say("Capcode 1 (" + shownCapcodeText(base, 0, firstPairLong) + ") is not a capcode that can be raised.");
+        say(messages::capcodeNotRaisable(file->shownCapcodeText(0)));
         return Failed;
     }
 
     auto production = openProduction(a);
     if (!production)
         return Failed;
-    const auto batchIt = a.options.find(QStringLiteral("--batch"));
-    const std::string batch = batchIt == a.options.end() ? std::string() : batchIt->second.toStdString();
-    if (batchIt != a.options.end() && batch.empty())
-        return usage("produce", QStringLiteral("--batch needs a name"));
 
     // One run per table file: the file is the run's cache of its next capcode.
-    auto fileLock = FileLock::tryLock(tableFileLockPath(file.toStdString()));
+    const std::string path = request->file.toStdString();
+    auto fileLock = FileLock::tryLock(tableFileLockPath(path));
     if (!fileLock.ok()) {
-        say(fileLock.refused() ? file.toStdString() + " is in use by another produce run (" +
-                                     tableFileLockPath(file.toStdString()).string() + " is held); nothing was written."
+        say(fileLock.refused() ? path + " is in use by another produce run (" + tableFileLockPath(path).string() +
+                                     " is held); nothing was written."
                                : fileLock.message());
         return fileLock.refused() ? Usage : Failed;
     }
 
     // The sequence before the boards: a refused batch or station touches no pager.
     std::vector<std::string> notices;
-    auto opened = production->openSequence(*first, lastCapcodeOfRun(*first, firstPairLong), batch, notices);
+    auto opened = production->openSequence(*first, lastCapcodeOfRun(*first, firstPairLong), request->batch, notices);
     for (const std::string& notice : notices)
         say(notice);
     if (!opened.ok()) {
@@ -130,142 +345,18 @@ int cmdProduce(const Args& a)
     }
     const std::optional<std::uint64_t> startsAt = peeked.value();
     if (!startsAt) {
-        say(production->shared() ? "The batch " + batch + " has no capcode left; nothing was written."
-                                 : capcodeLimitMessage(lastCapcodeOfRun(*first, firstPairLong)));
+        say(production->shared() ? messages::batchExhaustedNothingWritten(request->batch)
+                                  : capcodeLimitMessage(lastCapcodeOfRun(*first, firstPairLong)));
         return Failed;
     }
     if (!production->shared() && *startsAt != *first)
-        say("Capcode " + std::to_string(*first) + " of " + file.toStdString() +
-            " is on this station's record already; the run starts at " + std::to_string(*startsAt) + ".");
+        say("Capcode " + std::to_string(*first) + " of " + path + " is on this station's record already; the run "
+            "starts at " + std::to_string(*startsAt) + ".");
 
-    // The boards: those named, every one that answers, or the one the window would find.
-    if (ports->empty()) {
-        Board probe;
-        if (allBoards) {
-            BoardDetection detection(LinkKind::USB, probe.ports, probe.state, probe.registry, probe.status,
-                                     probe.messages, probe.clock);
-            *ports = detection.FindAllUsbBoards();
-            if (!detection.permissionProblems().isEmpty())
-                say(detection.permissionProblems());
-            if (ports->empty()) {
-                say(QStringLiteral("The Programmed Board is not responding!"));
-                return Failed;
-            }
-        } else {
-            if (!probe.connect(std::nullopt))
-                return Failed;
-            ports->push_back(probe.state.BoardPort);
-        }
-    }
-    const bool several = ports->size() > 1;
-    const bool json = wantsJson(a);
-
-    auto shown = [&](std::uint64_t capcode) {
-        return shownCapcodeText(imageWithFirstCapcode(base, capcode, firstPairLong), 0, firstPairLong);
-    };
-    auto prefix = [several](const std::string& port) { return several ? port + ": " : std::string(); };
-    int done = 0;
-    bool stoppedByOperator = false;
-    bool saveFailed = false;
-    bool limitReached = false;
-    bool unreachable = false;
-    std::uint64_t inFile = *first;   // the capcode FILE holds
-
-    ProductionPlan plan;
-    plan.count = count;
-    plan.station = production->station();
-    plan.batch = batch;
-    plan.imageFor = [&](std::uint64_t capcode) { return imageWithFirstCapcode(base, capcode, firstPairLong); };
-    if (wait) {
-        plan.beforeNextPager = [&](const std::string& port) {
-            const auto next = sequence.peekNext();
-            std::fprintf(stderr, "%sNext pager (%d of %d, 1st capcode %s): press Enter ", prefix(port).c_str(),
-                         done + 1, count, next.ok() && next.value() ? shown(*next.value()).c_str() : "?");
-            std::string line;
-            if (!std::getline(std::cin, line)) {
-                stoppedByOperator = true;
-                return false;
-            }
-            return true;
-        };
-    }
-    plan.startingPager = [&](const std::string& port, int pager, std::uint64_t capcode) {
-        say(prefix(port) + "Pager " + std::to_string(pager) + " of " + std::to_string(count) +
-            ": 1st capcode : " + shown(capcode));
-    };
-    plan.pagerDone = [&](const std::string& port, std::uint64_t capcode) {
-        ++done;
-        // Said only now: the pager is recorded and its capcode marked used.
-        say(prefix(port) + "Verify Success!");
-        if (json)
-            pagerJson(port, imageWithFirstCapcode(base, capcode, firstPairLong), "success").print();
-        const auto next = sequence.peekNext();
-        if (!next.ok()) {
-            // Not an empty batch: the run stops until the database answers again.
-            say(prefix(port) + next.message() + "; the run stops here.");
-            unreachable = true;
-            return false;
-        }
-        if (!next.value()) {
-            // No capcode left: the record says so to the next run before it writes.
-            limitReached = true;
-            return false;
-        }
-        // FILE always holds the next capcode to write.
-        if (!saveTable(file, imageWithFirstCapcode(base, *next.value(), firstPairLong))) {
-            saveFailed = true;
-            return false;
-        }
-        inFile = *next.value();
-        return true;
-    };
-
-    std::vector<BoardPlan> boards;
-    for (int port : *ports) {
-        const std::string name = portName(BuildLinkKind, port);
-        boards.push_back({name, [port, several, name, json, linePrefix = prefix(name)]() -> std::unique_ptr<PagerProgrammer> {
-                              auto programmer = std::make_unique<BoardProgrammer>(!several, linePrefix, name, json);
-                              if (!programmer->connect(port))
-                                  return nullptr;
-                              return programmer;
-                          }});
-    }
-    const ProductionReport report = runProduction(boards, plan, sequence, production->record());
-
-    // After a failure the file shows the capcode the record gives next.
-    if (const auto next = sequence.peekNext(); next.ok() && next.value() && *next.value() != inFile && !saveFailed)
-        saveFailed = !saveTable(file, imageWithFirstCapcode(base, *next.value(), firstPairLong));
-    const std::string noneLeft = production->shared()
-                                     ? "The batch " + batch + " has no capcode left."
-                                     : capcodeLimitMessage(lastCapcodeOfRun(*first, firstPairLong));
-    bool failed = saveFailed || unreachable;
-    bool exhausted = limitReached;
-    for (const BoardReport& b : report.boards) {
-        if (b.stop == StepStop::NoCapcodeLeft) {
-            exhausted = true;
-        } else if (b.failedPager) {
-            failed = true;
-            say(prefix(b.port) + b.stopReason);
-            say(prefix(b.port) +
-                QStringLiteral("Stopped at pager %1 of %2.").arg(b.failedPager).arg(count).toStdString());
-        } else if (!b.stopReason.empty()) {
-            failed = true;
-            say(prefix(b.port) + b.stopReason);
-        }
-    }
-    if (exhausted) {
-        say(noneLeft);
-        // The pagers asked for that could not be written are a failure.
-        failed = failed || report.written < count;
-    }
-    if (stoppedByOperator) {
-        say(QStringLiteral("\nStopped after %1 pagers.").arg(done));
-        // Fewer pagers than asked for: a script must not take the run as done.
-        failed = failed || done < count;
-    }
-    if (several)
-        say(QStringLiteral("%1 pagers written on %2 boards.").arg(report.written).arg(boards.size()));
-    return failed ? Failed : Ok;
+    if (!chooseBoards(*request))
+        return Failed;
+    ProduceRun run(*request, *file, *production, sequence);
+    return run.finish(run.run());
 }
 
 } // namespace px316t::cli

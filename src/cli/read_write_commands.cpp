@@ -1,5 +1,6 @@
 // px316t-cli read, write and verify: one pager through the board, each
-// transfer backed up or recorded.
+// transfer backed up or recorded. Files and pager images go through the pager
+// document, as in the window.
 #include "cli/board.h"
 #include "cli/commands.h"
 #include "cli/json_line.h"
@@ -9,7 +10,6 @@
 #include "production/backup_store.h"
 #include "production/link_transfer.h"
 #include "production/production_record.h"
-#include "table/builtin_tables.h"
 
 #include <string>
 
@@ -53,7 +53,7 @@ int cmdRead(const Args& a)
             noBoardJson(port, nullptr);
         return Failed;
     }
-    PagerTable table = makeDefaultPagerTable();
+    PagerTable table = PagerDocument().image();
     TerminalProgress progress;
     const std::string portText = portName(BuildLinkKind, board.state.BoardPort);
     if (!board.sequence.read(table, progress)) {
@@ -68,9 +68,11 @@ int cmdRead(const Args& a)
     // does not fail the read.
     if (auto backup = writeBackup(defaultBackupFolder(), table); !backup.ok())
         say(backup.message());
-    const bool saved = saveTable(out->second, table);
+    // FILE holds what the window holds after Pager > Read.
+    const PagerDocument read(table);
+    const bool saved = saveTable(out->second, read.image());
     if (wantsJson(a))
-        pagerJson(portText, table, saved ? "success" : "not saved").print();
+        pagerJson(portText, read.image(), saved ? "success" : "not saved").print();
     return saved ? Ok : Failed;
 }
 
@@ -83,16 +85,18 @@ int cmdWriteOrVerify(const Args& a, bool write)
     const auto boardPort = portOption(a, name, badPort);
     if (badPort)
         return Usage;
-    const auto table = loadTable(a.positional[0]);
-    if (!table)
+    // The image the window would send after File > Open; FILE itself stays as it is.
+    const auto document = openTable(a.positional[0]);
+    if (!document)
         return Usage;
+    const PagerTable& table = document->image();
     auto production = openProduction(a);
     if (!production)
         return Failed;
     Board board;
     if (!board.connect(boardPort)) {
         if (wantsJson(a))
-            noBoardJson(boardPort, &*table);
+            noBoardJson(boardPort, &table);
         return Failed;
     }
     const std::string port = portName(BuildLinkKind, board.state.BoardPort);
@@ -100,19 +104,19 @@ int cmdWriteOrVerify(const Args& a, bool write)
     bool ok = false;
     Status recorded;
     if (write) {
-        const PagerTransfer transfer = writeAndVerifyPager(board.sequence, *table, progress);
+        const PagerTransfer transfer = writeAndVerifyPager(board.sequence, table, progress);
         ok = transfer.succeeded();
-        recorded = recordPagerTransfer(*production, *table, transfer, port);
+        recorded = recordPagerTransfer(*production, table, transfer, port);
     } else {
-        ok = board.sequence.verify(*table, progress);
-        recorded = production->recordTransfer(*table, RecordOperation::Verify,
+        ok = board.sequence.verify(table, progress);
+        recorded = production->recordTransfer(table, RecordOperation::Verify,
                                               recordResultOf(board.sequence.lastFailure()), port);
     }
     const auto difference = ok ? std::nullopt : board.sequence.lastDifference();
     if (difference)
         say(differenceLine(*difference));
     if (wantsJson(a))
-        pagerJson(port, *table, ok ? "success" : resultText(recordResultOf(board.sequence.lastFailure())), difference)
+        pagerJson(port, table, ok ? "success" : resultText(recordResultOf(board.sequence.lastFailure())), difference)
             .print();
     if (!recorded.ok()) {
         say(recorded.message());

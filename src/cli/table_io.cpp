@@ -21,7 +21,7 @@ std::string systemText(const std::error_code& error) { return error ? error.mess
 
 } // namespace
 
-std::optional<PagerTable> loadTable(const QString& file)
+std::optional<PagerDocument> openTable(const QString& file)
 {
     const std::filesystem::path path = file.toStdString();
     std::error_code ec;
@@ -47,7 +47,7 @@ std::optional<PagerTable> loadTable(const QString& file)
     }
     PagerTable table{};
     applyTableFileBytes(table, bytes);
-    return table;
+    return std::optional<PagerDocument>(std::in_place, table);
 }
 
 bool saveTable(const QString& file, const PagerTable& table)

@@ -2,6 +2,7 @@
 // Table files as the command line reads and writes them, and the names of the
 // fields that live at an address of the image. Every failure is said in one
 // line on stderr.
+#include "editor/pager_document.h"
 #include "table/pager_table.h"
 
 #include <QString>
@@ -11,9 +12,10 @@
 
 namespace px316t::cli {
 
-// The table file's image; nothing (after one line) for a folder, a file of
-// another size or one that cannot be read.
-std::optional<PagerTable> loadTable(const QString& file);
+// The table file as the window's File > Open sees it: its image with the
+// rules of arrival applied (see PagerDocument::arrive); nothing (after one
+// line) for a folder, a file of another size or one that cannot be read.
+std::optional<PagerDocument> openTable(const QString& file);
 // Replaces FILE atomically; false after one line that says why.
 bool saveTable(const QString& file, const PagerTable& table);
 

@@ -2,7 +2,8 @@
 
 #include "editor/band_rules.h"
 #include "editor/capcode_codec.h"
-#include "editor/capcode_increase.h"
+#include "editor/messages.h"
+#include "editor/pager_document.h"
 #include "editor/capcode_layout.h"
 #include "editor/frame_mask.h"
 #include "editor/numeric_text.h"
@@ -72,60 +73,43 @@ std::string listed(const std::vector<std::string>& items)
 
 // ---- capcode rows ----------------------------------------------------------
 
-int visibleCapcodeRows(const std::array<bool, 8>& pairLong)
-{
-    int rows = 0;
-    for (bool isLong : pairLong)
-        rows += isLong ? 1 : 2;
-    return rows;
-}
+bool hiddenSecondSlot(const PagerDocument& s, int k) { return k % 2 == 1 && s.pairShownLong(k / 2); }
 
-bool hiddenSecondSlot(const EditSession& s, int k) { return k % 2 == 1 && s.pairLong[k / 2]; }
-
-// What the window does after a capcode row changed: the rows are shown again
-// and the frame mask follows the enabled capcodes.
-void afterCapcodeChange(EditSession& s) { refreshFrameMask(s.table, s.pairLong); }
-
-// Stores the number typed for row k (the window's txt_to_tbl).
-CapcodeStoreResult storeTyped(EditSession& s, int k, double v)
-{
-    return storeCapcode(s.table, k, v, k % 2 == 0 && s.pairLong[k / 2]);
-}
-
-SetResult setCapcode(EditSession& s, int k, const std::string& value)
+SetResult setCapcode(PagerDocument& s, int k, const std::string& value)
 {
     if (hiddenSecondSlot(s, k))
         return {SetOutcome::Refused, "capcode." + std::to_string(k + 1) + " is the second half of a long capcode"};
-    if (auto refusal = capcodeEntryRefusal(value, k % 2 == 0 && s.pairLong[k / 2]))
+    if (auto refusal = capcodeEntryRefusal(value, k % 2 == 0 && s.pairShownLong(k / 2)))
         return {SetOutcome::Refused, std::move(*refusal)};
-    const PagerTable before = s.table;
-    if (storeTyped(s, k, *parseNumber(value)) == CapcodeStoreResult::ReservedGap) {
-        s.table = before;
-        return {SetOutcome::Refused, InvalidCapcodeMessage};
+    const PagerTable before = s.image();
+    if (s.storeCapcode(k, *parseNumber(value)) == CapcodeStoreResult::ReservedGap) {
+        s.table() = before;
+        s.flags().CapcodeInvalid = false;
+        return {SetOutcome::Refused, std::string(messages::InvalidCapcode)};
     }
-    afterCapcodeChange(s);
+    s.refreshFrames();
     return {};
 }
 
 // Sets a row's bit; in a long pair the second slot follows the first, as the
 // window's rules for the type and priority boxes do.
-void setRowBitFollowing(EditSession& s, map::BitField (*bitOf)(int), int k, bool value)
+void setRowBitFollowing(PagerDocument& s, map::BitField (*bitOf)(int), int k, bool value)
 {
-    map::setOn(s.table, bitOf(k), value);
-    if (k % 2 == 0 && s.pairLong[k / 2])
-        map::setOn(s.table, bitOf(k + 1), value);
+    map::setOn(s.table(), bitOf(k), value);
+    if (k % 2 == 0 && s.pairShownLong(k / 2))
+        map::setOn(s.table(), bitOf(k + 1), value);
 }
 
 // The enable box of row k. In the first row of a long pair the number the row
 // shows is stored again, which carries a set enable bit over to the second slot
 // (a cleared one leaves the second slot's bit as it is).
-void setEnable(EditSession& s, int k, bool value)
+void setEnable(PagerDocument& s, int k, bool value)
 {
-    map::setOn(s.table, map::capcodeEnable(k), value);
-    if (k % 2 == 0 && s.pairLong[k / 2])
-        if (const auto v = parseNumber(shownCapcodeText(s.table, k, true)))
-            storeTyped(s, k, *v);
-    afterCapcodeChange(s);
+    map::setOn(s.table(), map::capcodeEnable(k), value);
+    if (k % 2 == 0 && s.pairShownLong(k / 2))
+        if (const auto v = parseNumber(s.shownCapcodeText(k)))
+            s.storeCapcode(k, *v);
+    s.refreshFrames();
 }
 
 const std::vector<std::string> TypeItems = {"Personal", "Mail drop"};
@@ -143,43 +127,6 @@ std::string showMailAlert(const PagerTable& t, int k)
 
 
 
-// The window's length selector of pair p: the rows of a short pair keep their
-// numbers (a number too large for a short field becomes 1234567, the second
-// field 1234567 too); the layout bits of byte 0x3D follow.
-SetResult setPairLength(EditSession& s, int p, const std::string& value)
-{
-    const auto index = itemIndex(LengthItems, value);
-    if (!index)
-        return badChoice(LengthItems);
-    // The selector acts when its choice changes: choosing the length the pair
-    // already has stores nothing (it would turn the second row of a short pair
-    // into 1234567, or re-store an undecodable long capcode as 0).
-    if (s.pairLong[p] == (*index == 1))
-        return {};
-    const int first = 2 * p;
-    const std::string firstText = shownCapcodeText(s.table, first, s.pairLong[p]);
-    s.pairLong[p] = *index == 1;
-    if (!s.pairLong[p]) {
-        map::write(s.table, map::longWordFlag(first), 0);
-        map::write(s.table, map::longWordFlag(first + 1), 0);
-        const auto v = parseNumber(firstText);
-        storeTyped(s, first + 1, 1234567);
-        if (v && *v < static_cast<double>(ShortCapcodeLimit))
-            storeTyped(s, first, *v);
-        else
-            storeTyped(s, first, 1234567);
-    } else if (const auto v = parseNumber(firstText)) {
-        storeTyped(s, first, *v);
-    }
-    // Type, priority and mail-alert length of the second slot follow the first.
-    followLongPairBits(s, first);
-    if (s.pairLong[p])
-        s.table[map::mailDropAlertLength(first + 1)] = s.table[map::mailDropAlertLength(first)];
-    applyCapcodeLayoutBits(s.table, visibleCapcodeRows(s.pairLong));
-    afterCapcodeChange(s);
-    return {};
-}
-
 // ---- options bound by their field tags ---------------------------------------
 
 FieldEntry checkOption(const std::string& name, map::BitField field)
@@ -189,12 +136,12 @@ FieldEntry checkOption(const std::string& name, map::BitField field)
     e.addresses = {field.byte};
     e.values = listed({"on", "off"});
     e.tag = fieldTagText(field, field.inverted ? "chkN" : "chk");
-    e.show = [=](const EditSession& s) { return OnOff[map::isOn(s.table, field) ? 1 : 0]; };
-    e.set = [=](EditSession& s, const std::string& value) -> SetResult {
+    e.show = [=](const PagerDocument& s) { return OnOff[map::isOn(s.table(), field) ? 1 : 0]; };
+    e.set = [=](PagerDocument& s, const std::string& value) -> SetResult {
         const auto index = itemIndex(OnOff, value);
         if (!index)
             return badChoice(OnOff);
-        map::setOn(s.table, field, *index == 1);
+        map::setOn(s.table(), field, *index == 1);
         return {};
     };
     return e;
@@ -208,15 +155,15 @@ FieldEntry comboOption(const std::string& name, map::BitField field, std::vector
     e.values = listed(items);
     e.items = items;
     e.tag = fieldTagText(field, "cbo");
-    e.show = [=](const EditSession& s) {
-        const int v = map::read(s.table, field);
+    e.show = [=](const PagerDocument& s) {
+        const int v = map::read(s.table(), field);
         return v < static_cast<int>(items.size()) ? trimmed(items[v]) : "(" + std::to_string(v) + ")";
     };
-    e.set = [=](EditSession& s, const std::string& value) -> SetResult {
+    e.set = [=](PagerDocument& s, const std::string& value) -> SetResult {
         const auto index = itemIndex(items, value);
         if (!index)
             return badChoice(items);
-        map::write(s.table, field, *index);
+        map::write(s.table(), field, *index);
         return {};
     };
     return e;
@@ -231,17 +178,17 @@ FieldEntry byteChoice(const std::string& name, int address, std::vector<std::str
     e.addresses = {address};
     e.values = listed(items);
     e.items = items;
-    e.show = [=](const EditSession& s) {
+    e.show = [=](const PagerDocument& s) {
         for (std::size_t i = 0; i < values.size(); ++i)
-            if (s.table[address] == values[i])
+            if (s.table()[address] == values[i])
                 return items[i];
-        return "(" + std::to_string(s.table[address]) + ")";
+        return "(" + std::to_string(s.table()[address]) + ")";
     };
-    e.set = [=](EditSession& s, const std::string& value) -> SetResult {
+    e.set = [=](PagerDocument& s, const std::string& value) -> SetResult {
         const auto index = itemIndex(items, value);
         if (!index)
             return badChoice(items);
-        s.table[address] = values[*index];
+        s.table()[address] = values[*index];
         return {};
     };
     return e;
@@ -253,7 +200,7 @@ FieldEntry shownOnly(const std::string& name, std::vector<int> addresses,
     FieldEntry e;
     e.name = name;
     e.addresses = std::move(addresses);
-    e.show = [show = std::move(show)](const EditSession& s) { return show(s.table); };
+    e.show = [show = std::move(show)](const PagerDocument& s) { return show(s.table()); };
     return e;
 }
 
@@ -269,13 +216,48 @@ const std::vector<std::string> BandItems = {"130-180MHz", "400-499MHz", "928-932
 const std::vector<std::string> SequentialLockoutItems = {"disable", "30 seconds", "60 seconds", "120 seconds",
                                                          "175 seconds"};
 
-SetResult setFrequency(EditSession& s, const std::string& value)
+// The mail-drop alert length of capcode row k from its selector entry (0..2);
+// in a long pair the second slot follows the first.
+void storeMailDropAlert(PagerDocument& s, int k, int entry)
+{
+    if (entry < 0 || entry >= static_cast<int>(MailDropAlertLengths.size()))
+        return;
+    s.table()[map::mailDropAlertLength(k)] = MailDropAlertLengths[static_cast<std::size_t>(entry)];
+    if (k % 2 == 0 && s.pairShownLong(k / 2))
+        s.table()[map::mailDropAlertLength(k + 1)] = s.table()[map::mailDropAlertLength(k)];
+}
+
+// A typed operating frequency (units of 100 Hz) checked against the band the
+// selector shows and, in the top band, against the raster of the image's base
+// frequency and channel spacing; an accepted one may load a preset of its
+// raster and is stored.
+SetResult storeOperatingFrequency(PagerTable& table, double value, std::optional<Band> band,
+                                  std::int64_t baseFreqHz, double channelSpacingKHz)
+{
+    if (band && !frequencyInBand(*band, value))
+        return {SetOutcome::Refused, bandErrorMessage(*band)};
+    const RasterResult raster = checkRaster(band, value, baseFreqHz, channelSpacingKHz);
+    if (raster.verdict == RasterVerdict::Refuse)
+        return {SetOutcome::Refused, std::string(messages::ChannelSpacingError)};
+    if (raster.preset)
+        applyBandPreset(table, *raster.preset, false);
+    // Inside a band the number always fits the 32-bit field; without a band it is
+    // kept to the field's range rather than wrapped.
+    const double stored = std::clamp(roundHalfEven(value), 0.0, 4294967295.0);
+    writeBigEndian32(table, map::OperatingFrequency.first, static_cast<std::uint32_t>(stored));
+    return {};
+}
+
+SetResult setFrequency(PagerDocument& s, const std::string& value)
 {
     const auto v = parseNumber(value);
     if (!v)
-        return {SetOutcome::Refused, NotDecimalMessage};
-    return storeOperatingFrequency(s.table, *v, bandFromImage(s.table), baseFrequencyHz(s.table),
-                                   s.table[map::ChannelSpacingKHz]);
+        return {SetOutcome::Refused, std::string(messages::NotDecimal)};
+    const SetResult stored = storeOperatingFrequency(s.table(), *v, s.band(), baseFrequencyHz(s.image()),
+                                                     s.image()[map::ChannelSpacingKHz]);
+    if (stored.outcome == SetOutcome::Changed)
+        s.announce(DocumentChange::Frequency);
+    return stored;
 }
 
 std::vector<int> range(map::ByteRange r) { return range(r.first, r.count); }
@@ -286,39 +268,32 @@ FieldEntry choiceEntry(FieldEntry e, std::vector<std::string> items)
     return e;
 }
 
+// The setter of a selector (a check box, a choice, the slider): like the
+// window's controls it acts when the choice changes, so choosing what the
+// field shows already stores nothing and runs no rule.
+std::function<SetResult(PagerDocument&, const std::string&)> actingOnChange(const FieldEntry& e)
+{
+    const bool onOff = e.values == listed({"on", "off"});
+    const std::vector<std::string> choices = !e.items.empty() ? e.items : onOff ? OnOff : std::vector<std::string>{};
+    return [set = e.set, show = e.show, choices](PagerDocument& s, const std::string& value) -> SetResult {
+        const std::string shown = show(s);
+        if (choices.empty()) {   // a number
+            const auto wanted = parseNumber(value);
+            if (wanted && wanted == parseNumber(shown))
+                return {};
+        } else if (const auto wanted = itemIndex(choices, value); wanted && wanted == itemIndex(choices, shown)) {
+            return {};
+        }
+        return set(s, value);
+    };
+}
+
+bool isSelector(const FieldEntry& e)
+{
+    return !e.items.empty() || e.values == listed({"on", "off"}) || e.name == "screen_contrast";
+}
+
 } // namespace
-
-void followLongPairBits(EditSession& s, int k)
-{
-    setRowBitFollowing(s, map::capcodeType, k, map::isOn(s.table, map::capcodeType(k)));
-    setRowBitFollowing(s, map::capcodePriority, k, map::isOn(s.table, map::capcodePriority(k)));
-}
-
-void storeMailDropAlert(EditSession& s, int k, int entry)
-{
-    if (entry < 0 || entry >= static_cast<int>(MailDropAlertLengths.size()))
-        return;
-    s.table[map::mailDropAlertLength(k)] = MailDropAlertLengths[static_cast<std::size_t>(entry)];
-    if (k % 2 == 0 && s.pairLong[k / 2])
-        s.table[map::mailDropAlertLength(k + 1)] = s.table[map::mailDropAlertLength(k)];
-}
-
-SetResult storeOperatingFrequency(PagerTable& table, double value, std::optional<Band> band,
-                                  std::int64_t baseFreqHz, double channelSpacingKHz)
-{
-    if (band && !frequencyInBand(*band, value))
-        return {SetOutcome::Refused, bandErrorMessage(*band)};
-    const RasterResult raster = checkRaster(band, value, baseFreqHz, channelSpacingKHz);
-    if (raster.verdict == RasterVerdict::Refuse)
-        return {SetOutcome::Refused, "Channel Spacing Error!"};
-    if (raster.preset)
-        applyBandPreset(table, *raster.preset, false);
-    // Inside a band the number always fits the 32-bit field; without a band it is
-    // kept to the field's range rather than wrapped.
-    const double stored = std::clamp(roundHalfEven(value), 0.0, 4294967295.0);
-    writeBigEndian32(table, map::OperatingFrequency.first, static_cast<std::uint32_t>(stored));
-    return {};
-}
 
 bool isMailDropAlertLength(std::uint8_t length)
 {
@@ -329,12 +304,12 @@ std::optional<std::string> capcodeEntryRefusal(const std::string& text, bool pai
 {
     const auto v = parseNumber(text);
     if (!v)
-        return "Please insert a numeric!";
+        return std::string(messages::NotNumeric);
     const std::uint64_t limit = pairShowsLong ? LongCapcodeLimit : ShortCapcodeLimit;
     // A fraction that rounds to 0 would store capcode 0: it is refused like 0.
     if (*v > 0 && roundHalfEven(*v) >= 1 && *v <= static_cast<double>(limit))
         return std::nullopt;
-    return "Please insert a number between 1 to " + std::to_string(limit);
+    return messages::capcodeOutOfRange(limit);
 }
 
 std::string fieldTagText(const map::BitField& field, const std::string& kind)
@@ -343,7 +318,7 @@ std::string fieldTagText(const map::BitField& field, const std::string& kind)
            + std::to_string(field.width) + "," + kind;
 }
 
-EditSession::EditSession(PagerTable& image) : table(image), pairLong(pairsLongInImage(image)) {}
+std::string capcodeTypeTag(int k) { return fieldTagText(map::capcodeType(k), "cbo"); }
 
 FieldCatalog::FieldCatalog()
 {
@@ -352,12 +327,11 @@ FieldCatalog::FieldCatalog()
         const std::string row = "capcode." + std::to_string(k + 1);
         const map::ByteRange slot = map::capcodeSlot(k);
         entries_.push_back({row,
-                            [k](const EditSession& s) {
+                            [k](const PagerDocument& s) {
                                 // The second row of a long pair is hidden: its slot holds half the number.
-                                return hiddenSecondSlot(s, k) ? std::string("-")
-                                                              : shownCapcodeText(s.table, k, s.pairLong[k / 2]);
+                                return hiddenSecondSlot(s, k) ? std::string("-") : s.shownCapcodeText(k);
                             },
-                            [k](EditSession& s, const std::string& v) { return setCapcode(s, k, v); },
+                            [k](PagerDocument& s, const std::string& v) { return setCapcode(s, k, v); },
                             {slot.at(1), slot.at(2), slot.at(3)}, "the capcode as its row shows it: 1 to " + std::to_string(ShortCapcodeLimit)
                                 + " (7 digits), in the first row of a long pair up to "
                                 + std::to_string(LongCapcodeLimit) + "; \"-\" shows the hidden second row of a long pair"});
@@ -365,14 +339,20 @@ FieldCatalog::FieldCatalog()
             const int p = k / 2;
             entries_.push_back(choiceEntry(
                 {"pair." + std::to_string(p + 1) + ".length",
-                 [p](const EditSession& s) { return LengthItems[s.pairLong[p] ? 1 : 0]; },
-                 [p](EditSession& s, const std::string& v) { return setPairLength(s, p, v); },
+                 [p](const PagerDocument& s) { return LengthItems[s.pairShownLong(p) ? 1 : 0]; },
+                 [p](PagerDocument& s, const std::string& v) -> SetResult {
+                     const auto index = itemIndex(LengthItems, v);
+                     if (!index)
+                         return badChoice(LengthItems);
+                     s.setPairLength(p, *index == 1);
+                     return {};
+                 },
                  {}, listed(LengthItems) + " (rows 2N-1 and 2N; make a pair Long before giving it a long capcode)"},
                 LengthItems));
         }
         FieldEntry enable{row + ".enable",
-                          [k](const EditSession& s) { return OnOff[capcodeEnabled(s.table, k)]; },
-                          [k](EditSession& s, const std::string& v) -> SetResult {
+                          [k](const PagerDocument& s) { return OnOff[capcodeEnabled(s.table(), k)]; },
+                          [k](PagerDocument& s, const std::string& v) -> SetResult {
                               const auto index = itemIndex(OnOff, v);
                               if (!index)
                                   return badChoice(OnOff);
@@ -384,8 +364,8 @@ FieldCatalog::FieldCatalog()
         entries_.push_back(std::move(enable));
         if (k > 0) {   // row 1 is always "Personal"
             FieldEntry type{row + ".type",
-                            [k](const EditSession& s) { return TypeItems[map::isOn(s.table, map::capcodeType(k))]; },
-                            [k](EditSession& s, const std::string& v) -> SetResult {
+                            [k](const PagerDocument& s) { return TypeItems[map::isOn(s.table(), map::capcodeType(k))]; },
+                            [k](PagerDocument& s, const std::string& v) -> SetResult {
                                 const auto index = itemIndex(TypeItems, v);
                                 if (!index)
                                     return badChoice(TypeItems);
@@ -394,12 +374,12 @@ FieldCatalog::FieldCatalog()
                             },
                             {map::capcodeType(k).byte}, listed(TypeItems)};
             type.items = TypeItems;
-            type.tag = fieldTagText(map::capcodeType(k), "cbo");
+            type.tag = capcodeTypeTag(k);
             entries_.push_back(std::move(type));
         }
         FieldEntry priority{row + ".priority",
-                            [k](const EditSession& s) { return OnOff[map::isOn(s.table, map::capcodePriority(k))]; },
-                            [k](EditSession& s, const std::string& v) -> SetResult {
+                            [k](const PagerDocument& s) { return OnOff[map::isOn(s.table(), map::capcodePriority(k))]; },
+                            [k](PagerDocument& s, const std::string& v) -> SetResult {
                                 const auto index = itemIndex(OnOff, v);
                                 if (!index)
                                     return badChoice(OnOff);
@@ -411,8 +391,8 @@ FieldCatalog::FieldCatalog()
         entries_.push_back(std::move(priority));
         if (k > 0) {   // row 1 has the "Mail Alert" switch instead
             entries_.push_back(choiceEntry({row + ".mail_alert",
-                                            [k](const EditSession& s) { return showMailAlert(s.table, k); },
-                                            [k](EditSession& s, const std::string& v) -> SetResult {
+                                            [k](const PagerDocument& s) { return showMailAlert(s.table(), k); },
+                                            [k](PagerDocument& s, const std::string& v) -> SetResult {
                                                 const auto index = itemIndex(MailAlertItems, v);
                                                 if (!index)
                                                     return badChoice(MailAlertItems);
@@ -434,36 +414,44 @@ FieldCatalog::FieldCatalog()
                                                      map::FrameMaskLow + map::FrameRecordSize * j});
     entries_.push_back(shownOnly("frame_mask", frameMaskBytes, [](const PagerTable& t) {
         char buffer[8];
-        std::snprintf(buffer, sizeof buffer, "%02X%02X", t[map::FrameMaskHigh], t[map::FrameMaskLow]);
+        std::snprintf(buffer, sizeof buffer, "%04X", readFrameMask(t));
         return std::string(buffer);
     }));
 
     // Frequency and synthesizer.
     entries_.push_back(choiceEntry({"band",
-                        [](const EditSession& s) {
-                            const auto band = bandFromImage(s.table);
+                        [](const PagerDocument& s) {
+                            const auto band = s.band();
                             return band ? std::string(bandText(*band)) : std::string("(none)");
                         },
-                        [](EditSession& s, const std::string& v) -> SetResult {
+                        [](PagerDocument& s, const std::string& v) -> SetResult {
                             const auto index = itemIndex(BandItems, v);
                             if (!index)
                                 return badChoice(BandItems);
                             // Choosing a band loads its preset, operating frequency included;
                             // the band the selector already shows changes nothing, as in the window.
-                            if (bandFromImage(s.table) == static_cast<Band>(*index))
-                                return {};
-                            applyBandPreset(s.table, presetForBand(static_cast<Band>(*index)), true);
+                            s.chooseBand(static_cast<Band>(*index));
                             return {};
                         },
                         range(map::SynthesizerBlock), listed(BandItems) + " (setting it loads the band's preset)"},
                                    BandItems));
-    entries_.push_back({"frequency",
-                        [](const EditSession& s) {
-                            return std::to_string(readBigEndian32(s.table, map::OperatingFrequency.first));
-                        },
-                        [](EditSession& s, const std::string& v) { return setFrequency(s, v); },
-                        range(map::OperatingFrequency), "in units of 100 Hz (9310125 is 931.0125 MHz), inside the band and on its channel "
-                             "raster, as the window checks it"});
+    {
+        FieldEntry frequency{"frequency",
+                             [](const PagerDocument& s) {
+                                 return std::to_string(readBigEndian32(s.table(), map::OperatingFrequency.first));
+                             },
+                             [](PagerDocument& s, const std::string& v) { return setFrequency(s, v); },
+                             range(map::OperatingFrequency),
+                             "in units of 100 Hz (9310125 is 931.0125 MHz), inside the band and on its channel "
+                             "raster, as the window checks it"};
+        // While typing only the number is checked; band and raster when the field is left.
+        frequency.check = [](const PagerDocument&, const std::string& text) -> std::optional<std::string> {
+            if (text.empty() || parseNumber(text))
+                return std::nullopt;
+            return std::string(messages::NotDecimal);
+        };
+        entries_.push_back(std::move(frequency));
+    }
     entries_.push_back(shownOnly("base_frequency", range(map::BaseFrequency),
                                  [](const PagerTable& t) { return std::to_string(baseFrequencyHz(t) / 100); }));
     entries_.push_back(shownOnly("pll.incd", {map::Incd}, [](const PagerTable& t) { return hex(t[map::Incd]); }));
@@ -491,20 +479,16 @@ FieldCatalog::FieldCatalog()
     // Manual write.
     {
         FieldEntry manual = checkOption("manual_write_enable", map::ManualWriteEnable);
-        auto plainShow = manual.show;
         // The window applies the layout's rule to byte 0x3D when it shows an image.
-        manual.show = [plainShow](const EditSession& s) {
-            PagerTable shown = s.table;
-            EditSession view(shown);
-            view.pairLong = s.pairLong;
-            applyCapcodeLayoutBits(shown, visibleCapcodeRows(s.pairLong));
-            return plainShow(view);
+        manual.show = [](const PagerDocument& s) {
+            PagerTable shown = s.image();
+            applyCapcodeLayoutBits(shown, s.visibleRows());
+            return OnOff[map::isOn(shown, map::ManualWriteEnable) ? 1 : 0];
         };
         auto plainSet = manual.set;
-        manual.set = [plainSet](EditSession& s, const std::string& v) -> SetResult {
+        manual.set = [plainSet](PagerDocument& s, const std::string& v) -> SetResult {
             // The window locks the box while short and long pairs are mixed.
-            const auto longs = std::count(s.pairLong.begin(), s.pairLong.end(), true);
-            if (longs != 0 && longs != 8)
+            if (!s.manualWriteSelectable())
                 return {SetOutcome::Refused, "Manual Write Enable can not be changed while short and long "
                                              "capcodes are mixed"};
             return plainSet(s, v);
@@ -520,33 +504,33 @@ FieldCatalog::FieldCatalog()
     entries_.push_back(comboOption("paging_display_mode", map::PagingDisplayMode, {"Page Count", "Direct"}));
     entries_.push_back(checkOption("direct_show_lamp_on", map::DirectShowLampOn));
     entries_.push_back(choiceEntry({"sequential_lockout",
-                                    [](const EditSession& s) {
-                                        if (map::read(s.table, map::SequentialLockoutOn) == 0)
+                                    [](const PagerDocument& s) {
+                                        if (map::read(s.table(), map::SequentialLockoutOn) == 0)
                                             return SequentialLockoutItems[0];
-                                        return SequentialLockoutItems[map::read(s.table, map::SequentialLockoutPeriod) + 1];
+                                        return SequentialLockoutItems[map::read(s.table(), map::SequentialLockoutPeriod) + 1];
                                     },
-                                    [](EditSession& s, const std::string& v) -> SetResult {
+                                    [](PagerDocument& s, const std::string& v) -> SetResult {
                                         const auto index = itemIndex(SequentialLockoutItems, v);
                                         if (!index)
                                             return badChoice(SequentialLockoutItems);
-                                        map::write(s.table, map::SequentialLockoutOn, *index == 0 ? 0 : 1);
+                                        map::write(s.table(), map::SequentialLockoutOn, *index == 0 ? 0 : 1);
                                         if (*index > 0)
-                                            map::write(s.table, map::SequentialLockoutPeriod, *index - 1);
+                                            map::write(s.table(), map::SequentialLockoutPeriod, *index - 1);
                                         return {};
                                     },
                                     {map::SequentialLockoutOn.byte}, listed(SequentialLockoutItems)},
                                    SequentialLockoutItems));
     entries_.push_back(checkOption("display_source_enable", map::DisplaySourceEnable));
     entries_.push_back({"screen_contrast",
-                        [](const EditSession& s) {
-                            const std::uint8_t v = s.table[map::ScreenContrast];
+                        [](const PagerDocument& s) {
+                            const std::uint8_t v = s.table()[map::ScreenContrast];
                             return std::to_string(v > 8 ? 4 : v);
                         },
-                        [](EditSession& s, const std::string& v) -> SetResult {
+                        [](PagerDocument& s, const std::string& v) -> SetResult {
                             const auto n = parseNumber(v);
                             if (!n || *n != static_cast<int>(*n) || *n < 1 || *n > 8)
                                 return {SetOutcome::BadValue, "expected a whole number from 1 to 8"};
-                            s.table[map::ScreenContrast] = static_cast<std::uint8_t>(*n);
+                            s.table()[map::ScreenContrast] = static_cast<std::uint8_t>(*n);
                             return {};
                         },
                         {map::ScreenContrast}, "1 to 8"});
@@ -555,6 +539,9 @@ FieldCatalog::FieldCatalog()
     // Prompts page.
     entries_.push_back(comboOption("date_display_method", map::DateDisplayMethod, {"dd-mm-yy", "mm-dd-yy"}));
     addPromptAndPasswordFields(*this);
+    for (FieldEntry& e : entries_)
+        if (e.set && isSelector(e))
+            e.set = actingOnChange(e);
 }
 
 const FieldEntry* FieldCatalog::find(const std::string& name) const

@@ -14,14 +14,7 @@
 
 namespace px316t {
 
-// An image being edited field by field. The pairs' length selectors are state
-// of their own, as in the window: a pair can be switched to "Long" before its
-// long capcode is entered.
-struct EditSession {
-    explicit EditSession(PagerTable& image);
-    PagerTable& table;
-    std::array<bool, 8> pairLong{};
-};
+class PagerDocument;
 
 enum class SetOutcome {
     Changed,
@@ -38,9 +31,9 @@ struct SetResult {
 struct FieldEntry {
     std::string name;
     // The value as the window shows it.
-    std::function<std::string(const EditSession&)> show;
+    std::function<std::string(const PagerDocument&)> show;
     // Empty for a field that is only shown.
-    std::function<SetResult(EditSession&, const std::string&)> set;
+    std::function<SetResult(PagerDocument&, const std::string&)> set;
     // Byte addresses the field lives in, so that diff can report the remaining
     // differences by address.
     std::vector<int> addresses;
@@ -53,6 +46,15 @@ struct FieldEntry {
     // The field tag of a setting bound to one bit field ("&H39,4,1,chkN");
     // empty for a field with an encoding of its own.
     std::string tag{};
+    // A typed field's check on every key release: nothing, or the message that
+    // refuses the text. Empty for a field checked only when it is set.
+    std::function<std::optional<std::string>(const PagerDocument&, const std::string&)> check{};
+    // What a box's text stores when the box is left, as the window keeps it
+    // (its own limits applied while typing): never refused. Empty for a field
+    // whose box stores through `set`.
+    std::function<void(PagerDocument&, const std::string&)> commit{};
+    // What a field's Default button restores (the prompts); empty for the others.
+    std::function<void(PagerDocument&)> restoreDefault{};
 };
 
 // The lengths a mail-drop alert is stored as, by selector entry ("Beep",
@@ -64,29 +66,12 @@ bool isMailDropAlertLength(std::uint8_t length);
 // nothing when it may be stored, otherwise the message that refuses it
 // ("Please insert a numeric!", "Please insert a number between 1 to ...").
 std::optional<std::string> capcodeEntryRefusal(const std::string& text, bool pairShowsLong);
-// A number in the reserved gap between short and long capcodes, refused when
-// the row is left.
-inline constexpr const char* InvalidCapcodeMessage = "Invalid Capcode!";
-
-// The mail-drop alert length of capcode row k from its selector entry (0..2);
-// in a long pair the second slot follows the first.
-void storeMailDropAlert(EditSession& s, int k, int entry);
-
-// In a long pair starting at row k, the second slot takes the first slot's type
-// and priority bits; nothing for a short pair.
-void followLongPairBits(EditSession& s, int k);
-
-// A typed operating frequency (units of 100 Hz) checked against `band` and,
-// in the top band, against the raster of `baseFreqHz` and `channelSpacingKHz`;
-// an accepted one may load a preset of its raster and is stored. The window
-// passes what its selector and synthesizer panel show, the catalogue what the
-// image holds.
-SetResult storeOperatingFrequency(PagerTable& table, double value, std::optional<Band> band,
-                                  std::int64_t baseFreqHz, double channelSpacingKHz);
-inline constexpr const char* NotDecimalMessage = "Please insert a decimal numeric!";
 
 // The field tag of a bit field of the given kind ("chk", "chkN", "cbo", "Lng").
 std::string fieldTagText(const map::BitField& field, const std::string& kind);
+// The tag of capcode row k's type selector; row 1's too, which is hidden and
+// bound to nothing (capcode 1 is always shown as "Personal").
+std::string capcodeTypeTag(int k);
 
 // Fields whose names differ only in their numbers, under one pattern: the
 // numbers written as N ("capcode.N.type") and the numbers the catalogue has.

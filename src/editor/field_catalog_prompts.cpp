@@ -1,6 +1,7 @@
 // The prompt, language, logo-font and password fields of the field catalogue.
 #include "editor/field_catalog.h"
 
+#include "editor/pager_document.h"
 #include "editor/password_rules.h"
 #include "editor/prompt_rules.h"
 
@@ -64,6 +65,13 @@ std::string joined(const std::vector<std::string>& names)
     return text;
 }
 
+// Stores a box's text into record n; the prompt boxes show the records again.
+void storePrompt(PagerDocument& s, int n, const std::string& text)
+{
+    commitPromptText(s.table(), n, text);
+    s.announce(DocumentChange::Prompts);
+}
+
 FieldEntry promptField(int n)
 {
     FieldEntry e;
@@ -76,8 +84,8 @@ FieldEntry promptField(int n)
                    : "the text as its box shows it: at most " + std::to_string(PromptBoxMaxLength)
                          + " characters; leading spaces kept (at most 14), trailing spaces dropped, at most 18 "
                            "characters stored";
-    e.show = [n](const EditSession& s) { return readPromptText(s.table, n); };
-    e.set = [n](EditSession& s, const std::string& value) -> SetResult {
+    e.show = [n](const PagerDocument& s) { return readPromptText(s.table(), n); };
+    e.set = [n](PagerDocument& s, const std::string& value) -> SetResult {
         // Composed as the window stores a typed text; a character the pager's
         // code page has no byte for is refused, where the window stores "?".
         const std::string text = composedText(value);
@@ -85,11 +93,16 @@ FieldEntry promptField(int n)
             return {SetOutcome::BadValue, "the pager's code page (Windows-1252) has no character " + *outside};
         // What the box takes from the keyboard; the window cuts a longer paste,
         // a script is told instead.
-        const int limit = n == LogoPrompt ? logoMaxLength(storedLogoFont(s.table)) : PromptBoxMaxLength;
+        const int limit = n == LogoPrompt ? logoMaxLength(storedLogoFont(s.table())) : PromptBoxMaxLength;
         if (characterCount(text) > limit)
             return {SetOutcome::BadValue, "at most " + std::to_string(limit) + " characters"};
-        commitPromptText(s.table, n, text);
+        storePrompt(s, n, text);
         return {};
+    };
+    e.commit = [n](PagerDocument& s, const std::string& text) { storePrompt(s, n, text); };
+    e.restoreDefault = [n](PagerDocument& s) {
+        restoreDefaultPrompt(s.table(), n);
+        s.announce(DocumentChange::Prompts);
     };
     return e;
 }
@@ -103,20 +116,21 @@ void addPromptAndPasswordFields(FieldCatalog& catalog)
     language.addresses = {map::PromptLanguageCopy.byte, map::PromptLanguage.byte};
     language.items = LanguageNames;
     language.values = joined(LanguageNames) + " (setting it loads that language's whole prompt set)";
-    language.show = [](const EditSession& s) {
-        if (const auto l = storedPromptLanguage(s.table))
+    language.show = [](const PagerDocument& s) {
+        if (const auto l = storedPromptLanguage(s.table()))
             return LanguageNames[static_cast<int>(*l)];
-        return "(" + std::to_string(map::read(s.table, map::PromptLanguage)) + ")";
+        return "(" + std::to_string(map::read(s.table(), map::PromptLanguage)) + ")";
     };
     // Choosing a language loads its whole built-in set, as the window's selector does;
     // the language it already shows changes nothing, so edited prompts stay.
-    language.set = [](EditSession& s, const std::string& value) -> SetResult {
+    language.set = [](PagerDocument& s, const std::string& value) -> SetResult {
         const auto index = choice(LanguageNames, value);
         if (!index)
             return badChoice(LanguageNames);
-        if (storedPromptLanguage(s.table) == static_cast<PromptLanguage>(*index))
+        if (storedPromptLanguage(s.table()) == static_cast<PromptLanguage>(*index))
             return {};
-        loadPromptLanguage(s.table, static_cast<PromptLanguage>(*index));
+        loadPromptLanguage(s.table(), static_cast<PromptLanguage>(*index));
+        s.announce(DocumentChange::Prompts);
         return {};
     };
     catalog.add(std::move(language));
@@ -127,15 +141,15 @@ void addPromptAndPasswordFields(FieldCatalog& catalog)
     logoFont.items = LogoFontNames;
     logoFont.tag = fieldTagText(map::LogoFont, "Lng");
     logoFont.values = joined(LogoFontNames);
-    logoFont.show = [](const EditSession& s) {
-        const int v = map::read(s.table, map::LogoFont);
+    logoFont.show = [](const PagerDocument& s) {
+        const int v = map::read(s.table(), map::LogoFont);
         return v == 0 ? LogoFontNames[0] : v == 2 ? LogoFontNames[1] : "(" + std::to_string(v) + ")";
     };
-    logoFont.set = [](EditSession& s, const std::string& value) -> SetResult {
+    logoFont.set = [](PagerDocument& s, const std::string& value) -> SetResult {
         const auto index = choice(LogoFontNames, value);
         if (!index)
             return badChoice(LogoFontNames);
-        map::write(s.table, map::LogoFont, static_cast<int>(*index == 0 ? LogoFont::Large : LogoFont::Small));
+        map::write(s.table(), map::LogoFont, static_cast<int>(*index == 0 ? LogoFont::Large : LogoFont::Small));
         return {};
     };
     catalog.add(std::move(logoFont));
@@ -147,9 +161,9 @@ void addPromptAndPasswordFields(FieldCatalog& catalog)
     password.name = "password";
     password.addresses = range(map::Password);
     password.values = "one to four digits, stored one per byte (7 stores 0007)";
-    password.show = [](const EditSession& s) { return readPassword(s.table); };
-    password.set = [](EditSession& s, const std::string& value) -> SetResult {
-        switch (storePassword(s.table, value)) {
+    password.show = [](const PagerDocument& s) { return readPassword(s.table()); };
+    password.set = [](PagerDocument& s, const std::string& value) -> SetResult {
+        switch (storePassword(s.table(), value)) {
         case PasswordVerdict::Accepted:
             return {};
         case PasswordVerdict::Empty:

@@ -1,5 +1,6 @@
 #include "editor/password_rules.h"
 
+#include "editor/messages.h"
 #include "editor/numeric_text.h"
 #include "table/spaces.h"
 
@@ -44,8 +45,8 @@ PasswordVerdict storePassword(PagerTable& table, std::string_view text)
 std::string_view passwordMessage(PasswordVerdict verdict)
 {
     switch (verdict) {
-    case PasswordVerdict::NotDecimal: return "Please insert a decimal numeric!";
-    case PasswordVerdict::OutOfRange: return "Please insert a number between 0000 to 9999";
+    case PasswordVerdict::NotDecimal: return messages::NotDecimal;
+    case PasswordVerdict::OutOfRange: return messages::PasswordOutOfRange;
     case PasswordVerdict::Empty:
     case PasswordVerdict::Accepted: break;
     }

@@ -4,6 +4,7 @@
 #include "link/usb/board_port.h"
 #include "link/board_status.h"
 #include "link/usb/serial_port_list.h"
+#include "editor/messages.h"
 #include "table/builtin_tables.h"
 
 #include <algorithm>
@@ -131,7 +132,7 @@ bool BoardDetection::FindUsbBoard()
     }
 
     if (state_.StartupProbe)
-        boxes_.message(QStringLiteral("The Programmed Board is not responding!"), MessageBoxes::Icon::Warning);
+        boxes_.message(QString::fromLatin1(messages::BoardNotResponding), MessageBoxes::Icon::Warning);
     state_.BoardPort = -1;
     if (state_.StartupProbe)
         timer1_.start();
@@ -158,7 +159,7 @@ void BoardDetection::InitUsbBoard()
     }
     ports_.close(port);
     if (!acknowledged)
-        boxes_.message(QStringLiteral("Programmer Initial Error !"));
+        boxes_.message(QString::fromLatin1(messages::ProgrammerInitialError));
 }
 
 void BoardDetection::Timer1_Timer()

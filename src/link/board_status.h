@@ -2,14 +2,15 @@
 // The two states of the main window's message line and Pager menu that the
 // link shows: board known (black line, menu enabled) and board gone (red line,
 // menu disabled).
+#include "editor/messages.h"
 #include "link/board_status_view.h"
 
 #include <QString>
 
 namespace px316t {
 
-inline const QString BoardConnectText = QStringLiteral("  The Programmed Board Connect !");
-inline const QString BoardDisconnectText = QStringLiteral("  The Programmed Board Disconnect !");
+inline const QString BoardConnectText = QString::fromLatin1(messages::BoardConnect);
+inline const QString BoardDisconnectText = QString::fromLatin1(messages::BoardDisconnect);
 inline constexpr Rgb BoardConnectColor{0, 0, 0};
 inline constexpr Rgb BoardDisconnectColor{255, 0, 0};
 

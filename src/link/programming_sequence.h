@@ -1,21 +1,16 @@
 #pragma once
 // The programming sequence that the window and the command line both drive:
-// Read, Write and Verify, dispatched to the build's board. A production step
-// (production/production_run.h) writes and verifies through it.
+// Read, Write and Verify over the build's board, whichever it is. A production
+// step (production/production_run.h) writes and verifies through it.
 // Progress and messages reach the face through ProgressView and MessageBoxes.
-#include "link/link_kind.h"
 #include "link/message_boxes.h"
+#include "link/pager_link.h"
 #include "link/progress_view.h"
 #include "table/pager_table.h"
-
-#include <QString>
 
 #include <optional>
 
 namespace px316t {
-
-class ParallelPortLink;
-class UsbLink;
 
 enum PagerCommandCode : int { PagerRead = 0, PagerWrite = 1, PagerVerify = 2 };
 
@@ -23,28 +18,18 @@ enum PagerCommandCode : int { PagerRead = 0, PagerWrite = 1, PagerVerify = 2 };
 struct PagerCommandState {
     int PagerCommand = PagerRead;
     bool AutoIncrease = false;
-    bool TransferFailed = false;   // the last write or verify failed
-};
-
-// Why the last write, read or verify failed.
-enum class TransferFailure {
-    None,
-    VerifyMismatch,   // the pager answered, but its memory differs from the image
-    BoardLost,        // the board's port failed or vanished
-    NoAnswer,         // no reply in time
-    BadReply,         // a reply came, but a wrong one (bad checksum, refused acknowledgement)
+    bool TransferFailed = false;   // the last transfer failed
 };
 
 class ProgrammingSequence {
 public:
-    // `usb` is used by a USB build, `lpt` by an LPT build; either may be null
-    // when the build does not drive that board.
-    ProgrammingSequence(LinkKind kind, UsbLink* usb, ParallelPortLink* lpt, MessageBoxes& messages,
-                        PagerCommandState& state);
+    // `link` is the build's board; null when this program cannot drive it (a
+    // parallel-port board that could not be set up), which every command says.
+    ProgrammingSequence(PagerLink* link, MessageBoxes& messages, PagerCommandState& state);
 
     // Reads the whole pager into `table`; true when the read succeeded (the
-    // image was replaced and the face should refresh from it). A failed USB
-    // read leaves the image unchanged.
+    // image was replaced and the face should take it). A failed read leaves
+    // the image unchanged.
     bool read(PagerTable& table, ProgressView& progress);
     // Writes the whole image; sets TransferFailed.
     bool write(const PagerTable& table, ProgressView& progress);
@@ -56,29 +41,23 @@ public:
 
     TransferFailure lastFailure() const { return lastFailure_; }
     // The first address where the pager differed from the image in the last
-    // USB verify; nothing after any other outcome (the parallel-port board
-    // reports no address).
+    // verify; nothing after any other outcome or when the board does not tell.
     std::optional<int> lastDifference() const { return lastDifference_; }
-    // Whether the last write sent anything to the pager; a write that fails
-    // before its first frame left the pager as it was.
+    // Whether the last write sent anything to the pager.
     bool lastWriteStarted() const { return lastWriteStarted_; }
 
 private:
-    TransferFailure linkFailureKind() const;
-    void busStopAfterLpt();
-    bool noParallelLink();
-    bool usbRead(PagerTable& table, ProgressView& progress);
-    bool usbVerify(const PagerTable& table, ProgressView& progress);
+    // Says that there is no board to drive; false.
+    bool noLink();
+    // Takes the outcome of the operation just run.
+    bool finish(bool ok);
 
-    LinkKind kind_;
-    UsbLink* usb_;
-    ParallelPortLink* lpt_;
+    PagerLink* link_;
     MessageBoxes& messages_;
     PagerCommandState& state_;
     TransferFailure lastFailure_ = TransferFailure::None;
     std::optional<int> lastDifference_;
     bool lastWriteStarted_ = false;
-    bool holdVerifySuccess_ = false;
 };
 
 } // namespace px316t

@@ -1,6 +1,7 @@
 #include "production/capcode_sequence.h"
 
 #include "editor/capcode_codec.h"
+#include "editor/messages.h"
 
 #include <vector>
 
@@ -15,8 +16,8 @@ std::uint64_t lastCapcodeOfRun(std::uint64_t first, bool longPair)
 
 std::string capcodeLimitMessage(std::uint64_t last)
 {
-    const std::uint64_t shown = last < ShortCapcodeLimit ? ShortCapcodeLimit : LongCapcodeLimit;
-    return "Capcode 1 > " + std::to_string(shown) + " so can not be increase!";
+    // Only a long pair's run ends at the long limit; a short row ends at its own.
+    return messages::capcodeLimit(last == LongCapcodeLimit ? LongCapcodeLimit : ShortCapcodeLimit);
 }
 
 std::string reservationStateText(ReservationState state)

@@ -1,10 +1,5 @@
 #include "production/link_transfer.h"
 
-#include "editor/capcode_codec.h"
-#include "editor/capcode_increase.h"
-
-#include <charconv>
-
 namespace px316t {
 
 RecordResult recordResultOf(TransferFailure failure)
@@ -58,28 +53,6 @@ Status recordPagerTransfer(ProductionServices& services, const PagerTable& image
             status = verified;
     }
     return status;
-}
-
-PagerTable imageWithFirstCapcode(const PagerTable& base, std::uint64_t capcode, bool firstPairLong)
-{
-    if (firstCapcodeOfRun(base, firstPairLong) == capcode)
-        return base;
-    PagerTable image = base;
-    storeCapcode(image, 0, static_cast<double>(capcode), firstPairLong);
-    std::array<bool, 8> pairs = pairsLongInImage(image);
-    pairs[0] = firstPairLong;
-    refreshFrameMask(image, pairs);
-    return image;
-}
-
-std::optional<std::uint64_t> firstCapcodeOfRun(const PagerTable& image, bool firstPairLong)
-{
-    const std::string text = shownCapcodeText(image, 0, firstPairLong);
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty())
-        return std::nullopt;
-    return value;
 }
 
 std::string portName(LinkKind kind, int comPort)

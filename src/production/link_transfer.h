@@ -1,5 +1,6 @@
 #pragma once
 // The programming sequence's transfers as the production record sees them.
+#include "link/link_kind.h"
 #include "link/programming_sequence.h"
 #include "production/production_run.h"
 #include "production/production_services.h"
@@ -29,15 +30,6 @@ private:
 // The write entry and, when there was one, the verify entry of `transfer`.
 Status recordPagerTransfer(ProductionServices& services, const PagerTable& image, const PagerTransfer& transfer,
                            const std::string& port);
-
-// The image of a production run for the pager with first capcode `capcode`:
-// `base` with capcode 1 replaced and the frame mask rebuilt, as the window's
-// auto-increase leaves it; `base` itself for its own first capcode.
-PagerTable imageWithFirstCapcode(const PagerTable& base, std::uint64_t capcode, bool firstPairLong);
-
-// The first capcode a run starts from: what capcode 1 shows, when that is a
-// whole number.
-std::optional<std::uint64_t> firstCapcodeOfRun(const PagerTable& image, bool firstPairLong);
 
 // "COM3" for a USB board, "LPT" for the parallel-port board.
 std::string portName(LinkKind kind, int comPort);

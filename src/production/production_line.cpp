@@ -1,6 +1,7 @@
 #include "production/production_line.h"
 
 #include "editor/capcode_codec.h"
+#include "editor/messages.h"
 
 namespace px316t {
 
@@ -14,13 +15,6 @@ std::optional<std::uint64_t> knownNext(CapcodeSequence& sequence)
 }
 
 } // namespace
-
-std::string raiseLimitMessage(std::uint64_t shown, bool longPair)
-{
-    // Below the reserved gap a run ends before it, whatever the pair's length.
-    const std::uint64_t limit = longPair && shown >= ShortCapcodeLimit ? LongCapcodeLimit : ShortCapcodeLimit;
-    return "Capcode 1 > " + std::to_string(limit) + " so can not be increase!";
-}
 
 Status ProductionLine::openServices(const ProductionOptions& options, std::vector<std::string>& notices)
 {
@@ -134,8 +128,8 @@ LineOffer ProductionLine::offer(std::uint64_t shown, bool longPair, std::vector<
     offered_ = next;
     if (!next) {
         offer.kind = LineOffer::Kind::NoneLeft;
-        offer.message = batch_.empty() ? raiseLimitMessage(shown, longPair)
-                                       : "The batch " + batch_ + " has no capcode left; nothing was written.";
+        offer.message = batch_.empty() ? capcodeLimitMessage(lastCapcodeOfRun(shown, longPair))
+                                       : messages::batchExhaustedNothingWritten(batch_);
         return offer;
     }
     offer.capcode = *next;

@@ -31,10 +31,6 @@ struct LineOffer {
     std::string message;   // for Moved, NoneLeft and Refused
 };
 
-// The message at the end of a line's range for a first capcode `shown`: the
-// limit that raising it would pass.
-std::string raiseLimitMessage(std::uint64_t shown, bool longPair);
-
 class ProductionLine {
 public:
     explicit ProductionLine(ProductionOptions options) : options_(std::move(options)) {}

@@ -54,7 +54,6 @@ public:
     std::function<void()> onWriteCycle;
 
     int writeCycles() const { return writeCycles_; }
-    int controlBytesSeen() const { return controlBytes_; }
     bool busy() const { return now_() < busyUntil_; }
     std::int64_t now() const { return now_(); }
 

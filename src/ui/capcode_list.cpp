@@ -1,21 +1,17 @@
 #include "ui/capcode_list.h"
 
-#include "editor/capcode_codec.h"
-#include "editor/capcode_display.h"
 #include "editor/capcode_layout.h"
-#include "ui/field_events.h"
-#include "editor/frame_mask.h"
-#include "editor/numeric_text.h"
+#include "editor/pager_document.h"
+#include "ui/binding/capcode_row_binding.h"
+#include "ui/binding/check_binding.h"
+#include "ui/binding/choice_binding.h"
 #include "ui/control_list.h"
-#include "ui/dialogs.h"
-#include "ui/field_binding.h"
 #include "ui/twips.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -73,7 +69,7 @@ CapcodeList::CapcodeList(EditorContext& context, ControlFactory& factory, QWidge
     Picture1 = factory.pictureBox(frame, QStringLiteral("Picture1"), QRect(120, 300, kListWidth, kViewportHeight));
     Picture1->setFocusPolicy(Qt::NoFocus);
     Picture2 = factory.pictureBox(Picture1, QStringLiteral("Picture2"), QRect(0, 0, kListWidth, Rows * kPitch));
-    VScroll1 = new QScrollBar(Qt::Vertical);
+    VScroll1 = new QScrollBar(Qt::Vertical, frame);
     factory.placeWithoutFont(VScroll1, frame, QStringLiteral("VScroll1"), QRect(8300, 300, 255, kViewportHeight));
     VScroll1->setFocusPolicy(Qt::NoFocus);   // a scroll gives the focus to the list instead
 
@@ -87,7 +83,7 @@ CapcodeList::CapcodeList(EditorContext& context, ControlFactory& factory, QWidge
     lblAlert[0]->hide();
     cboMailAlert[0]->hide();
     chkMailAlert = factory.checkBox(Picture2, QStringLiteral("chkMailAlert"), QStringLiteral("Mail Alert"), kMailAlert);
-    bindCatalogField(chkMailAlert, "mail_alert");
+    new CheckBinding(chkMailAlert, ctx_.document, "mail_alert");
     connect(chkMailAlert, &QCheckBox::stateChanged, this, [this] { chkMailAlert_Click(); });
 
     // Row 1's own controls come first in the focus order, Mail Alert among them.
@@ -101,6 +97,13 @@ CapcodeList::CapcodeList(EditorContext& context, ControlFactory& factory, QWidge
         if (now && now != Picture2 && Picture2->isAncestorOf(now))
             scrollToShow(now);
     });
+    // The rows follow what the document says changed.
+    listening_ = ctx_.document.listen([this](DocumentChange change) {
+        if (change == DocumentChange::Capcodes)
+            read_dftaddr();
+        if (change == DocumentChange::Capcodes || change == DocumentChange::Frames)
+            set_frame();
+    });
 }
 
 void CapcodeList::createRow(ControlFactory& factory, int k)
@@ -111,11 +114,11 @@ void CapcodeList::createRow(ControlFactory& factory, int k)
     QRect box = onRow(kTxtAddr, k).adjusted(-30, -kText1Offset, 30, 50);
     Text1[k] = factory.box(Picture2, QStringLiteral("Text1"), box);
     txtAddr[k] = factory.textBox(Picture2, QStringLiteral("txtAddr"), 10, onRow(kTxtAddr, k));
-    bindCatalogField(txtAddr[k], "capcode." + std::to_string(k + 1));
+    new CapcodeRowBinding(txtAddr[k], k, ctx_.document, ctx_.messages, ctx_.picTabBack, [this] { read_dftaddr(); });
 
     auto* enable = factory.checkBox(Picture2, QStringLiteral("chkCtl"), QStringLiteral("En"), onRow(kEnable, k),
                                     catalogTag(rowField(k, "enable")));
-    bindCatalogField(enable, rowField(k, "enable"));
+    new CheckBinding(enable, ctx_.document, rowField(k, "enable"));
     enable->setToolTip(QStringLiteral("Enable or disable the Capcode( address )"));
     ctx_.arrays.chkCtl[10 + k] = enable;
 
@@ -123,13 +126,13 @@ void CapcodeList::createRow(ControlFactory& factory, int k)
     // Row 1 is always "Personal": its hidden selector keeps the tag of its bit.
     ctx_.arrays.cboCtl[7 + k] = factory.comboBox(
         Picture2, QStringLiteral("cboCtl"), catalogItems(rowField(1, "type")), onRow(kType, k),
-        QString::fromStdString(fieldTagText(map::capcodeType(k), "cbo")));
+        QString::fromStdString(capcodeTypeTag(k)));
     if (k > 0)
-        bindCatalogField(ctx_.arrays.cboCtl[7 + k], rowField(k, "type"));
+        new ChoiceBinding(ctx_.arrays.cboCtl[7 + k], ctx_.document, rowField(k, "type"));
 
     auto* priority = factory.checkBox(Picture2, QStringLiteral("chkCtl"), QStringLiteral("Pri"), onRow(kPriority, k),
                                       catalogTag(rowField(k, "priority")));
-    bindCatalogField(priority, rowField(k, "priority"));
+    new CheckBinding(priority, ctx_.document, rowField(k, "priority"));
     priority->setToolTip(QStringLiteral("Priority Alert Control"));
     ctx_.arrays.chkCtl[50 + k] = priority;
 
@@ -138,84 +141,35 @@ void CapcodeList::createRow(ControlFactory& factory, int k)
     cboMailAlert[k] = factory.comboBox(Picture2, QStringLiteral("cboMailAlert"), catalogItems(rowField(1, "mail_alert")),
                                        onRow(kAlertLength, k));
     if (k > 0)   // row 1 has the "Mail Alert" switch instead
-        bindCatalogField(cboMailAlert[k], rowField(k, "mail_alert"));
-    connect(cboMailAlert[k], &QComboBox::currentIndexChanged, this, [this, k] { cboMailAlert_Click(k); });
+        new ChoiceBinding(cboMailAlert[k], ctx_.document, rowField(k, "mail_alert"));
 
     if (k % 2 == 0) {
         const int pair = k / 2;
         cboCapLen[pair] = factory.comboBox(Picture2, QStringLiteral("cboCapLen"), catalogItems("pair.1.length"),
                                            onRow(kLength, k));
         cboCapLen[pair]->setCurrentIndex(0);
-        bindCatalogField(cboCapLen[pair], "pair." + std::to_string(pair + 1) + ".length");
-        connect(cboCapLen[pair], &QComboBox::currentIndexChanged, this, [this, pair] { cboCapLen_Click(pair); });
+        // The document lays the rows out again when a length changes.
+        new ChoiceBinding(cboCapLen[pair], ctx_.document, "pair." + std::to_string(pair + 1) + ".length");
     } else {
         const int pair = k / 2;
         cboCapSht[pair] = factory.comboBox(Picture2, QStringLiteral("cboCapSht"), {QStringLiteral("Short")},
                                            onRow(kLength, k));
         cboCapSht[pair]->setCurrentIndex(0);
     }
-
-    fieldEvents_[k] = new FieldEvents(txtAddr[k], {
-        [this, k] { txtAddr_GotFocus(k); },
-        [this, k](QKeyEvent* e) { return txtAddr_KeyPress(k, e); },
-        [this, k](QKeyEvent*) { txtAddr_KeyUp(k); },
-        [this, k] { txtAddr_LostFocus(k); },
-    });
 }
 
-bool CapcodeList::pairIsLong(int pair) const
-{
-    return pair >= 0 && pair < Pairs && cboCapLen[pair]->currentIndex() == 1;
-}
-
-// ---- storing and showing ---------------------------------------------------
-
-void CapcodeList::txt_to_tbl(int k)
-{
-    const auto v = parseNumber(txtAddr[k]->text().toStdString());
-    if (!v)
-        return;
-    const bool pairLong = k % 2 == 0 && pairIsLong(k / 2);
-    switch (storeCapcode(ctx_.table, k, *v, pairLong)) {
-    case CapcodeStoreResult::Short:
-    case CapcodeStoreResult::Long:
-        ctx_.flags.CapcodeInvalid = false;
-        break;
-    case CapcodeStoreResult::ReservedGap:
-        ctx_.flags.CapcodeInvalid = true;
-        break;
-    case CapcodeStoreResult::TooLarge:
-        break;
-    }
-}
-
-PairLengths CapcodeList::shownPairLengths() const
-{
-    PairLengths lengths{};
-    for (int i = 0; i < Pairs; ++i)
-        lengths[i] = pairIsLong(i);
-    return lengths;
-}
+// ---- showing -------------------------------------------------------------------
 
 void CapcodeList::read_dftaddr()
 {
-    const auto shown = shownCapcodes(ctx_.table, shownPairLengths());
-    for (int k = 0; k < Rows; ++k) {
-        // A slot the display skips shows nothing, never a number of an earlier image.
-        if (!shown[k]) {
-            setFieldText(txtAddr[k], QString());
-            continue;
-        }
-        const std::int64_t value = shown[k]->value;
-        const QString digits = QString::fromStdString(
-            formatCapcode(static_cast<std::uint64_t>(value < 0 ? -value : value), shown[k]->digits));
-        setFieldText(txtAddr[k], value < 0 ? QLatin1Char('-') + digits : digits);
-    }
+    // A slot the display skips shows nothing, never a number of an earlier image.
+    for (QLineEdit* field : txtAddr)
+        FieldBinding::of(field)->show();
 }
 
 void CapcodeList::set_frame()
 {
-    const int last = lastCapcode(ctx_.table);
+    const int last = ctx_.document.lastUsableSlot();
     const bool unlock = !ctx_.editingAllowed || ctx_.editingAllowed();
     for (int k = 0; k < Rows; ++k) {
         QWidget* row[] = {ctx_.arrays.chkCtl[10 + k], Label1[k], txtAddr[k], Label2[k], ctx_.arrays.cboCtl[7 + k]};
@@ -224,9 +178,8 @@ void CapcodeList::set_frame()
                 for (QWidget* w : row)
                     w->setEnabled(true);
         } else {
-            if (!ctx_.showing)
-                setCapcodeEnabled(ctx_.table, k, false);
             {
+                // The document disabled the capcode; the box only shows it.
                 const QSignalBlocker block(ctx_.arrays.chkCtl[10 + k]);
                 ctx_.arrays.chkCtl[10 + k]->setChecked(false);
             }
@@ -234,13 +187,8 @@ void CapcodeList::set_frame()
                 w->setEnabled(false);
         }
     }
-    // Frames come from the capcodes the image holds, as the fields show them; a
-    // skipped slot (the hidden second slot of a long pair) adds none.
-    // Showing the image leaves the mask as it arrived (the refresh rules made it).
-    if (!ctx_.showing)
-        writeFrameMask(ctx_.table, frameMaskOf(ctx_.table, shownPairLengths()));
     if (lblFrame)
-        lblFrame->setText(QString::fromStdString(shownField(ctx_, "frame_mask")));
+        FieldBinding::of(lblFrame)->show();
 }
 
 // ---- layout ----------------------------------------------------------------
@@ -279,11 +227,10 @@ void CapcodeList::ChkCapLen()
     }
     placeList(VScroll1->value());
 
-    manualWriteSelectable_ = ctx_.showing ? px316t::manualWriteSelectable(visible)
-                                          : applyCapcodeLayoutBits(ctx_.table, visible);
     QCheckBox* manualWrite = ctx_.arrays.chkCtl[9];
     if (manualWrite)
-        manualWrite->setEnabled(manualWriteSelectable_ && (!ctx_.editingAllowed || ctx_.editingAllowed()));
+        manualWrite->setEnabled(ctx_.document.manualWriteSelectable()
+                                && (!ctx_.editingAllowed || ctx_.editingAllowed()));
 }
 
 void CapcodeList::VScroll1_Change(int value)
@@ -372,78 +319,20 @@ void CapcodeList::setLengthTooltip(int pair, bool longPair)
     Label1[2 * pair]->setToolTip(longPair ? kLongTip : kShortTip);
 }
 
-bool CapcodeList::read_CapLen()
-{
-    const bool changed = showPairLengths();
-    if (changed && ctx_.init_ctl)
-        ctx_.init_ctl();
-    return changed;
-}
+bool CapcodeList::read_CapLen() { return ctx_.document.followLongWordFlags(); }
 
-bool CapcodeList::showPairLengths()
+void CapcodeList::showPairLengths()
 {
-    bool changed = false;
     for (int i = 0; i < Pairs; ++i) {
-        const bool isLong = hasLongWordFlag(ctx_.table, 2 * i);
-        const int index = isLong ? 1 : 0;
-        changed = changed || cboCapLen[i]->currentIndex() != index;
+        const bool isLong = ctx_.document.pairShownLong(i);
         {
-            // A refresh shows the pair lengths; it never stores capcodes.
+            // The selector shows the length; only the operator's choice stores one.
             const QSignalBlocker block(cboCapLen[i]);
-            cboCapLen[i]->setCurrentIndex(index);
+            cboCapLen[i]->setCurrentIndex(isLong ? 1 : 0);
         }
         showSecondRow(i, !isLong);
         setLengthTooltip(i, isLong);
     }
-    return changed;
-}
-
-void CapcodeList::cboCapLen_Click(int pair)
-{
-    if (ctx_.showing)
-        return;
-    const int first = 2 * pair;
-    if (pairIsLong(pair)) {
-        showSecondRow(pair, false);
-        setLengthTooltip(pair, true);
-    } else {
-        map::write(ctx_.table, map::longWordFlag(first), 0);
-        map::write(ctx_.table, map::longWordFlag(first + 1), 0);
-        showSecondRow(pair, true);
-        setLengthTooltip(pair, false);
-        const auto v = parseNumber(txtAddr[first]->text().toStdString());
-        if (v && *v >= static_cast<double>(ShortCapcodeLimit))
-            txtAddr[first]->setText(QStringLiteral("1234567"));
-        txtAddr[first + 1]->setText(QStringLiteral("1234567"));
-        txt_to_tbl(first + 1);
-    }
-    txt_to_tbl(first);
-    {
-        EditSession session = windowSession(ctx_);
-        followLongPairBits(session, first);
-    }
-    typeRule(first);
-    cboMailAlert_Click(first);
-    // The refresh stores the layout's bits and the frame mask of the new lengths
-    // and shows the result.
-    if (ctx_.init_ctl)
-        ctx_.init_ctl();
-}
-
-void CapcodeList::applyLayoutRules()
-{
-    manualWriteSelectable_ = applyCapcodeLayoutBits(ctx_.table, visibleRows());
-    for (int k = lastCapcode(ctx_.table) + 1; k < Rows; ++k)
-        setCapcodeEnabled(ctx_.table, k, false);
-    writeFrameMask(ctx_.table, frameMaskOf(ctx_.table, shownPairLengths()));
-}
-
-int CapcodeList::visibleRows() const
-{
-    int rows = 0;
-    for (int i = 0; i < Pairs; ++i)
-        rows += pairIsLong(i) ? 1 : 2;
-    return rows;
 }
 
 // ---- rules of the shared handlers ------------------------------------------
@@ -458,27 +347,12 @@ void CapcodeList::typeRule(int k)
     }
 }
 
-void CapcodeList::enableRule(int)
-{
-    // The catalogue stored the box (with the long pair's number); the rows and
-    // the frame mask follow.
-    set_frame();
-}
-
-void CapcodeList::cboMailAlert_Click(int k)
-{
-    if (ctx_.showing)
-        return;
-    EditSession session = windowSession(ctx_);
-    storeMailDropAlert(session, k, cboMailAlert[k]->currentIndex());
-}
-
 void CapcodeList::read_MailAlert()
 {
     // Row 1's selector is not loaded; a length without an entry leaves the
     // selection as it is.
     for (int k = 1; k < Rows; ++k)
-        showCatalogField(ctx_, cboMailAlert[k]);
+        FieldBinding::of(cboMailAlert[k])->show();
 }
 
 void CapcodeList::showMailAlertControls(bool mailAlertTicked)
@@ -492,75 +366,7 @@ void CapcodeList::showMailAlertControls(bool mailAlertTicked)
 
 void CapcodeList::chkMailAlert_Click()
 {
-    const bool ticked = chkMailAlert->isChecked();
-    storeCatalogField(ctx_, chkMailAlert);
-    showMailAlertControls(ticked);
-}
-
-// ---- the capcode fields ----------------------------------------------------
-
-void CapcodeList::txtAddr_GotFocus(int k)
-{
-    entered_[k] = saveCapcodeEntry(ctx_.table, k);
-    setFieldText(txtAddr[k], QString());
-    checkedText_[k].clear();
-}
-
-bool CapcodeList::txtAddr_KeyPress(int, QKeyEvent* event)
-{
-    return entryKeyPress(ctx_, event);
-}
-
-void CapcodeList::refuseTypedCapcode(int k, const QString& message)
-{
-    ctx_.messages.message(message);
-    // The prefixes stored on the way were never the technician's choice.
-    restoreCapcodeEntry(ctx_.table, entered_[k]);
-    read_dftaddr();
-    checkedText_[k] = txtAddr[k]->text();
-    txtAddr[k]->setFocus(Qt::OtherFocusReason);
-}
-
-bool CapcodeList::checkTypedCapcode(int k)
-{
-    const QString text = txtAddr[k]->text();
-    if (text.isEmpty())
-        return true;
-    if (const auto refusal = capcodeEntryRefusal(text.toStdString(), k % 2 == 0 && pairIsLong(k / 2))) {
-        refuseTypedCapcode(k, QString::fromStdString(*refusal));
-        return false;
-    }
-    txt_to_tbl(k);
-    checkedText_[k] = text;
-    return true;
-}
-
-void CapcodeList::txtAddr_KeyUp(int k)
-{
-    checkTypedCapcode(k);
-}
-
-void CapcodeList::txtAddr_LostFocus(int k)
-{
-    // Text that reached the field without a key release (pasted with the mouse)
-    // gets the same check before it is committed.
-    const QString text = txtAddr[k]->text();
-    if (!text.isEmpty() && text != checkedText_[k] && !checkTypedCapcode(k)) {
-        ctx_.flags.EntryRejected = true;
-        return;
-    }
-    if (txtAddr[k]->text().isEmpty())
-        ctx_.flags.CapcodeInvalid = false;
-    if (ctx_.flags.CapcodeInvalid) {
-        ctx_.flags.EntryRejected = true;
-        ctx_.flags.CapcodeInvalid = false;
-        restoreCapcodeEntry(ctx_.table, entered_[k]);
-        ctx_.messages.message(QString::fromLatin1(InvalidCapcodeMessage));
-        txtAddr[k]->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    read_dftaddr();
-    set_frame();
+    showMailAlertControls(chkMailAlert->isChecked());
 }
 
 } // namespace px316t

@@ -1,9 +1,9 @@
 #pragma once
 // The scrolling list "Capcode Address": sixteen capcode rows in eight pairs, each
 // pair short (two 7-digit capcodes) or long (one 10-digit capcode over both
-// slots). The rows show the pager image and write every accepted change into it.
-#include "editor/capcode_codec.h"
-#include "editor/capcode_display.h"
+// slots). The rows are bound to the catalogue's capcode fields; the list lays
+// them out, shows and hides them, and follows the document's capcode changes.
+#include "editor/pager_document.h"
 #include "ui/editor_context.h"
 
 #include <QObject>
@@ -17,12 +17,10 @@ class QLabel;
 class QLineEdit;
 class QScrollBar;
 class QWidget;
-class QKeyEvent;
 
 namespace px316t {
 
 class ControlFactory;
-class FieldEvents;
 
 class CapcodeList : public QObject {
 public:
@@ -32,39 +30,25 @@ public:
     // Creates the rows inside `frame` (the group "Capcode Address").
     CapcodeList(EditorContext& context, ControlFactory& factory, QWidget* frame);
 
-    // Stores the number shown in txtAddr(k) into slot k (and k + 1 for a long capcode).
-    void txt_to_tbl(int k);
     // Shows every stored capcode in its 7- or 10-digit form.
     void read_dftaddr();
-    // Rebuilds the frame mask from the enabled capcodes and greys out unsupported rows.
+    // Shows the frame mask and greys out the rows the pager cannot use.
     void set_frame();
-    // Lays out the visible rows, numbers them, sizes the scroll range, applies the
-    // manual-write rule.
+    // Lays out the visible rows, numbers them, sizes the scroll range, and
+    // enables "Manual Write Enable" as the layout allows.
     void ChkCapLen();
-    // The rules the shown layout implies for the image: the manual-write bits,
-    // no enabled capcode beyond the last usable slot, the frame mask.
-    void applyLayoutRules();
-    // Follows the long-word flags of the image; true when a length selector changed.
+    // The pair lengths follow the long-word flags of the image; true when one changed.
     bool read_CapLen();
-    // The display part of read_CapLen: selectors, second rows and tool tips follow
-    // the long-word flags; nothing is stored and no refresh runs. True when a
-    // selector changed.
-    bool showPairLengths();
+    // Selectors, second rows and tool tips show the document's pair lengths;
+    // nothing is stored.
+    void showPairLengths();
     void read_MailAlert();
     // Shows or hides the alert controls of rows 2..16 for "Mail Alert".
     void showMailAlertControls(bool mailAlertTicked);
 
-    // Rules run by the shared check-box and combo handlers after the bound bit was written.
+    // Run by the shared combo handler after the type of row k changed.
     void typeRule(int k);
-    void enableRule(int k);
 
-    bool pairIsLong(int pair) const;
-    // The rows the selectors leave visible: one for a long pair, two for a short one.
-    int visibleRows() const;
-    // The pair lengths the selectors show.
-    PairLengths shownPairLengths() const;
-    // Whether "Manual Write Enable" may be changed under the current layout.
-    bool manualWriteSelectable() const { return manualWriteSelectable_; }
 
     std::array<QLabel*, Rows> Label1{};
     std::array<QLineEdit*, Rows> txtAddr{};
@@ -83,8 +67,6 @@ public:
 
 private:
     void createRow(ControlFactory& factory, int k);
-    void cboCapLen_Click(int pair);
-    void cboMailAlert_Click(int k);
     void chkMailAlert_Click();
     void VScroll1_Change(int value);
     // The list's present scale against its design (the viewport's height ratio).
@@ -95,22 +77,12 @@ private:
     int rowOf(const QWidget* control) const;
     // Scrolls the list so that the control's row lies inside the viewport.
     void scrollToShow(const QWidget* control);
-    void txtAddr_GotFocus(int k);
-    bool txtAddr_KeyPress(int k, QKeyEvent* event);
-    void txtAddr_KeyUp(int k);
-    void txtAddr_LostFocus(int k);
-    // The key-release check; false when the entry was refused (message shown).
-    bool checkTypedCapcode(int k);
     void showSecondRow(int pair, bool show);
     void setLengthTooltip(int pair, bool longPair);
-    void refuseTypedCapcode(int k, const QString& message);
     QWidget* secondRowControl(int pair, int which) const;
 
     EditorContext& ctx_;
-    std::array<FieldEvents*, Rows> fieldEvents_{};
-    std::array<QString, Rows> checkedText_{};   // the text the key-release check last passed
-    std::array<CapcodeEntry, Rows> entered_{};   // the capcodes a field held when it was entered
-    bool manualWriteSelectable_ = true;
+    PagerDocument::Subscription listening_;
     double scrolledDesignTwips_ = 0;   // the scroll position at design scale
 };
 

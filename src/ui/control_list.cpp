@@ -83,10 +83,16 @@ template <typename W>
 W* ControlFactory::place(W* widget, QWidget* parent, const QString& name, const QRect& twips,
                          const std::optional<QFont>& font)
 {
-    widget->setParent(parent);
+    // Made inside its parent already: moving a finished top-level widget into a
+    // parent costs most of what making it cost.
+    if (widget->parentWidget() != parent)
+        widget->setParent(parent);
     widget->setObjectName(name);
     const QFont f = font.value_or(font_);
-    widget->setFont(f);
+    // A widget already shows its parent's font when it is the same: setting it
+    // again would only have a combo box build its list view ahead of time.
+    if (widget->font() != f)
+        widget->setFont(f);
     widget->setProperty(DesignFontProperty, f.pointSizeF());
     if (!widget->property(TagProperty).isValid())
         setControlTag(widget, QString());
@@ -99,13 +105,13 @@ W* ControlFactory::place(W* widget, QWidget* parent, const QString& name, const 
 QLabel* ControlFactory::label(QWidget* parent, const QString& name, const QString& caption,
                               const QRect& twips, std::optional<QFont> font)
 {
-    return place(new QLabel(caption), parent, name, twips, font);
+    return place(new QLabel(caption, parent), parent, name, twips, font);
 }
 
 QCheckBox* ControlFactory::checkBox(QWidget* parent, const QString& name, const QString& caption,
                                     const QRect& twips, const QString& tag)
 {
-    auto* box = new QCheckBox(caption);
+    auto* box = new QCheckBox(caption, parent);
     setControlTag(box, tag);
     return place(box, parent, name, twips, std::nullopt);
 }
@@ -113,7 +119,7 @@ QCheckBox* ControlFactory::checkBox(QWidget* parent, const QString& name, const 
 QComboBox* ControlFactory::comboBox(QWidget* parent, const QString& name, const QStringList& items,
                                     const QRect& twips, const QString& tag)
 {
-    auto* combo = new QComboBox;
+    auto* combo = new QComboBox(parent);
     combo->addItems(items);
     combo->setCurrentIndex(-1);   // no selection until the image is shown
     setControlTag(combo, tag);
@@ -122,7 +128,7 @@ QComboBox* ControlFactory::comboBox(QWidget* parent, const QString& name, const 
 
 QLineEdit* ControlFactory::textBox(QWidget* parent, const QString& name, int maxLength, const QRect& twips)
 {
-    auto* edit = new QLineEdit;
+    auto* edit = new QLineEdit(parent);
     if (maxLength > 0)
         limitTypedLength(edit, maxLength);
     // Text reaches a box by typing or by a paste into the box being edited, both
@@ -136,12 +142,12 @@ QLineEdit* ControlFactory::textBox(QWidget* parent, const QString& name, int max
 QGroupBox* ControlFactory::frame(QWidget* parent, const QString& name, const QString& caption,
                                  const QRect& twips)
 {
-    return place(new QGroupBox(caption), parent, name, twips, std::nullopt);
+    return place(new QGroupBox(caption, parent), parent, name, twips, std::nullopt);
 }
 
 QWidget* ControlFactory::pictureBox(QWidget* parent, const QString& name, const QRect& twips)
 {
-    auto* picture = new QWidget;
+    auto* picture = new QWidget(parent);
     // A picture box can hold the focus (taking it commits the field being left);
     // Tab passes it by, as it holds nothing to type into.
     picture->setFocusPolicy(Qt::ClickFocus);
@@ -151,18 +157,18 @@ QWidget* ControlFactory::pictureBox(QWidget* parent, const QString& name, const 
 QPushButton* ControlFactory::button(QWidget* parent, const QString& name, const QString& caption,
                                     const QRect& twips)
 {
-    return place(new QPushButton(caption), parent, name, twips, std::nullopt);
+    return place(new QPushButton(caption, parent), parent, name, twips, std::nullopt);
 }
 
 QRadioButton* ControlFactory::optionButton(QWidget* parent, const QString& name, const QString& caption,
                                            const QRect& twips)
 {
-    return place(new QRadioButton(caption), parent, name, twips, std::nullopt);
+    return place(new QRadioButton(caption, parent), parent, name, twips, std::nullopt);
 }
 
 QFrame* ControlFactory::box(QWidget* parent, const QString& name, const QRect& twips)
 {
-    auto* frame = new QFrame;
+    auto* frame = new QFrame(parent);
     frame->setFrameShape(QFrame::Box);
     frame->setFrameShadow(QFrame::Sunken);
     return place(frame, parent, name, twips, std::nullopt);
@@ -171,7 +177,8 @@ QFrame* ControlFactory::box(QWidget* parent, const QString& name, const QRect& t
 void ControlFactory::placeWithoutFont(QWidget* widget, QWidget* parent, const QString& name,
                                       const QRect& twips)
 {
-    widget->setParent(parent);
+    if (widget->parentWidget() != parent)
+        widget->setParent(parent);
     widget->setObjectName(name);
     if (!widget->property(TagProperty).isValid())
         setControlTag(widget, QString());

@@ -1,7 +1,5 @@
 #include "ui/field_events.h"
 
-#include "ui/editor_context.h"
-
 #include <QApplication>
 #include <QHash>
 #include <QPointer>
@@ -219,18 +217,10 @@ bool typesBeyond(const QLineEdit* field, const QKeyEvent* event, int maxLength)
     return typesACharacter && kept >= maxLength;
 }
 
-bool entryKeyPress(EditorContext& context, const QKeyEvent* event)
+bool typesACharacter(const QKeyEvent* event)
 {
-    // Only keys that type something count; Tab, arrows and modifiers do not.
-    const bool typesACharacter = !event->text().isEmpty() && event->key() != Qt::Key_Tab
-                                 && event->key() != Qt::Key_Backtab;
-    if (typesACharacter)
-        context.flags.EntryRejected = false;
-    if (isEnterKey(event)) {
-        context.picTabBack->setFocus(Qt::OtherFocusReason);
-        return true;
-    }
-    return false;
+    // Tab and the arrows, and modifiers on their own, type nothing.
+    return !event->text().isEmpty() && event->key() != Qt::Key_Tab && event->key() != Qt::Key_Backtab;
 }
 
 bool isEnterKey(const QKeyEvent* event)

@@ -54,11 +54,8 @@ private:
 // Enter or Return, the key that commits a field.
 bool isEnterKey(const QKeyEvent* event);
 
-struct EditorContext;
-// The key press of the capcode and frequency fields: a typed character clears
-// EntryRejected; Enter is swallowed and gives the focus to the page background,
-// which commits the field. True when the key is consumed.
-bool entryKeyPress(EditorContext& context, const QKeyEvent* event);
+// Whether the key types a character into a field (Tab and the arrows do not).
+bool typesACharacter(const QKeyEvent* event);
 
 // What an insertion into a field keeps of what it brings (UTF-8 in and out).
 using InsertionRule = std::function<std::string(std::string_view)>;

@@ -1,19 +1,20 @@
 #include "ui/form1.h"
 
-#include "editor/refresh_rules.h"
-#include "ui/capcode_list.h"
-#include "ui/field_binding.h"
+#include "board/board_connection.h"
+#include "editor/messages.h"
+#include "link/board_detection.h"
+#include "production/link_transfer.h"
+#include "production/production_line.h"
+#include "registry/cls_registry_access.h"
 #include "table/field_tag.h"
+#include "table/table_file.h"
+#include "ui/binding/field_binding.h"
+#include "ui/capcode_list.h"
 #include "ui/control_list.h"
+#include "ui/ct_eb_slider.h"
+#include "ui/dialogs.h"
 #include "ui/frequency_panel.h"
 #include "ui/option_controls.h"
-#include "link/board_detection.h"
-#include "link/usb/usb_link.h"
-#include "production/link_transfer.h"
-#include "registry/cls_registry_access.h"
-#include "table/builtin_tables.h"
-#include "table/table_file.h"
-#include "ui/ct_eb_slider.h"
 #include "ui/file_places.h"
 #include "ui/form_resize.h"
 #include "ui/frm_about.h"
@@ -21,7 +22,6 @@
 #include "ui/password_field.h"
 #include "ui/prompts_panel.h"
 #include "ui/production_record_dialog.h"
-#include "ui/qt_dialogs.h"
 #include "ui/tab_background.h"
 #include "ui/twips.h"
 #include "ui/wheel_guard.h"
@@ -69,29 +69,14 @@ std::filesystem::path toPath(const QString& path) { return std::filesystem::path
 } // namespace
 
 Form1::Form1(Form1Services services)
-    : linkKind_(services.linkKind),
-      makeRegistry_(std::move(services.makeRegistry)),
-      endProgram_(std::move(services.endProgram)),
-      boardParts_{std::move(services.makeSerialPorts), services.linkClock, nullptr, services.parallelPort,
-                  std::move(services.findLptBoard), nullptr},
-      appFolder_(services.appFolder),
-      documentsFolder_(services.documentsFolder),
-      folderWritable_(std::move(services.folderWritable))
+    : linkKind_(services.linkKind), document_(services.document), messages_(services.messages),
+      fileDialogs_(services.fileDialogs), registry_(services.registry), board_(services.board),
+      line_(services.line), endProgram_(std::move(services.endProgram)), appFolder_(services.appFolder),
+      documentsFolder_(services.documentsFolder), folderWritable_(std::move(services.folderWritable))
 {
     setObjectName(QStringLiteral("Form1"));
-    if (!services.messages)
-        ownMessages_ = std::make_unique<QtMessageBoxes>(this);
-    if (!services.fileDialogs)
-        ownFileDialogs_ = std::make_unique<QtFileDialogs>(this);
-    messages_ = services.messages ? services.messages : ownMessages_.get();
-    fileDialogs_ = services.fileDialogs ? services.fileDialogs : ownFileDialogs_.get();
-    productionOptions_ = services.production ? *services.production : productionOptionsFromEnvironment();
-    line_ = std::make_unique<ProductionLine>(productionOptions_);
-    line_->wantBatch(services.batch);
-
-    context_ = std::make_unique<EditorContext>(EditorContext{
-        PagerTable_, *messages_, flags_, arrays_, nullptr, [this] { init_ctl(); },
-        [this] { return inModifyMode(); }, [this] { return capcodes_->shownPairLengths(); }});
+    context_ = std::make_unique<EditorContext>(EditorContext{document_, messages_, arrays_, nullptr,
+                                                             [this] { init_ctl(); }, [this] { return inModifyMode(); }});
 
     QFont designFont(QStringLiteral("Courier New"), 9);
     setFont(designFont);
@@ -102,6 +87,8 @@ Form1::Form1(Form1Services services)
     wheelGuard->scrollAreaWith(capcodes_->Picture1, capcodes_->VScroll1);
     // The window sees every key before its controls do.
     qApp->installEventFilter(this);
+    // What changes as a whole is shown again whole.
+    listening_ = document_.listen([this](DocumentChange change) { follow(change); });
 }
 
 Form1::~Form1()
@@ -163,7 +150,7 @@ void Form1::buildWindow()
     client->resize(designClient);
     setCentralWidget(client);
 
-    picTabBack = new TabBackground;
+    picTabBack = new TabBackground(client);
     factory.placeWithoutFont(picTabBack, client, QStringLiteral("picTabBack"), QRect(-12, 0, 9600, 6735));
     picTabBack->setProperty(DesignFontProperty, font().pointSizeF());
     context_->picTabBack = picTabBack;
@@ -250,9 +237,8 @@ void Form1::buildWindow()
     lblMsg = factory.label(picTabBack, QStringLiteral("lblMsg"), QStringLiteral("Message:"),
                            QRect(276, 6300, 8940, 255), messageFont);
 
-    for (int i = 0; i < static_cast<int>(arrays_.chkCtl.size()); ++i)
-        if (QCheckBox* box = arrays_.chkCtl[i])
-            connect(box, &QCheckBox::stateChanged, this, [this, i] { chkCtl_Click(i); });
+    // The check boxes store through their bindings, and the document says what
+    // follows from that (the frames of an enable box).
     for (int i = 0; i < static_cast<int>(arrays_.cboCtl.size()); ++i)
         if (QComboBox* combo = arrays_.cboCtl[i])
             connect(combo, &QComboBox::currentIndexChanged, this, [this, i] { cboCtl_Click(i); });
@@ -280,14 +266,16 @@ void Form1::Form_Load()
     // Every later change of the window's size scales the controls from these tags.
     new FormResize(client, controls_, QSize(designScaleWidth_, designScaleHeight_),
                    [this] { capcodes_->ChkCapLen(); prompts_->fitLogoBox(); });
-    flags_.EntryRejected = false;
-    flags_.CapcodeInvalid = false;
-    RegistryAccess = makeRegistry_ ? makeRegistry_() : std::make_unique<clsRegistryAccess>();
-    createLink();
+    document_.flags() = {};
+    // The polling timer is a control of the window without position.
+    QTimer& timer = board_.detection().Timer1();
+    timer.setObjectName(QStringLiteral("Timer1"));
+    setControlTag(&timer, QStringLiteral(",#"));
+    controls_.add(&timer);
     InitTables();
     // A port the user may not open is said in words a technician can act on.
-    if (!board_->detection().runStartupProbe() && !board_->detection().permissionProblems().isEmpty())
-        messages_->message(board_->detection().permissionProblems(), MessageBoxes::Icon::Warning);
+    if (!board_.detection().runStartupProbe() && !board_.detection().permissionProblems().isEmpty())
+        messages_.message(board_.detection().permissionProblems(), MessageBoxes::Icon::Warning);
     capcodes_->read_CapLen();
     init_ctl();
 
@@ -296,20 +284,9 @@ void Form1::Form_Load()
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void Form1::createLink()
-{
-    boardParts_.registry = RegistryAccess.get();
-    board_ = std::make_unique<BoardConnection>(linkKind_, *messages_, *this, std::move(boardParts_));
-    // The polling timer is a control of the window without position.
-    QTimer& timer = board_->detection().Timer1();
-    timer.setObjectName(QStringLiteral("Timer1"));
-    setControlTag(&timer, QStringLiteral(",#"));
-    controls_.add(&timer);
-}
-
 void Form1::InitTables()
 {
-    PagerTable_ = startupPagerTable();
+    // The document holds the start-up image since it was made.
     if (linkKind_ == LinkKind::USB) {
         setWindowTitle(QStringLiteral("Quorvalent USB PX316T V5.02"));
         lblMsg->setVisible(true);
@@ -317,8 +294,8 @@ void Form1::InitTables()
         setWindowTitle(QStringLiteral("Quorvalent PX316T V5.02"));
         lblMsg->setVisible(false);
     }
-    // Selecting the band runs its change handler, which loads the same preset
-    // again and refreshes the controls.
+    // Selecting the band runs its change handler; the document holds that
+    // band's preset already.
     frequency_->selectBand(StartupBand);
 }
 
@@ -326,40 +303,31 @@ void Form1::InitTables()
 
 int Form1::init_ctl()
 {
-    // The rules the layout implies are stored first; showing the image then
-    // writes nothing: the change handlers the controls run while they take the
-    // image's values store nothing.
-    capcodes_->applyLayoutRules();
-    const bool wasShowing = context_->showing;
-    context_->showing = true;
+    // The rules the layout implies are stored first; showing the document then
+    // writes nothing: the bindings store nothing while they show.
+    document_.applyLayoutRules();
     capcodes_->ChkCapLen();
     capcodes_->read_dftaddr();
     for (QObject* control : controls_.all()) {
-        // The controls with a field tag; the others are shown by their own steps.
+        // The controls with a field tag; the others are shown by their own
+        // steps. Row 1's hidden type selector is bound to nothing.
         if (!parseFieldTag(controlTag(control).toStdString()))
             continue;
-        if (boundCatalogEntry(control))
-            showCatalogField(*context_, control);
-        else
-            showBoundField(PagerTable_, control);
+        if (FieldBinding* binding = FieldBinding::of(control))
+            binding->show();
     }
     options_->showSequentialLockout();
     options_->showLogoFont();
     options_->showLanguage();
     options_->showContrast();
     options_->showPersonalAlert();
-    {
-        const bool mailAlert = shownField(*context_, "mail_alert") == "on";
-        capcodes_->chkMailAlert->setChecked(mailAlert);
-        capcodes_->showMailAlertControls(mailAlert);
-    }
-    frequency_->read_BaseFreq();
+    FieldBinding::of(capcodes_->chkMailAlert)->show();
+    capcodes_->showMailAlertControls(capcodes_->chkMailAlert->isChecked());
     frequency_->read_freq();
     prompts_->read_prompt();
     capcodes_->set_frame();
     capcodes_->read_MailAlert();
     password_->read_pass();
-    context_->showing = wasShowing;
     return 0;
 }
 
@@ -390,7 +358,7 @@ void Form1::ModifyOpt_Click()
     options_->Slider1->show();
     capcodes_->set_frame();
     // The capcode layout decides whether manual write can be changed.
-    arrays_.chkCtl[9]->setEnabled(capcodes_->manualWriteSelectable());
+    arrays_.chkCtl[9]->setEnabled(document_.manualWriteSelectable());
 }
 
 void Form1::WriteOpt_Click()
@@ -402,22 +370,8 @@ void Form1::WriteOpt_Click()
 
 // ---- shared handlers of the control arrays ---------------------------------
 
-void Form1::chkCtl_Click(int index)
-{
-    // The catalogue stores the box with its rules (a long pair's second slot
-    // follows the first); showing the image stores nothing.
-    storeCatalogField(*context_, arrays_.chkCtl[index]);
-    if (index >= 10 && index <= 25)
-        capcodes_->enableRule(index - 10);
-}
-
 void Form1::cboCtl_Click(int index)
 {
-    QComboBox* combo = arrays_.cboCtl[index];
-    if (boundCatalogEntry(combo))
-        storeCatalogField(*context_, combo);
-    else if (!context_->showing)
-        writeBoundComboBox(PagerTable_, combo);   // row 1's type, which is always "Personal"
     if (index >= 7 && index <= 22)
         capcodes_->typeRule(index - 7);
     else if (index == 0)
@@ -461,6 +415,29 @@ void Form1::endProgram()
     else
         QCoreApplication::exit(0);
 }
+
+void Form1::follow(DocumentChange change)
+{
+    if (change == DocumentChange::Image)
+        showArrivedImage();
+    else if (change == DocumentChange::PairLengths) {
+        capcodes_->showPairLengths();
+        init_ctl();
+    }
+}
+
+void Form1::showArrivedImage()
+{
+    // The band and the pair lengths are the document's; selecting them loads
+    // no preset and stores no capcode.
+    frequency_->selectBandFromImage();
+    capcodes_->showPairLengths();
+    init_ctl();
+}
+
+LinkState& Form1::linkState() { return board_.state(); }
+
+BoardDetection* Form1::detection() { return &board_.detection(); }
 
 void Form1::mnuAbout_Click()
 {
@@ -545,56 +522,42 @@ void Form1::mnuLBFF_Click()
     // the image after the load.
     if (!commitFieldForFileCommand())
         return;
-    const auto chosen = fileDialogs_->openFile(fileDialogFolder(), kTableFilter);
+    const auto chosen = fileDialogs_.openFile(fileDialogFolder(), kTableFilter);
     if (!chosen)
         return;
     if (filePlaces_)
-        filePlaces_->remember(RegistryAccess.get(), *chosen);
+        filePlaces_->remember(&registry_, *chosen);
     openTableFile(*chosen);
 }
 
 QString Form1::fileDialogFolder() const
 {
-    return filePlaces_ ? filePlaces_->dialogFolder(RegistryAccess.get()) : appFolder_;
+    return filePlaces_ ? filePlaces_->dialogFolder(&registry_) : appFolder_;
 }
 
 void Form1::openTableFile(const QString& path)
 {
     std::error_code reason;
-    auto loaded = readTableFile(toPath(path), reason);
-    if (const auto* error = std::get_if<TableFileError>(&loaded)) {
-        const QString text = QString::fromStdString(describeTableFileError(*error, reason ? reason.message() : ""));
-        messages_->message(text, *error == TableFileError::NotFound ? MessageBoxes::Icon::None
-                                                                     : MessageBoxes::Icon::Warning);
-        return;
-    }
-    applyTableFileBytes(PagerTable_, std::get<std::vector<std::uint8_t>>(loaded));
-    refreshFromImage();
+    const TableFileError error = document_.openFile(toPath(path), reason);
+    if (error != TableFileError::None)
+        messages_.message(QString::fromStdString(describeTableFileError(error, reason ? reason.message() : "")),
+                          error == TableFileError::NotFound ? MessageBoxes::Icon::None : MessageBoxes::Icon::Warning);
 }
 
 bool Form1::commitFieldForFileCommand()
 {
     // Only a refusal by this very commit drops the command: its message is the
     // operator's report. A refusal reported earlier is left for the Pager commands.
-    const bool earlierRefusal = flags_.EntryRejected;
-    flags_.EntryRejected = false;
+    EntryFlags& flags = document_.flags();
+    const bool earlierRefusal = flags.EntryRejected;
+    flags.EntryRejected = false;
     picTabBack->setFocus(Qt::OtherFocusReason);
-    if (flags_.EntryRejected) {
-        flags_.EntryRejected = false;
+    if (flags.EntryRejected) {
+        flags.EntryRejected = false;
         return false;
     }
-    flags_.EntryRejected = earlierRefusal;
+    flags.EntryRejected = earlierRefusal;
     return true;
-}
-
-void Form1::refreshFromImage()
-{
-    // The rules a refresh applies are functions of the bytes that arrived alone,
-    // never of what the controls showed before; showing the result writes nothing.
-    applyRefreshRules(PagerTable_);
-    frequency_->selectBandFromImage();
-    capcodes_->showPairLengths();
-    init_ctl();
 }
 
 void Form1::mnuSBTF_Click()
@@ -603,19 +566,18 @@ void Form1::mnuSBTF_Click()
     // entry refused by that commit saves nothing.
     if (!commitFieldForFileCommand())
         return;
-    const auto chosen = fileDialogs_->saveFile(fileDialogFolder(), kTableFilter);
+    const auto chosen = fileDialogs_.saveFile(fileDialogFolder(), kTableFilter);
     if (!chosen)
         return;
     if (filePlaces_)
-        filePlaces_->remember(RegistryAccess.get(), *chosen);
+        filePlaces_->remember(&registry_, *chosen);
     std::error_code ec;
-    if (std::filesystem::exists(toPath(*chosen), ec)
-        && !messages_->askYesNo(QStringLiteral("This file is arealy exist ! \r\nAre you sure overwrite this file?")))
+    if (std::filesystem::exists(toPath(*chosen), ec) && !messages_.askYesNo(QString::fromLatin1(messages::OverwriteFile)))
         return;
     std::error_code reason;
-    const TableFileError error = writeTableFile(toPath(*chosen), PagerTable_, reason);
+    const TableFileError error = document_.saveFile(toPath(*chosen), reason);
     if (error != TableFileError::None)
-        messages_->message(QString::fromStdString(describeTableFileError(error, reason ? reason.message() : "")),
+        messages_.message(QString::fromStdString(describeTableFileError(error, reason ? reason.message() : "")),
                            MessageBoxes::Icon::Warning);
 }
 
@@ -627,30 +589,28 @@ void Form1::runPagerCommand(int command)
     picTabBack->setFocus(Qt::OtherFocusReason);
     commandState_.PagerCommand = command;
     QCoreApplication::processEvents();
-    if (flags_.EntryRejected) {
-        flags_.EntryRejected = false;
+    if (document_.flags().EntryRejected) {
+        document_.flags().EntryRejected = false;
         return;
     }
-    ProgrammingContext context{linkKind_, PagerTable_, commandState_, *messages_, *capcodes_,
-                               &board_->usb(), board_->parallelPort(), [this] { return inModifyMode(); },
-                               [this] { refreshFromImage(); }, {}, {}, {}, {}};
-    context.currentPort = [this] { return portName(linkKind_, board_->state().BoardPort); };
-    context.line = line_.get();
-    context.afterRead = [this](const PagerTable& image) {
+    ProgrammingContext context{document_, commandState_, messages_, board_.pagerLink(), line_,
+                               [this] { return inModifyMode(); }, {}, {}, {}, {}};
+    context.currentPort = [this] { return portName(linkKind_, board_.state().BoardPort); };
+    context.afterRead = [this](const auto& image) {
         if (ProductionServices* services = production())
             if (auto backup = services->backupRead(image); !backup.ok())
-                messages_->message(QString::fromStdString(backup.message()), MessageBoxes::Icon::Warning);
+                messages_.message(QString::fromStdString(backup.message()), MessageBoxes::Icon::Warning);
     };
     auto reportRecord = [this](const Status& recorded) {
         if (!recorded.ok())
-            messages_->message(QString::fromStdString(recorded.message()), MessageBoxes::Icon::Warning);
+            messages_.message(QString::fromStdString(recorded.message()), MessageBoxes::Icon::Warning);
     };
-    context.afterWrite = [this, reportRecord](const PagerTable& image, const PagerTransfer& transfer,
+    context.afterWrite = [this, reportRecord](const auto& image, const PagerTransfer& transfer,
                                               const std::string& port) {
         if (ProductionServices* services = production())
             reportRecord(recordPagerTransfer(*services, image, transfer, port));
     };
-    context.afterVerify = [this, reportRecord](const PagerTable& image, RecordResult result, const std::string& port) {
+    context.afterVerify = [this, reportRecord](const auto& image, RecordResult result, const std::string& port) {
         if (ProductionServices* services = production())
             reportRecord(services->recordTransfer(image, RecordOperation::Verify, result, port));
     };
@@ -663,13 +623,13 @@ void Form1::runPagerCommand(int command)
 ProductionServices* Form1::production()
 {
     std::vector<std::string> notices;
-    auto opened = line_->services(notices);
+    auto opened = line_.services(notices);
     for (const std::string& notice : notices)
-        messages_->message(QString::fromStdString(notice), MessageBoxes::Icon::Warning);
+        messages_.message(QString::fromStdString(notice), MessageBoxes::Icon::Warning);
     if (!opened.ok()) {
         // Said once; the window goes on without backups and record.
         if (!productionFailureShown_)
-            messages_->message(QString::fromStdString(opened.message()), MessageBoxes::Icon::Warning);
+            messages_.message(QString::fromStdString(opened.message()), MessageBoxes::Icon::Warning);
         productionFailureShown_ = true;
         return nullptr;
     }
@@ -683,7 +643,7 @@ void Form1::mnuProductionRecord_Click()
         return;
     auto entries = services->localRecord().list(std::nullopt);
     if (!entries.ok()) {
-        messages_->message(QString::fromStdString(entries.message()), MessageBoxes::Icon::Warning);
+        messages_.message(QString::fromStdString(entries.message()), MessageBoxes::Icon::Warning);
         return;
     }
     ProductionRecordDialog dialog(entries.value(), this);

@@ -1,22 +1,18 @@
 #pragma once
-// The main window: owner of the pager image and of the shared objects, the
-// composition root of the editor units, and the start-up sequence.
-#include "ui/editor_context.h"
-#include "board/board_connection.h"
+// The main window: the view of the pager document with its three pages, menus
+// and message line, and the start-up sequence. It is given every service it
+// uses (the application root in src/app/ creates them) and creates none itself.
+#include "editor/pager_document.h"
 #include "link/board_status_view.h"
-#include "ui/form2.h"
 #include "link/link_kind.h"
-#include "link/link_state.h"
-#include "production/production_line.h"
-#include "production/production_services.h"
-#include "table/pager_table.h"
 #include "ui/control_list.h"
+#include "ui/editor_context.h"
+#include "ui/form2.h"
 
 #include <QMainWindow>
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 class QAction;
 class QLabel;
@@ -29,68 +25,58 @@ class QKeyEvent;
 
 namespace px316t {
 
+class BoardConnection;
 class BoardDetection;
 class CapcodeList;
 class FileDialogs;
-class LinkClock;
-class ParallelPortLink;
-class SerialPorts;
-class UsbLink;
 class FilePlaces;
 class FrequencyPanel;
 class MessageBoxes;
 class OptionControls;
 class PasswordField;
+class ProductionLine;
+class ProductionServices;
 class PromptsPanel;
+struct LinkState;
 class clsRegistryAccess;
 
-// What the window is built with: the program passes the real services, tests
-// pass recorders and temporary stores.
+// What the window shows and works with, made by the application root.
 struct Form1Services {
-    LinkKind linkKind = LinkKind::USB;   // the program passes its build's board
-    MessageBoxes* messages = nullptr;     // nullptr: Qt message boxes
-    FileDialogs* fileDialogs = nullptr;   // nullptr: Qt file dialogs
-    std::function<std::unique_ptr<clsRegistryAccess>()> makeRegistry;   // empty: platform default
-    std::function<void()> endProgram;     // empty: quit the application
-    QString appFolder;                    // empty: the program's folder
+    LinkKind linkKind;
+    PagerDocument& document;
+    MessageBoxes& messages;
+    FileDialogs& fileDialogs;
+    clsRegistryAccess& registry;
+    BoardConnection& board;
+    ProductionLine& line;          // the record, backups and production sequence
+    std::function<void()> endProgram;
+    QString appFolder;             // the program's folder
     // Where the file dialogs start when the program's folder is not the user's
     // to write in: empty, the user's documents folder; and the test of that.
     QString documentsFolder;
     std::function<bool(const QString& folder)> folderWritable;   // empty: the file system's answer
-    // The serial ports of the USB board; empty: the machine's ports by COM number.
-    std::function<std::unique_ptr<SerialPorts>()> makeSerialPorts;
-    LinkClock* linkClock = nullptr;       // nullptr: the real clock, letting window events run
-    // The parallel-port board of an "LPT" build: its probe and its operations.
-    std::function<bool()> findLptBoard;
-    ParallelPortLink* parallelPort = nullptr;
-    // Backups of read pagers and the production record; nothing: the user's
-    // data folder and the shared database named by the environment.
-    std::optional<ProductionOptions> production;
-    // The batch of the shared database the auto-increase joins (--batch).
-    std::string batch;
 };
 
 class Form1 : public QMainWindow, public BoardStatusView {
 public:
-    explicit Form1(Form1Services services = {});
+    explicit Form1(Form1Services services);
     ~Form1() override;
 
     // The start-up sequence; runs once, after construction.
     void Form_Load();
 
-    // The full refresh of every control from the pager image.
+    // The full refresh of every control from the pager document.
     int init_ctl();
     void ModifyOpt_Click();
     void WriteOpt_Click();
-    void chkCtl_Click(int index);
+    // The shared handler of the combo-box array: the rules between controls
+    // that follow a changed selection (the binding stored it already).
     void cboCtl_Click(int index);
 
     void mnuLBFF_Click();
     // Loads a table file as File > Open does once a name is chosen (the file
     // named on the command line).
     void openTableFile(const QString& path);
-    // The folder the open and save dialogs start in.
-    QString fileDialogFolder() const;
     void mnuSBTF_Click();
     void mnuEntire_Click();
     void mnuEB_Click();
@@ -98,9 +84,6 @@ public:
     void mnuAbout_Click();
     // File > Production Record...: the station's record as a read-only table.
     void mnuProductionRecord_Click();
-    // The backups and the record, opened on first use; nothing when they
-    // cannot be opened (said once).
-    ProductionServices* production();
     // Shows the production record; tests look at it instead of running it.
     std::function<void(QDialog&)> onProductionRecordWindow;
     void mnuExit_Click();
@@ -112,8 +95,7 @@ public:
     void setMessageLine(const QString& text, Rgb color) override;
     void setPagerMenuEnabled(bool enabled) override;
 
-    PagerTable& table() { return PagerTable_; }
-    EntryFlags& flags() { return flags_; }
+    PagerDocument& document() { return document_; }
     const ControlList& controls() const { return controls_; }
     ControlArrays& arrays() { return arrays_; }
     CapcodeList& capcodes() { return *capcodes_; }
@@ -121,21 +103,14 @@ public:
     OptionControls& options() { return *options_; }
     PromptsPanel& prompts() { return *prompts_; }
     PasswordField& password() { return *password_; }
-    clsRegistryAccess* registry() { return RegistryAccess.get(); }
-    LinkKind linkKind() const { return linkKind_; }
-    MessageBoxes& messages() { return *messages_; }
     bool inModifyMode() const;
-    const QString& AppFolder() const { return appFolder_; }
     int DesignScaleWidth() const { return designScaleWidth_; }
     int DesignScaleHeight() const { return designScaleHeight_; }
-    LinkState& linkState() { return board_->state(); }
+    LinkState& linkState();
     PagerCommandState& commandState() { return commandState_; }
-    BoardDetection* detection() { return board_ ? &board_->detection() : nullptr; }
-    UsbLink* usbLink() { return board_ ? &board_->usb() : nullptr; }
+    BoardDetection* detection();
     // Called with the programming window right before it is shown modally.
     std::function<void(Form2&)> onProgrammingWindow;
-    // Band from the image, full refresh, capcode lengths: after a load or a read.
-    void refreshFromImage();
 
     QWidget* client = nullptr;
     QWidget* picTabBack = nullptr;
@@ -185,29 +160,32 @@ private:
     // The first steps of every Pager command: commit the field being edited and
     // drop the command once after a refused entry. True when the command may run.
     void runPagerCommand(int command);
+    // The folder the open and save dialogs start in.
+    QString fileDialogFolder() const;
+    // The backups and the record, opened on first use; nothing when they
+    // cannot be opened (said once).
+    ProductionServices* production();
     // Commits the field being edited before Open or Save; false when that commit
     // refused the entry and the command is dropped.
     bool commitFieldForFileCommand();
-    void createLink();
+    // Shows what the document says changed as a whole.
+    void follow(DocumentChange change);
+    // The band, the pair lengths and every control, after the image arrived.
+    void showArrivedImage();
     void endProgram();
 
     LinkKind linkKind_;
-    std::unique_ptr<MessageBoxes> ownMessages_;
-    std::unique_ptr<FileDialogs> ownFileDialogs_;
-    MessageBoxes* messages_;
-    FileDialogs* fileDialogs_;
-    std::function<std::unique_ptr<clsRegistryAccess>()> makeRegistry_;
+    PagerDocument& document_;
+    PagerDocument::Subscription listening_;
+    MessageBoxes& messages_;
+    FileDialogs& fileDialogs_;
+    clsRegistryAccess& registry_;
+    BoardConnection& board_;
+    ProductionLine& line_;
     std::function<void()> endProgram_;
-    // The board's parts the program passed, wired by createLink.
-    BoardConnectionParts boardParts_;
-    ProductionOptions productionOptions_;
-    std::unique_ptr<ProductionLine> line_;   // the record, backups and production sequence
     bool productionFailureShown_ = false;
-    std::unique_ptr<BoardConnection> board_;
     PagerCommandState commandState_;
 
-    PagerTable PagerTable_{};
-    EntryFlags flags_;
     ControlArrays arrays_;
     ControlList controls_;
     std::unique_ptr<EditorContext> context_;
@@ -216,7 +194,6 @@ private:
     OptionControls* options_ = nullptr;
     PasswordField* password_ = nullptr;
     PromptsPanel* prompts_ = nullptr;
-    std::unique_ptr<clsRegistryAccess> RegistryAccess;
     QString appFolder_;
     QString documentsFolder_;
     std::function<bool(const QString&)> folderWritable_;

@@ -1,9 +1,8 @@
 #include "ui/form2.h"
 
+#include "editor/messages.h"
 #include "production/link_transfer.h"
 #include "ui/batch_dialog.h"
-
-#include "ui/capcode_list.h"
 #include "ui/dialogs.h"
 #include "ui/twips.h"
 
@@ -59,8 +58,7 @@ private:
 } // namespace
 
 Form2::Form2(ProgrammingContext context, QWidget* parent)
-    : QDialog(parent), ctx_(std::move(context)),
-      sequence_(ctx_.linkKind, ctx_.usb, ctx_.lpt, ctx_.messages, ctx_.state)
+    : QDialog(parent), ctx_(std::move(context)), sequence_(ctx_.link, ctx_.messages, ctx_.state)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Pager Program"));
@@ -153,41 +151,41 @@ void Form2::Form_Activate()
     switch (ctx_.state.PagerCommand) {
     case PagerRead: {
         const BusyScope busy(busy_);
-        if (sequence_.read(ctx_.table, *this)) {
+        auto read = ctx_.document.image();
+        if (sequence_.read(read, *this)) {
             if (ctx_.afterRead)
-                ctx_.afterRead(ctx_.table);
-            if (ctx_.refreshAfterRead)
-                ctx_.refreshAfterRead();
+                ctx_.afterRead(read);
+            // The window shows what arrived, with the rules of arrival.
+            ctx_.document.arrive(read);
         }
         break;
     }
     case PagerVerify: {
         const BusyScope busy(busy_);
         const std::string board = port();
-        sequence_.verify(ctx_.table, *this);
+        sequence_.verify(ctx_.document.image(), *this);
         if (ctx_.afterVerify)
-            ctx_.afterVerify(ctx_.table, recordResultOf(sequence_.lastFailure()), board);
+            ctx_.afterVerify(ctx_.document.image(), recordResultOf(sequence_.lastFailure()), board);
         break;
     }
     case PagerWrite: {
         if (ctx_.inModifyMode && ctx_.inModifyMode()) {
-            ctx_.messages.message(QStringLiteral("Modify Mode can not write! Please check!"),
-                                  MessageBoxes::Icon::Warning);
+            ctx_.messages.message(QString::fromLatin1(messages::ModifyModeCannotWrite), MessageBoxes::Icon::Warning);
             break;
         }
         lblAuto1->setVisible(ctx_.state.AutoIncrease);
         if (ctx_.state.AutoIncrease) {
             cmdWrite->show();
             cmdExit->show();
-            cmdBatch->setVisible(ctx_.line != nullptr);
-            if (ctx_.line) {
+            cmdBatch->setVisible(true);
+            {
                 std::vector<std::string> notices;
-                const Status joined = ctx_.line->joinWantedBatch(notices);
+                const Status joined = ctx_.line.joinWantedBatch(notices);
                 for (const std::string& notice : notices)
                     warn(notice);
                 if (!joined.ok())
                     warn(joined.message());
-                else if (const auto next = ctx_.line->next(); next.ok() && next.value() && !ctx_.line->batch().empty())
+                else if (const auto next = ctx_.line.next(); next.ok() && next.value() && !ctx_.line.batch().empty())
                     showFirstCapcode(*next.value());
             }
             showBatch();
@@ -207,9 +205,9 @@ void Form2::Form_Activate()
 PagerTransfer Form2::writeRecorded()
 {
     const std::string board = port();
-    const PagerTransfer transfer = writeAndVerifyPager(sequence_, ctx_.table, *this);
+    const PagerTransfer transfer = writeAndVerifyPager(sequence_, ctx_.document.image(), *this);
     if (ctx_.afterWrite)
-        ctx_.afterWrite(ctx_.table, transfer, board);
+        ctx_.afterWrite(ctx_.document.image(), transfer, board);
     return transfer;
 }
 
@@ -220,7 +218,7 @@ void Form2::cmdWrite_Click()
     cmdWrite->setEnabled(false);
     cmdExit->setEnabled(false);
     cmdBatch->setEnabled(false);
-    lblAuto1->setText(kAutoCaption + ctx_.capcodes.txtAddr[0]->text());
+    lblAuto1->setText(kAutoCaption + QString::fromStdString(ctx_.document.shownCapcodeText(0)));
     {
         const BusyScope busy(busy_);
         produceOne();
@@ -241,26 +239,22 @@ void Form2::warn(const std::string& text)
 
 void Form2::showFirstCapcode(std::uint64_t capcode)
 {
-    ctx_.table = imageWithFirstCapcode(ctx_.table, capcode, ctx_.capcodes.pairIsLong(0));
     // The rows follow the capcode and the frame mask it falls in.
-    ctx_.capcodes.read_dftaddr();
-    ctx_.capcodes.set_frame();
+    ctx_.document.showFirstCapcode(capcode);
 }
 
 void Form2::produceOne()
 {
-    const bool longPair = ctx_.capcodes.pairIsLong(0);
-    const auto shown = firstCapcodeOfRun(ctx_.table, longPair);
-    if (!ctx_.line || !shown) {
-        warn(!ctx_.line ? std::string("No production record is open; nothing was written.")
-                        : "Capcode 1 (" + ctx_.capcodes.txtAddr[0]->text().toStdString() +
-                              ") is not a capcode that can be raised; nothing was written.");
+    const bool longPair = ctx_.document.pairShownLong(0);
+    const auto shown = ctx_.document.firstCapcode();
+    if (!shown) {
+        warn(messages::capcodeNotRaisable(ctx_.document.shownCapcodeText(0)));
         return;
     }
     // The record decides: a capcode it holds as written or possibly written
     // is never written again; the window offers the next free one instead.
     std::vector<std::string> notices;
-    const LineOffer offer = ctx_.line->offer(*shown, longPair, notices);
+    const LineOffer offer = ctx_.line.offer(*shown, longPair, notices);
     for (const std::string& notice : notices)
         warn(notice);
     switch (offer.kind) {
@@ -279,26 +273,26 @@ void Form2::produceOne()
     }
 
     SequenceProgrammer programmer(sequence_, *this);
-    const PagerTable base = ctx_.table;
-    const PagerStep step = ctx_.line->produce(programmer, port(), [&base, longPair](std::uint64_t capcode) {
-        return imageWithFirstCapcode(base, capcode, longPair);
+    const PagerDocument base(ctx_.document);
+    const PagerStep step = ctx_.line.produce(programmer, port(), [&base](std::uint64_t capcode) {
+        return base.imageWithFirstCapcode(capcode);
     });
     if (step.capcode && step.capcode != *shown)
         lblAuto1->setText(kAutoCaption + QString::number(step.capcode));
-    const auto peeked = ctx_.line->next();
+    const auto peeked = ctx_.line.next();
     const bool known = peeked.ok() && peeked.value();
     const std::uint64_t next = known ? *peeked.value() : 0;
     switch (step.stop) {
     case StepStop::None:
         // Said only now: the pager is recorded and its capcode marked used.
-        ctx_.messages.message(QStringLiteral("Verify Success!"));
+        ctx_.messages.message(QString::fromLatin1(messages::VerifySuccess));
         if (known)
             showFirstCapcode(next);
         else if (!peeked.ok())
             warn(peeked.message());
         else
-            warn(ctx_.line->batch().empty() ? raiseLimitMessage(step.capcode, longPair)
-                                            : "The batch " + ctx_.line->batch() + " has no capcode left.");
+            warn(ctx_.line.batch().empty() ? capcodeLimitMessage(lastCapcodeOfRun(step.capcode, longPair))
+                                           : messages::batchExhausted(ctx_.line.batch()));
         return;
     case StepStop::TransferFailed:
         // The link said what failed. A write that never began keeps its
@@ -320,13 +314,13 @@ void Form2::produceOne()
 
 void Form2::showBatch()
 {
-    const bool joined = ctx_.line && !ctx_.line->batch().empty();
+    const bool joined = !ctx_.line.batch().empty();
     lblBatch->setVisible(joined);
     if (!joined)
         return;
-    const auto next = ctx_.line->next();
+    const auto next = ctx_.line.next();
     lblBatch->setText(QStringLiteral("Batch %1, next capcode %2")
-                          .arg(QString::fromStdString(ctx_.line->batch()),
+                          .arg(QString::fromStdString(ctx_.line.batch()),
                                !next.ok()     ? QStringLiteral("unknown (the database cannot be reached)")
                                : next.value() ? QString::number(*next.value())
                                               : QStringLiteral("none left")));
@@ -334,9 +328,9 @@ void Form2::showBatch()
 
 void Form2::cmdBatch_Click()
 {
-    if (busy_ || !ctx_.line)
+    if (busy_)
         return;
-    BatchDialog dialog(*ctx_.line, ctx_.messages, this);
+    BatchDialog dialog(ctx_.line, ctx_.messages, this);
     if (onBatchWindow)
         onBatchWindow(dialog);
     else
@@ -344,7 +338,7 @@ void Form2::cmdBatch_Click()
     if (dialog.result() != QDialog::Accepted)
         return;
     showBatch();
-    if (const auto next = ctx_.line->next(); next.ok() && next.value())
+    if (const auto next = ctx_.line.next(); next.ok() && next.value())
         showFirstCapcode(*next.value());
 }
 

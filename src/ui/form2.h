@@ -5,12 +5,11 @@
 // open so that one pager after another is written: each press of Write is one
 // production step of the station's production line (its own record, or a
 // joined batch), and the first capcode shown becomes the line's next free one.
-#include "link/link_kind.h"
+#include "editor/pager_document.h"
 #include "link/programming_sequence.h"
 #include "link/progress_view.h"
 #include "production/production_line.h"
 #include "production/production_run.h"
-#include "table/pager_table.h"
 
 #include <QDialog>
 
@@ -22,34 +21,28 @@ class QPushButton;
 
 namespace px316t {
 
-class CapcodeList;
 class MessageBoxes;
-class ParallelPortLink;
-class UsbLink;
 
 // What the window works on, handed over by the main window.
 struct ProgrammingContext {
-    LinkKind linkKind;
-    PagerTable& table;
+    // The pager the window writes and verifies, and which a read replaces.
+    PagerDocument& document;
     PagerCommandState& state;
     MessageBoxes& messages;
-    CapcodeList& capcodes;
-    UsbLink* usb = nullptr;                 // the USB link (USB builds)
-    ParallelPortLink* lpt = nullptr;        // the parallel-port link (LPT builds)
+    PagerLink* link;   // the build's board; null when it cannot be driven
+    // The station's production line, which "1st Capcode Auto Increase" writes
+    // through; it outlives the window.
+    ProductionLine& line;
     std::function<bool()> inModifyMode;
-    // Band from the image, full refresh, capcode lengths: run after a read.
-    std::function<void()> refreshAfterRead;
     // The board's port as the record names it, taken before each transfer
     // (a lost board is forgotten during the transfer).
     std::function<std::string()> currentPort;
-    // After a successful read (the backup), after every write with its
-    // verification, and after every Verify (the production record).
+    // After a successful read, with the bytes as they came (the backup); after
+    // every write with its verification, and after every Verify (the
+    // production record).
     std::function<void(const PagerTable&)> afterRead;
     std::function<void(const PagerTable&, const PagerTransfer&, const std::string& port)> afterWrite;
     std::function<void(const PagerTable&, RecordResult, const std::string& port)> afterVerify;
-    // The station's production line, which "1st Capcode Auto Increase" writes
-    // through; it outlives the window.
-    ProductionLine* line = nullptr;
 };
 
 class Form2 : public QDialog, public ProgressView {
@@ -92,7 +85,7 @@ private:
     PagerTransfer writeRecorded();
     // One press of Write in "1st Capcode Auto Increase".
     void produceOne();
-    // Shows `capcode` as the first capcode: the image, its row and frame mask.
+    // Row 1 shows `capcode` from now on.
     void showFirstCapcode(std::uint64_t capcode);
     void showBatch();
     void warn(const std::string& text);

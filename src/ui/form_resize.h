@@ -47,8 +47,6 @@ public:
     // Scales every control of the window to the inner size it has now.
     void Form_Resize();
 
-    double RatioX() const { return ratioX_; }
-    double RatioY() const { return ratioY_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,17 +1,15 @@
 #include "ui/frequency_panel.h"
 
-#include "ui/field_events.h"
-#include "editor/numeric_text.h"
+#include "editor/pager_document.h"
+#include "ui/binding/choice_binding.h"
+#include "ui/binding/label_binding.h"
+#include "ui/binding/text_binding.h"
 #include "ui/control_list.h"
-#include "ui/dialogs.h"
-#include "ui/field_binding.h"
 
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 
-#include <algorithm>
 #include <utility>
 
 namespace px316t {
@@ -44,136 +42,46 @@ FrequencyPanel::FrequencyPanel(EditorContext& context, ControlFactory& factory, 
                                  QRect(c.at.x() + 1100, c.at.y(), 1600, 255));
     }
     lblFrame->setText(QStringLiteral("0000"));
-    bindCatalogField(cboDft, "band");
-    bindCatalogField(txtFreq, "frequency");
+    // Choosing a band loads its preset, operating frequency included; the
+    // document then has the whole window shown again.
+    new ChoiceBinding(cboDft, ctx_.document, "band");
+    // Only the number is checked while typing; band and raster when the field is left.
+    TextBinding::Rules typed;
+    typed.emptiedOnEntry = true;
+    typed.tracksRejection = true;
+    typed.keyRelease = TextBinding::Rules::KeyRelease::Check;
+    typed.leave = TextBinding::Rules::Leave::Store;
+    new TextBinding(txtFreq, ctx_.document, "frequency", ctx_.messages, ctx_.picTabBack, std::move(typed));
     for (const auto& [label, field] : {std::pair{lblBfreq, "base_frequency"}, std::pair{lblPLLN, "pll.n"},
                                        std::pair{lblPLLR, "pll.r"}, std::pair{lblINCD, "pll.incd"},
                                        std::pair{lblCHANNEL, "channel_spacing"}, std::pair{lblFrame, "frame_mask"}})
-        bindCatalogField(label, field);
-
-    connect(cboDft, &QComboBox::currentIndexChanged, this, [this] { cboDft_Click(); });
-    new FieldEvents(txtFreq, {
-        [this] { txtFreq_GotFocus(); },
-        [this](QKeyEvent* e) { return txtFreq_KeyPress(e); },
-        [this](QKeyEvent*) { txtFreq_KeyUp(); },
-        [this] { txtFreq_LostFocus(); },
+        new LabelBinding(label, ctx_.document, field);
+    // An accepted frequency may have loaded the preset of its raster.
+    listening_ = ctx_.document.listen([this](DocumentChange change) {
+        if (change == DocumentChange::Frequency)
+            read_pll();
     });
-}
-
-std::optional<Band> FrequencyPanel::selectedBand() const
-{
-    const int index = cboDft->currentIndex();
-    if (index < 0 || index > 2)
-        return std::nullopt;
-    return static_cast<Band>(index);
-}
-
-void FrequencyPanel::read_BaseFreq()
-{
-    baseFreqHz_ = baseFrequencyHz(ctx_.table);
 }
 
 void FrequencyPanel::read_freq()
 {
-    txtFreq->clear();
-    setFieldText(txtFreq, QString::fromStdString(shownField(ctx_, "frequency")));
-    checkedText_ = txtFreq->text();
+    FieldBinding::of(txtFreq)->show();
     read_pll();
 }
 
 void FrequencyPanel::read_pll()
 {
-    read_BaseFreq();
-    auto shown = [this](const char* name) { return QString::fromStdString(shownField(ctx_, name)); };
-    lblBfreq->setText(shown("base_frequency"));
-    lblINCD->setText(shown("pll.incd"));
-    lblPLLR->setText(shown("pll.r"));
-    channelSpacingKHz_ = ctx_.table[map::ChannelSpacingKHz];
-    lblCHANNEL->setText(shown("channel_spacing"));
-    lblPLLN->setText(shown("pll.n"));
+    for (QLabel* label : {lblBfreq, lblINCD, lblPLLR, lblCHANNEL, lblPLLN})
+        FieldBinding::of(label)->show();
 }
 
 void FrequencyPanel::selectBandFromImage()
 {
     presetSuppressed_ = true;
-    if (const auto band = bandFromImage(ctx_.table))
-        cboDft->setCurrentIndex(static_cast<int>(*band));
-    presetSuppressed_ = false;   // still set when the selection did not change
+    FieldBinding::of(cboDft)->show();
+    presetSuppressed_ = false;
 }
 
 void FrequencyPanel::selectBand(Band band) { cboDft->setCurrentIndex(static_cast<int>(band)); }
-
-void FrequencyPanel::cboDft_Click()
-{
-    if (presetSuppressed_) {
-        presetSuppressed_ = false;
-        return;
-    }
-    if (ctx_.showing)
-        return;
-    if (!selectedBand())
-        return;
-    // Choosing a band loads its preset, operating frequency included.
-    storeField(ctx_, "band", cboDft->currentText().toStdString());
-    if (ctx_.init_ctl)
-        ctx_.init_ctl();
-}
-
-void FrequencyPanel::txtFreq_GotFocus()
-{
-    setFieldText(txtFreq, QString());
-    checkedText_.clear();
-}
-
-bool FrequencyPanel::txtFreq_KeyPress(QKeyEvent* event) { return entryKeyPress(ctx_, event); }
-
-bool FrequencyPanel::checkTypedFrequency()
-{
-    const QString text = txtFreq->text();
-    if (!text.isEmpty() && !parseNumber(text.toStdString())) {
-        ctx_.messages.message(QString::fromLatin1(NotDecimalMessage), MessageBoxes::Icon::Warning);
-        read_freq();
-        txtFreq->setFocus(Qt::OtherFocusReason);
-        return false;
-    }
-    checkedText_ = text;
-    return true;
-}
-
-void FrequencyPanel::txtFreq_KeyUp() { checkTypedFrequency(); }
-
-void FrequencyPanel::refuse(const QString& message)
-{
-    ctx_.messages.message(message, MessageBoxes::Icon::Warning);
-    ctx_.flags.EntryRejected = true;
-    txtFreq->setFocus(Qt::OtherFocusReason);
-}
-
-void FrequencyPanel::txtFreq_LostFocus()
-{
-    // Text that arrived without a key release (pasted with the mouse) is checked first.
-    if (txtFreq->text() != checkedText_ && !checkTypedFrequency()) {
-        ctx_.flags.EntryRejected = true;
-        return;
-    }
-    const QString text = txtFreq->text();
-    if (text.isEmpty()) {
-        ctx_.flags.EntryRejected = false;
-        read_freq();
-        return;
-    }
-    const auto value = parseNumber(text.toStdString());
-    if (!value)
-        return;   // cannot happen: the check above refused it
-    // Checked against the band the selector shows and the synthesizer values of
-    // the last refresh.
-    const SetResult stored =
-        storeOperatingFrequency(ctx_.table, *value, selectedBand(), baseFreqHz_, channelSpacingKHz_);
-    if (stored.outcome != SetOutcome::Changed) {
-        refuse(QString::fromStdString(stored.message));
-        return;
-    }
-    read_freq();
-}
 
 } // namespace px316t

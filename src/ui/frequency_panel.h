@@ -2,16 +2,13 @@
 // The "Frequency" group (band selector and frequency field) and the synthesizer
 // panel that shows the values the pager's synthesizer is loaded with.
 #include "editor/band_rules.h"
+#include "editor/pager_document.h"
 #include "ui/editor_context.h"
 
 #include <QObject>
 
-#include <cstdint>
-#include <optional>
-
 class QComboBox;
 class QGroupBox;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QWidget;
@@ -27,18 +24,15 @@ public:
     FrequencyPanel(EditorContext& context, ControlFactory& factory, QWidget* frequencyFrame, QWidget* page,
                    const QRect& pllRect);
 
-    void read_BaseFreq();
+    // Shows the stored frequency, then the synthesizer panel.
     void read_freq();
     void read_pll();
-    // The band selector follows byte 0xF1 of a loaded or read image without
-    // loading a preset.
+    // The band selector shows the document's band (which follows byte 0xF1 of
+    // a loaded or read image) without loading a preset.
     void selectBandFromImage();
     // Selects a band as the operator would, loading its preset.
     void selectBand(Band band);
-    std::optional<Band> selectedBand() const;
 
-    std::int64_t BaseFreqHz() const { return baseFreqHz_; }
-    double ChannelSpacingKHz() const { return channelSpacingKHz_; }
     bool PresetSuppressed() const { return presetSuppressed_; }
 
     QComboBox* cboDft = nullptr;
@@ -53,20 +47,9 @@ public:
     QLabel* lblFrame = nullptr;
 
 private:
-    void cboDft_Click();
-    void txtFreq_GotFocus();
-    bool txtFreq_KeyPress(QKeyEvent* event);
-    void txtFreq_KeyUp();
-    void txtFreq_LostFocus();
-    // The key-release check; false when the text was refused (message shown).
-    bool checkTypedFrequency();
-    void refuse(const QString& message);
-
     EditorContext& ctx_;
-    std::int64_t baseFreqHz_ = 0;        // Hz; wide, so that any stored value fits
-    double channelSpacingKHz_ = 0;
+    PagerDocument::Subscription listening_;
     bool presetSuppressed_ = false;
-    QString checkedText_;
 };
 
 } // namespace px316t

@@ -1,8 +1,11 @@
 #include "ui/option_controls.h"
 
+#include "editor/pager_document.h"
+#include "ui/binding/check_binding.h"
+#include "ui/binding/choice_binding.h"
+#include "ui/binding/slider_binding.h"
 #include "ui/control_list.h"
 #include "ui/ct_eb_slider.h"
-#include "ui/field_binding.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -46,7 +49,7 @@ OptionControls::OptionControls(EditorContext& context, ControlFactory& factory, 
     auto check = [&](QWidget* frame, int index, int row, const char* caption, const char* field) {
         chk[index] = factory.checkBox(frame, QStringLiteral("chkCtl"), QString::fromLatin1(caption),
                                       rowRect(row, kCaptionLeft, 3960), catalogTag(field));
-        bindCatalogField(chk[index], field);
+        new CheckBinding(chk[index], ctx_.document, field);
         return chk[index];
     };
     auto captioned = [&](QWidget* frame, int row, const QString& name, const char* caption) {
@@ -55,7 +58,7 @@ OptionControls::OptionControls(EditorContext& context, ControlFactory& factory, 
     auto combo = [&](QWidget* frame, int row, const QString& name, const char* field, int width = 1740) {
         QComboBox* box = factory.comboBox(frame, name, catalogItems(field), rowRect(row, kComboLeft, width, 300),
                                           catalogTag(field));
-        bindCatalogField(box, field);
+        new ChoiceBinding(box, ctx_.document, field);
         return box;
     };
 
@@ -95,10 +98,10 @@ OptionControls::OptionControls(EditorContext& context, ControlFactory& factory, 
     cboSLC = combo(fraStatus, 6, QStringLiteral("cboSLC"), "sequential_lockout");
     check(fraStatus, 0, 7, "Display Source Enable", "display_source_enable");
     captioned(fraStatus, 8, QStringLiteral("Label23"), "Screen Contrast");
-    Slider1 = new ctlEBSlider;
+    Slider1 = new ctlEBSlider(fraStatus);
     Slider1->setToolTip(QStringLiteral("Screen contrast level."));
     factory.placeWithoutFont(Slider1, fraStatus, QStringLiteral("Slider1"), rowRect(8, 1740, 1155, 300));
-    bindCatalogField(Slider1, "screen_contrast");
+    new SliderBinding(Slider1, ctx_.document, "screen_contrast");
     // The window's saved settings of its slider, loaded once it has its size.
     Slider1->ReadProperties({{QStringLiteral("Min"), 1}, {QStringLiteral("Max"), 8}, {QStringLiteral("Value"), 4},
                              {QStringLiteral("SliderWidth"), 150}});
@@ -123,40 +126,31 @@ OptionControls::OptionControls(EditorContext& context, ControlFactory& factory, 
                                     "the date format is month and day."));
     cbo[6] = combo(fraPrompts, 3, QStringLiteral("cboCtl"), "date_display_method");
 
-    connect(cboPersonAlert, &QComboBox::currentIndexChanged, this, [this] { cboPersonAlert_Click(); });
-    connect(cboSLC, &QComboBox::currentIndexChanged, this, [this] { cboSLC_Click(); });
-    connect(cboLng, &QComboBox::currentIndexChanged, this, [this] { cboLng_Click(); });
-    connect(cbologo, &QComboBox::currentIndexChanged, this, [this] { cbologo_Click(); });
+    // The bindings store the slider's changes; the label and the word "Screen" follow.
     connect(Slider1, &ctlEBSlider::Changed, this, [this] { Slider1_Changed(Slider1->Value()); });
 }
 
 // ---- refresh steps ---------------------------------------------------------
 
-void OptionControls::showSequentialLockout() { showCatalogField(ctx_, cboSLC); }
+void OptionControls::showSequentialLockout() { FieldBinding::of(cboSLC)->show(); }
 
-void OptionControls::showLogoFont() { showCatalogField(ctx_, cbologo); }
+void OptionControls::showLogoFont() { FieldBinding::of(cbologo)->show(); }
 
 void OptionControls::showLanguage()
 {
     const QSignalBlocker block(cboLng);
-    showCatalogField(ctx_, cboLng);
+    FieldBinding::of(cboLng)->show();
 }
 
 void OptionControls::showContrast()
 {
-    const int v = std::stoi(shownField(ctx_, "screen_contrast"));
-    contrast_ = v;
-    {
-        // Only the operator's moves store a contrast; showing the image never
-        // rewrites it, so the slider's change report is held back here.
-        const QSignalBlocker quiet(Slider1);
-        Slider1->setValue(v);
-    }
-    setTextColour(lblContrast, greyLevel(5 * v));
+    auto* binding = static_cast<SliderBinding*>(FieldBinding::of(Slider1));
+    binding->show();
+    setTextColour(lblContrast, greyLevel(5 * binding->shownLevel()));
     lblValue->setText(QString::number(Slider1->Value()));
 }
 
-void OptionControls::showPersonalAlert() { showCatalogField(ctx_, cboPersonAlert); }
+void OptionControls::showPersonalAlert() { FieldBinding::of(cboPersonAlert)->show(); }
 
 void OptionControls::applyDisplayModeRule()
 {
@@ -166,18 +160,8 @@ void OptionControls::applyDisplayModeRule()
 
 // ---- handlers --------------------------------------------------------------
 
-void OptionControls::cboPersonAlert_Click() { storeCatalogField(ctx_, cboPersonAlert); }
-
-void OptionControls::cboSLC_Click() { storeCatalogField(ctx_, cboSLC); }
-
-void OptionControls::cboLng_Click() { storeCatalogField(ctx_, cboLng); }
-
-void OptionControls::cbologo_Click() { storeCatalogField(ctx_, cbologo); }
-
 void OptionControls::Slider1_Changed(int value)
 {
-    storeField(ctx_, "screen_contrast", std::to_string(value));
-    contrast_ = value;
     setTextColour(lblContrast, greyLevel(80 - 10 * value));
     lblValue->setText(QString::number(value));
 }

@@ -42,17 +42,11 @@ public:
     ctlEBSlider* Slider1 = nullptr;
     QLabel* lblValue = nullptr;
     QLabel* lblContrast = nullptr;
-    int currentContrast() const { return contrast_; }
 
 private:
-    void cboPersonAlert_Click();
-    void cboSLC_Click();
-    void cboLng_Click();
-    void cbologo_Click();
     void Slider1_Changed(int value);
 
     EditorContext& ctx_;
-    int contrast_ = 4;
 };
 
 } // namespace px316t

@@ -5,9 +5,7 @@
 #include "ui/editor_context.h"
 
 #include <QObject>
-#include <QString>
 
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QWidget;
@@ -20,23 +18,12 @@ class PasswordField : public QObject {
 public:
     PasswordField(EditorContext& context, ControlFactory& factory, QWidget* manualWriteFrame);
 
+
     // Shows the stored password.
     void read_pass();
 
-    void txtPass_GotFocus();
-    bool txtPass_KeyPress(QKeyEvent* event);
-    void txtPass_KeyUp();
-    void txtPass_LostFocus();
-
     QLabel* lblPass = nullptr;
     QLineEdit* txtPass = nullptr;
-
-private:
-    // Checks and stores the box's text; false when it was refused (message shown).
-    bool checkAndStore();
-
-    EditorContext& ctx_;
-    QString checkedText_;   // the text the last check saw
 };
 
 } // namespace px316t

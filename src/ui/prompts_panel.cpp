@@ -1,9 +1,10 @@
 #include "ui/prompts_panel.h"
 
+#include "editor/pager_document.h"
+#include "ui/binding/text_binding.h"
+#include "ui/control_list.h"
 #include "ui/field_events.h"
 #include "ui/option_controls.h"
-#include "ui/control_list.h"
-#include "ui/field_binding.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -46,8 +47,11 @@ std::string boxText(const QLineEdit* box)
     return box->text().normalized(QString::NormalizationForm_C).toStdString();
 }
 
-// What the box stores: control pictures become the bytes they show.
-std::string storedText(const QLineEdit* box) { return withoutControlPictures(boxText(box)); }
+// What a box stores: composed, and control pictures become the bytes they show.
+std::string storedText(const QString& text)
+{
+    return withoutControlPictures(text.normalized(QString::NormalizationForm_C).toStdString());
+}
 
 } // namespace
 
@@ -68,14 +72,17 @@ PromptsPanel::PromptsPanel(EditorContext& context, ControlFactory& factory, QWid
         QLineEdit* box = factory.textBox(parent, QStringLiteral("txtPrompt"), 0, twips);
         factory.setDefaultFont(pageFont);
         limitTypedLength(box, n == LogoPrompt ? logoMaxLength(logoFont_) : PromptBoxMaxLength, pastedPromptText);
-        new FieldEvents(box, {
-            [this, n] { txtPrompt_GotFocus(n); },
-            [this, n](QKeyEvent* e) { return txtPrompt_KeyPress(n, e); },
-            {},
-            [this, n] { txtPrompt_LostFocus(n); },
-        });
+        // Every key reaches the box as typed (no filter, no case change) up to
+        // its length; leaving it stores the text as it stands.
+        TextBinding::Rules typed;
+        typed.entered = [this, n] { currentPrompt_ = n; };
+        typed.maxLength = [this, n] { return maxLength(n); };
+        typed.leave = TextBinding::Rules::Leave::Commit;
+        typed.toBox = [](const std::string& text) { return QString::fromStdString(withControlPictures(text)); };
+        typed.fromBox = storedText;
         txtPrompt[n] = box;
-        bindCatalogField(box, n == LogoPrompt ? "prompt.logo" : "prompt." + std::to_string(n));
+        new TextBinding(box, ctx_.document, n == LogoPrompt ? "prompt.logo" : "prompt." + std::to_string(n),
+                        ctx_.messages, ctx_.picTabBack, std::move(typed));
     };
 
     // The logo and its alignment buttons in the frame "Prompts".
@@ -124,9 +131,13 @@ PromptsPanel::PromptsPanel(EditorContext& context, ControlFactory& factory, QWid
         connect(optRight[i], &QPushButton::clicked, this, [this, i] { optRight_Click(i); });
     }
     connect(optDefault, &QPushButton::clicked, this, [this] { optDefault_Click(0); });
-    // The option controls store the language and the font first; these follow.
-    connect(options_.cboLng, &QComboBox::currentIndexChanged, this, [this] { cboLng_Click(); });
+    // The logo box follows the font the option controls store.
     connect(options_.cbologo, &QComboBox::currentIndexChanged, this, [this] { cbologo_Click(); });
+    // A language's set, a stored box or a default: the boxes show the records again.
+    listening_ = ctx_.document.listen([this](DocumentChange change) {
+        if (change == DocumentChange::Prompts)
+            read_prompt();
+    });
 }
 
 int PromptsPanel::maxLength(int index) const
@@ -138,26 +149,8 @@ void PromptsPanel::showText(int index, const QString& text) { setFieldText(txtPr
 
 void PromptsPanel::read_prompt()
 {
-    for (int n = 0; n <= LastPrompt; ++n)
-        showText(n, QString::fromStdString(withControlPictures(readPromptText(ctx_.table, n))));
-}
-
-void PromptsPanel::txtPrompt_GotFocus(int index) { currentPrompt_ = index; }
-
-bool PromptsPanel::txtPrompt_KeyPress(int index, QKeyEvent* event)
-{
-    // Every other key reaches the box as typed: no filter, no case change; a
-    // character beyond the box's length is not taken.
-    if (!isEnterKey(event))
-        return typesBeyond(txtPrompt[index], event, maxLength(index));
-    ctx_.picTabBack->setFocus(Qt::OtherFocusReason);
-    return true;
-}
-
-void PromptsPanel::txtPrompt_LostFocus(int index)
-{
-    commitPromptText(ctx_.table, index, storedText(txtPrompt[index]));
-    read_prompt();
+    for (QLineEdit* box : txtPrompt)
+        FieldBinding::of(box)->show();
 }
 
 void PromptsPanel::align(int index, PromptAlignment alignment)
@@ -177,15 +170,8 @@ void PromptsPanel::optRight_Click(int index) { align(index, PromptAlignment::Rig
 
 void PromptsPanel::optDefault_Click(int)
 {
-    restoreDefaultPrompt(ctx_.table, currentPrompt_);
-    read_prompt();
+    static_cast<TextBinding*>(FieldBinding::of(txtPrompt[currentPrompt_]))->restoreDefault();
     txtPrompt[currentPrompt_]->setFocus(Qt::OtherFocusReason);
-}
-
-void PromptsPanel::cboLng_Click()
-{
-    // The set itself was loaded by the language combo's own handler.
-    read_prompt();
 }
 
 void PromptsPanel::cbologo_Click()

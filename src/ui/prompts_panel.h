@@ -4,6 +4,7 @@
 // buttons in the frame "Prompts". A box shows its record; leaving it stores the
 // box's text into the record. The language and logo-font combos belong to the
 // frame's option controls; this panel follows their changes.
+#include "editor/pager_document.h"
 #include "ui/editor_context.h"
 #include "editor/prompt_rules.h"
 
@@ -11,7 +12,6 @@
 
 #include <array>
 
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -31,9 +31,6 @@ public:
     // Shows every record in its box.
     void read_prompt();
 
-    void txtPrompt_GotFocus(int index);
-    bool txtPrompt_KeyPress(int index, QKeyEvent* event);
-    void txtPrompt_LostFocus(int index);
     // Index 0: the buttons of the page "Prompts Edit", acting on CurrentPrompt;
     // index 1: the buttons of the frame "Prompts", acting on the logo.
     void optLeft_Click(int index);
@@ -61,10 +58,10 @@ public:
 private:
     void align(int index, PromptAlignment alignment);
     void showText(int index, const QString& text);
-    void cboLng_Click();
     void cbologo_Click();
 
     EditorContext& ctx_;
+    PagerDocument::Subscription listening_;
     OptionControls& options_;
     int currentPrompt_ = 0;
     LogoFont logoFont_ = LogoFont::Large;

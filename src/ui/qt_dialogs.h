@@ -11,6 +11,8 @@ public:
     explicit QtMessageBoxes(QWidget* parent) : parent_(parent) {}
     void message(const QString& text, Icon icon) override;
     bool askYesNo(const QString& text) override;
+    // The window the boxes are modal to, once it exists.
+    void setParent(QWidget* parent) { parent_ = parent; }
 
 private:
     QWidget* parent_;
@@ -19,6 +21,7 @@ private:
 class QtFileDialogs final : public FileDialogs {
 public:
     explicit QtFileDialogs(QWidget* parent) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
     std::optional<QString> openFile(const QString& folder, const QString& filter) override;
     // The program asks its own overwrite question, so the dialog must not.
     std::optional<QString> saveFile(const QString& folder, const QString& filter) override;

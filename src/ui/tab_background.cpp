@@ -30,7 +30,7 @@ QPixmap makeTile()
 
 } // namespace
 
-TabBackground::TabBackground() : tile_(makeTile())
+TabBackground::TabBackground(QWidget* parent) : QWidget(parent), tile_(makeTile())
 {
     setFocusPolicy(Qt::ClickFocus);   // takes the focus to commit a field; Tab passes it by
     setMouseTracking(true);

@@ -9,7 +9,7 @@ namespace px316t {
 
 class TabBackground : public QWidget {
 public:
-    TabBackground();
+    explicit TabBackground(QWidget* parent = nullptr);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -4,7 +4,7 @@
 #include "support/link_emulator_process.h"
 #include "support/pg_cluster.h"
 
-#include "editor/capcode_increase.h"
+#include "editor/pager_document.h"
 #include "editor/prompt_rules.h"
 #include "link/link_kind.h"
 #include "table/pager_table.h"
@@ -75,7 +75,7 @@ protected:
         std::copy_n(b.constData(), std::min<qsizetype>(b.size(), PagerTableSize), t.begin());
         return t;
     }
-    std::string firstCapcode(const QString& name) const { return shownCapcodeText(image(name), 0, false); }
+    std::string firstCapcode(const QString& name) const { return PagerDocument(image(name)).shownCapcodeText(0); }
 
     QTemporaryDir dir;
     std::unique_ptr<testing::EmulatorProcess> emulator;
@@ -598,7 +598,7 @@ TEST_F(CliAgainstTheWindow, NewHoldsTheImageOfAFreshlyStartedWindow)
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         const QByteArray written = f.readAll();
-        const PagerTable& window = form->table();
+        const PagerTable& window = form->document().table();
         EXPECT_EQ(written, QByteArray(reinterpret_cast<const char*>(window.data()), PagerTableSize));
     }
 }

@@ -31,7 +31,7 @@ constexpr int kBoardCom = 3;
 
 class WindowOnABatch : public px316t::testing::Form1Fixture {
 protected:
-    void customize(Form1Services& services) override
+    void customize(ApplicationOptions& services) override
     {
         registryBackend->setPorts({kBoardCom});
         services.makeRegistry = [this] { return std::make_unique<clsRegistryAccess>(registryBackend); };

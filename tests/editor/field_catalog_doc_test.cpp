@@ -1,6 +1,7 @@
 // The catalogue's own description of its fields, from which the manual's field
 // list is made.
 #include "editor/field_catalog.h"
+#include "editor/pager_document.h"
 #include "table/builtin_tables.h"
 
 #include <gtest/gtest.h>
@@ -50,8 +51,7 @@ TEST(FieldCatalogDoc, EverySettableFieldSaysItsValuesAndTakesEveryListedChoice)
         std::istringstream list(e.values);
         for (std::string item; std::getline(list, item, ',');) {
             item.erase(0, item.find_first_not_of(' '));
-            PagerTable image = makeDefaultPagerTable();
-            EditSession s(image);
+            PagerDocument s(makeDefaultPagerTable());
             EXPECT_NE(e.set(s, item).outcome, SetOutcome::BadValue) << e.name << "=" << item;
         }
     }

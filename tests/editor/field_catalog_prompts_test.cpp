@@ -1,5 +1,6 @@
 // Prompts and password by name, with the window's rules and refusals.
 #include "editor/field_catalog.h"
+#include "editor/pager_document.h"
 #include "table/builtin_tables.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,7 @@
 namespace px316t {
 namespace {
 
-SetResult setField(EditSession& s, const std::string& name, const std::string& value)
+SetResult setField(PagerDocument& s, const std::string& name, const std::string& value)
 {
     const FieldEntry* e = fieldCatalog().find(name);
     EXPECT_NE(e, nullptr) << name;
@@ -16,8 +17,8 @@ SetResult setField(EditSession& s, const std::string& name, const std::string& v
 
 TEST(FieldCatalogPrompts, PasswordAndPromptsStoreByTheWindowsRulesOrChangeNothing)
 {
-    PagerTable image = makeDefaultPagerTable();
-    EditSession s(image);
+    PagerDocument s(makeDefaultPagerTable());
+    const PagerTable& image = s.image();
     EXPECT_EQ(setField(s, "password", "7").outcome, SetOutcome::Changed);
     EXPECT_EQ(fieldCatalog().find("password")->show(s), "0007");
 

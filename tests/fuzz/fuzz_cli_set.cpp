@@ -8,7 +8,7 @@
 //                         L >= 0x80: the next byte names a field whose shown value
 //                                    is the value (so real values of every kind occur)
 //
-// on top of the default image. Promises checked:
+// on top of the default image, opened as a file is. Promises checked:
 //  - a set that is not Changed leaves the 912 bytes and the pair lengths alone;
 //  - a Changed set writes only the field's own bytes and the bits its window
 //    rules derive (frame mask and copies, enable bits of slots past the last,
@@ -22,6 +22,7 @@
 
 #include "editor/capcode_codec.h"
 #include "editor/field_catalog.h"
+#include "editor/pager_document.h"
 #include "editor/prompt_rules.h"
 #include "table/builtin_tables.h"
 
@@ -126,7 +127,7 @@ void allowFrameRefresh(BitMask& m, const PagerTable& before)
 }
 
 // The bits a Changed set of `e` may write, given the image and pair lengths before it.
-BitMask allowedBits(const FieldEntry& e, const EditSession& s)
+BitMask allowedBits(const FieldEntry& e, const PagerDocument& s)
 {
     BitMask m{};
     const std::string& name = e.name;
@@ -152,13 +153,13 @@ BitMask allowedBits(const FieldEntry& e, const EditSession& s)
         m[a] = 0xFF;
     if (const auto row = rowOf(name)) {
         const int k = row->k;
-        const bool firstOfLong = k % 2 == 0 && s.pairLong[k / 2];
+        const bool firstOfLong = k % 2 == 0 && s.pairLengths()[k / 2];
         if (row->suffix.empty()) {
             if (firstOfLong) {
                 allowSlot(m, k + 1);
                 allowEnable(m, k + 1);
             }
-            allowFrameRefresh(m, s.table);
+            allowFrameRefresh(m, s.image());
         } else if (row->suffix == ".enable") {
             m[0x73 - k / 8] = 0;
             allowEnable(m, k);
@@ -168,7 +169,7 @@ BitMask allowedBits(const FieldEntry& e, const EditSession& s)
                 allowSlot(m, k + 1);
                 allowEnable(m, k + 1);
             }
-            allowFrameRefresh(m, s.table);
+            allowFrameRefresh(m, s.image());
         } else if (row->suffix == ".type" || row->suffix == ".priority") {
             const int byte = row->suffix == ".type" ? 0x38 - k / 8 : 0x34 + k / 8;
             m[byte] = 0;
@@ -189,7 +190,7 @@ BitMask allowedBits(const FieldEntry& e, const EditSession& s)
         m[0x374 + first] = 0xFF;                          // its mail-alert length
         allowBit(m, 0x3D, 7);                             // layout bits
         allowBit(m, 0x3D, 4);
-        allowFrameRefresh(m, s.table);
+        allowFrameRefresh(m, s.image());
     } else if (name == "band" || name == "frequency") {
         // A band, or the raster of a frequency, loads a preset: synthesizer
         // block, base frequency and (band) operating frequency.
@@ -214,7 +215,7 @@ bool linked(const std::string& f, const std::string& g)
     return false;
 }
 
-std::vector<std::string> shows(const EditSession& s)
+std::vector<std::string> shows(const PagerDocument& s)
 {
     std::vector<std::string> out;
     for (const FieldEntry& e : fieldCatalog().entries()) {
@@ -231,7 +232,7 @@ void report(const char* what, const std::string& name, const std::string& value)
 
 // Whether the field may refuse the value it shows: a shown value that the
 // field's own kind does not take (the image holds something a user cannot type).
-bool mayRefuseOwnValue(const FieldEntry& e, const std::string& shown, const EditSession& s)
+bool mayRefuseOwnValue(const FieldEntry& e, const std::string& shown, const PagerDocument& s)
 {
     const std::string& name = e.name;
     if (const auto row = rowOf(name); row && row->suffix.empty()) {
@@ -242,13 +243,13 @@ bool mayRefuseOwnValue(const FieldEntry& e, const std::string& shown, const Edit
                 return true;
             v = v * 10 + static_cast<std::uint64_t>(c - '0');
         }
-        const bool isLong = row->k % 2 == 0 && s.pairLong[row->k / 2];
+        const bool isLong = row->k % 2 == 0 && s.pairLengths()[row->k / 2];
         return v < 1 || (v >= ShortCapcodeLimit && (!isLong || v < FirstLongCapcode || v > LongCapcodeLimit));
     }
     if (startsWith(name, "prompt.")) {
         // Leading spaces and characters together may exceed what the box takes.
         const bool logo = name == "prompt.logo";
-        const int limit = logo ? logoMaxLength(GetBits(s.table, 0x3F, 0, 4) == 2 ? LogoFont::Small : LogoFont::Large)
+        const int limit = logo ? logoMaxLength(GetBits(s.image(), 0x3F, 0, 4) == 2 ? LogoFont::Small : LogoFont::Large)
                                : PromptBoxMaxLength;
         return characterCount(shown) > limit;
     }
@@ -258,7 +259,7 @@ bool mayRefuseOwnValue(const FieldEntry& e, const std::string& shown, const Edit
         return shown == "0";
     if (name == "manual_write_enable") {   // locked while short and long pairs are mixed
         int longs = 0;
-        for (bool l : s.pairLong)
+        for (bool l : s.pairLengths())
             longs += l ? 1 : 0;
         return longs != 0 && longs != 8;
     }
@@ -289,14 +290,14 @@ bool mayRefuseOwnValue(const FieldEntry& e, const std::string& shown, const Edit
 //    (the window applies the layout's rule when it shows an image), not the
 //    stored bit, so storing the shown state may change that bit.
 // A pair length set to the length it has stores nothing at all.
-void checkOwnValue(const FieldEntry& e, const PagerTable& image, const std::array<bool, 8>& pairLong,
-                   const std::vector<std::string>& before)
+void checkOwnValue(const FieldEntry& e, const PagerDocument& document, const std::vector<std::string>& before)
 {
     if (!e.set)
         return;
-    PagerTable copy = image;
-    EditSession s(copy);
-    s.pairLong = pairLong;
+    const PagerTable& image = document.image();
+    const std::array<bool, 8>& pairLong = document.pairLengths();
+    PagerDocument s(document);
+    const PagerTable& copy = s.image();
     const std::string shown = e.show(s);
     if (startsWith(shown, "(") || startsWith(shown, "-"))
         return;
@@ -308,7 +309,7 @@ void checkOwnValue(const FieldEntry& e, const PagerTable& image, const std::arra
         FUZZ_CHECK(copy == image);
         return;
     }
-    FUZZ_CHECK(s.pairLong == pairLong);
+    FUZZ_CHECK(s.pairLengths() == pairLong);
 
     const auto row = rowOf(e.name);
     const bool firstOfLong = row && row->k % 2 == 0 && pairLong[row->k / 2];
@@ -392,7 +393,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         at += 3;
     }
 
-    EditSession session(image);
+    PagerDocument session(image);
     std::vector<std::string> shown = shows(session);
     while (at + 2 <= size) {
         const FieldEntry& e = entries[*next() % entries.size()];
@@ -411,26 +412,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!e.set)
             continue;
 
-        const PagerTable before = image;
-        const std::array<bool, 8> pairsBefore = session.pairLong;
+        const PagerTable before = session.image();
+        const std::array<bool, 8> pairsBefore = session.pairLengths();
         const BitMask allowed = allowedBits(e, session);
         const SetResult r = e.set(session, value);
         const std::vector<std::string> now = shows(session);
         if (r.outcome != SetOutcome::Changed) {
-            FUZZ_CHECK(image == before);
-            FUZZ_CHECK(session.pairLong == pairsBefore);
+            FUZZ_CHECK(session.image() == before);
+            FUZZ_CHECK(session.pairLengths() == pairsBefore);
             FUZZ_CHECK(now == shown);
             continue;
         }
         for (int a = 0; a < PagerTableSize; ++a) {
-            const std::uint8_t changed = image[a] ^ before[a];
+            const std::uint8_t changed = session.image()[a] ^ before[a];
             if (changed & ~allowed[a])
                 std::fprintf(stderr, "set %s=\"%s\" wrote byte 0x%03X: %02X -> %02X (may change %02X)\n",
-                             e.name.c_str(), value.c_str(), a, before[a], image[a], allowed[a]);
+                             e.name.c_str(), value.c_str(), a, before[a], session.image()[a], allowed[a]);
             FUZZ_CHECK((changed & ~allowed[a]) == 0);
         }
         if (!pairOf(e.name))
-            FUZZ_CHECK(session.pairLong == pairsBefore);
+            FUZZ_CHECK(session.pairLengths() == pairsBefore);
         for (std::size_t i = 0; i < entries.size(); ++i) {
             if (now[i] == shown[i] || entries[i].name == e.name)
                 continue;
@@ -443,6 +444,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     for (const FieldEntry& e : entries)
-        checkOwnValue(e, image, session.pairLong, shown);
+        checkOwnValue(e, session, shown);
     return 0;
 }

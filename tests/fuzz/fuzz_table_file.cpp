@@ -6,12 +6,12 @@
 // save the same bytes again.
 #include "fuzz_check.h"
 
+#include "app/application_root.h"
 #include "link/usb/qt_serial_ports.h"
 #include "registry/cls_registry_access.h"
 #include "registry/registry_backend.h"
 #include "support/recording_dialogs.h"
 #include "table/pager_table.h"
-#include "ui/form1.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,12 +28,13 @@ struct Window {
     QTemporaryDir dir;
     testing::RecordingMessageBoxes messages;
     testing::ScriptedFileDialogs files;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<ApplicationRoot> app;
+    Form1* form = nullptr;
 
     Window()
     {
         FUZZ_CHECK(dir.isValid());
-        Form1Services services;
+        ApplicationOptions services;
         services.linkKind = LinkKind::USB;
         services.messages = &messages;
         services.fileDialogs = &files;
@@ -53,7 +54,8 @@ struct Window {
             options.includeSystemPorts = false;
             return std::make_unique<QtSerialPorts>(options);
         };
-        form = std::make_unique<Form1>(services);
+        app = std::make_unique<ApplicationRoot>(services);
+        form = &app->window();
         form->Form_Load();
         form->show();
         QApplication::processEvents();

@@ -6,10 +6,11 @@
 #include "link/lpt/lpt_delay.h"
 #include "link/lpt/lpt_link.h"
 #include "sim/lpt_simulated_board.h"
+#include "link/lpt/lpt_pager_link.h"
 #include "link/programming_sequence.h"
 #include "support/link_fake_board.h"
 #include "support/link_recording_views.h"
-#include "support/recording_dialogs.h"
+#include "support/recording_messages.h"
 
 #ifdef __linux__
 #include "link/lpt/port_io_linux.h"
@@ -528,7 +529,8 @@ TEST(LptPortUse, PortsAreHeldForOneOperationAndEveryProblemIsSaid)
     px316t::testing::FakeClock clock;
     LptLink link(port, rig.delay, messages, clock);
     PagerCommandState state;
-    ProgrammingSequence sequence(LinkKind::LPT, nullptr, &link, messages, state);
+    LptPagerLink pagerLink(link);
+    ProgrammingSequence sequence(&pagerLink, messages, state);
     px316t::testing::RecordingProgressView progress;
     PagerTable table {};
     std::fill(table.begin(), table.end(), 0x5A);

@@ -4,13 +4,14 @@
 #include "link/programming_sequence.h"
 
 #include "editor/capcode_codec.h"
-#include "editor/capcode_increase.h"
 #include "editor/frame_mask.h"
+#include "editor/pager_document.h"
 #include "link/usb/usb_link.h"
+#include "link/usb/usb_pager_link.h"
 #include "support/link_fake_board.h"
 #include "support/link_memory_registry.h"
 #include "support/link_recording_views.h"
-#include "support/recording_dialogs.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +60,7 @@ protected:
         command.AutoIncrease = true;
     }
     BoardResponder& plugBoard(BoardFaults faults = {}) { return ports.addBoard(BoardCom, faults); }
-    QString firstShown() const { return QString::fromStdString(shownCapcodeText(table, 0, false)); }
+    QString firstShown() const { return QString::fromStdString(PagerDocument(table).shownCapcodeText(0)); }
 
     FakeClock clock;
     FakeBoardPorts ports{clock};
@@ -71,7 +72,8 @@ protected:
     PagerCommandState command;
     PagerTable table{};
     UsbLink link{ports, state, registry.registry, status, boxes, clock};
-    ProgrammingSequence sequence{LinkKind::USB, &link, nullptr, boxes, command};
+    UsbPagerLink pagerLink{link, boxes};
+    ProgrammingSequence sequence{&pagerLink, boxes, command};
 };
 
 TEST_F(ProgrammingSequenceTest, WriteWhoseStartFailsReportsUnderItsOwnStatus)
@@ -117,7 +119,7 @@ TEST_F(ProgrammingSequenceTest, WriteAndVerifySayTheSuccessOnlyWhenItIsNotHeld)
     EXPECT_EQ(boxes.texts, QStringList{"Verify Success!"});
     PagerTable second{};
     std::copy_n(board.memory().begin(), PagerTableSize, second.begin());
-    EXPECT_EQ(shownCapcodeText(second, 0, false), "1234568");
+    EXPECT_EQ(PagerDocument(second).shownCapcodeText(0), "1234568");
 }
 
 TEST_F(ProgrammingSequenceTest, FailedWriteOrVerifySaysWhyAndLeavesTheImage)

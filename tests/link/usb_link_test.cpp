@@ -6,7 +6,7 @@
 #include "support/link_fake_board.h"
 #include "support/link_memory_registry.h"
 #include "support/link_recording_views.h"
-#include "support/recording_dialogs.h"
+#include "support/recording_messages.h"
 
 #include <QGuiApplication>
 #include <QPalette>

@@ -2,6 +2,7 @@
 // A started main window on the offscreen platform with recording dialogs, a
 // temporary registry that lists no serial port, and helpers that drive fields as
 // the operator does: give the focus, type, leave.
+#include "app/application_root.h"
 #include "link/usb/qt_serial_ports.h"
 #include "registry/cls_registry_access.h"
 #include "registry/registry_backend.h"
@@ -23,6 +24,14 @@ inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.
 
 namespace px316t::testing {
 
+// The started program: its application root, used as its main window.
+struct StartedWindow {
+    std::unique_ptr<ApplicationRoot> app;
+    Form1* operator->() const { return &app->window(); }
+    Form1* get() const { return app ? &app->window() : nullptr; }
+    void reset() { app.reset(); }
+};
+
 class Form1Fixture : public ::testing::Test {
 protected:
     void SetUp() override { start(LinkKind::USB); }
@@ -30,7 +39,7 @@ protected:
     void start(LinkKind kind)
     {
         form.reset();
-        Form1Services services;
+        ApplicationOptions services;
         services.linkKind = kind;
         services.messages = &messages;
         services.fileDialogs = &files;
@@ -52,7 +61,7 @@ protected:
         // Backups and the record stay in the test's folder, never shared.
         services.production = ProductionOptions{"", "test-station", (dir.path() + QStringLiteral("/data")).toStdString()};
         customize(services);
-        form = std::make_unique<Form1>(services);
+        form.app = std::make_unique<ApplicationRoot>(services);
         form->Form_Load();
         form->show();
         QApplication::setActiveWindow(form.get());
@@ -73,15 +82,16 @@ protected:
         leaveField();
     }
 
-    PagerTable& table() { return form->table(); }
+    PagerTable& table() { return form->document().table(); }
+    EntryFlags& flags() { return form->document().flags(); }
     // Lets a fixture replace services before the window is built.
-    virtual void customize(Form1Services&) {}
+    virtual void customize(ApplicationOptions&) {}
 
     QTemporaryDir dir;
     RecordingMessageBoxes messages;
     ScriptedFileDialogs files;
     int programEnds = 0;
-    std::unique_ptr<Form1> form;
+    StartedWindow form;
 };
 
 } // namespace px316t::testing

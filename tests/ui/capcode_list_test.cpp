@@ -87,12 +87,12 @@ TEST_F(CapcodeRows, ReservedGapPassesTheKeyCheckButIsRefusedOnLeaving)
 {
     typeInto(field(0), "2031615");
     EXPECT_TRUE(messages.messages.empty()) << "2031615 is inside the offered range";
-    EXPECT_TRUE(form->flags().CapcodeInvalid);
+    EXPECT_TRUE(form->document().flags().CapcodeInvalid);
     leaveField();
     ASSERT_EQ(messages.texts(), QStringList{"Invalid Capcode!"});
     EXPECT_EQ(messages.messages[0].icon, MessageBoxes::Icon::None);
-    EXPECT_TRUE(form->flags().EntryRejected);
-    EXPECT_FALSE(form->flags().CapcodeInvalid);
+    EXPECT_TRUE(form->document().flags().EntryRejected);
+    EXPECT_FALSE(form->document().flags().CapcodeInvalid);
     EXPECT_TRUE(field(0)->hasFocus());
     EXPECT_TRUE(field(0)->text().isEmpty()) << "the focus came back and emptied the field";
     // 2031614 was stored on the way (the prefixes); the gap value itself never is.
@@ -193,7 +193,7 @@ TEST_F(CapcodeRows, PastedFractionRoundingToZeroIsRefused)
     field(2)->insert("0.4");
     leaveField();
     EXPECT_EQ(messages.texts(), QStringList{"Please insert a number between 1 to 2031615"});
-    EXPECT_TRUE(form->flags().EntryRejected) << "a refusal on leaving drops the next command";
+    EXPECT_TRUE(form->document().flags().EntryRejected) << "a refusal on leaving drops the next command";
     EXPECT_EQ(readCapcodeWord(table(), 2), word);
 }
 

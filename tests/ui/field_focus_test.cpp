@@ -59,7 +59,7 @@ protected:
 
 class FieldFocusWithRealBoxes : public FieldFocus {
 protected:
-    void customize(Form1Services& services) override { services.messages = &boxes; }
+    void customize(ApplicationOptions& services) override { services.messages = &boxes; }
     FocusTakingMessages boxes;
 };
 
@@ -72,10 +72,10 @@ TEST_F(FieldFocus, FieldEnteredByTheWindowsActivationIsCheckedWhenLeft)
     QTest::keyClicks(capcode, "2031615");
     form->picTabBack->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(messages.texts(), QStringList{"Invalid Capcode!"});
-    EXPECT_TRUE(form->flags().EntryRejected);
+    EXPECT_TRUE(form->document().flags().EntryRejected);
 
     messages.clear();
-    form->flags().EntryRejected = false;
+    form->document().flags().EntryRejected = false;
     form->frequency().cboDft->setCurrentIndex(1);   // 400-499MHz
     QLineEdit* frequency = form->frequency().txtFreq;
     const auto before = table();
@@ -83,7 +83,7 @@ TEST_F(FieldFocus, FieldEnteredByTheWindowsActivationIsCheckedWhenLeft)
     QTest::keyClicks(frequency, "3999999");
     QTest::keyClick(frequency, Qt::Key_Tab);
     EXPECT_EQ(messages.texts(), QStringList{"Frequency setting error(4000000 < = Frequency < =4990000 )"});
-    EXPECT_TRUE(form->flags().EntryRejected);
+    EXPECT_TRUE(form->document().flags().EntryRejected);
     EXPECT_EQ(table(), before);
 }
 

@@ -17,7 +17,7 @@ namespace {
 // An installed program: its folder is not the user's to write in.
 class InstalledProgram : public Form1Fixture {
 protected:
-    void customize(Form1Services& services) override
+    void customize(ApplicationOptions& services) override
     {
         QDir(dir.path()).mkpath(QStringLiteral("bin"));
         QDir(dir.path()).mkpath(QStringLiteral("Documents"));

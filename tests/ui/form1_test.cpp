@@ -56,8 +56,8 @@ TEST_F(Form1Fixture, DefaultImageIsTheBuiltInBlocksWithTheTopBandPreset)
     for (int i = 0; i < TrailerBlockSize; ++i)
         ASSERT_EQ(t[0x344 + i], DefaultTrailerBlock()[i]);
     EXPECT_EQ(form->frequency().cboDft->currentText(), "928-932MHz");
-    EXPECT_FALSE(form->flags().EntryRejected);
-    EXPECT_FALSE(form->flags().CapcodeInvalid);
+    EXPECT_FALSE(form->document().flags().EntryRejected);
+    EXPECT_FALSE(form->document().flags().CapcodeInvalid);
 }
 
 TEST_F(Form1Fixture, GeometrySuffixOnEveryTag)

@@ -40,7 +40,7 @@ constexpr int kBoardCom = 3;
 
 class ProgrammingWindow : public Form1Fixture {
 protected:
-    void customize(Form1Services& services) override
+    void customize(ApplicationOptions& services) override
     {
         registryBackend->setPorts({kBoardCom});
         services.makeRegistry = [this] { return std::make_unique<clsRegistryAccess>(registryBackend); };
@@ -209,7 +209,7 @@ TEST_F(ProgrammingWindow, IncreaseIntoTheReservedGapIsRefusedToo)
     EXPECT_EQ(messages.texts().count("Verify Success!"), 1);
     EXPECT_EQ(messages.texts().count("Capcode 1 > 2031615 so can not be increase!"), 2);
     EXPECT_EQ(field(0)->text(), "2031614");
-    EXPECT_FALSE(form->flags().CapcodeInvalid);
+    EXPECT_FALSE(form->document().flags().CapcodeInvalid);
 }
 
 TEST_F(ProgrammingWindow, FrameMaskFollowsTheIncrease)
@@ -305,7 +305,7 @@ TEST_F(ProgrammingWindow, CommandAfterARefusedEntryIsDroppedOnce)
     runCommand(&Form1::mnuEB1_Click);
     EXPECT_EQ(windowsShown, 0);
     EXPECT_EQ(messages.texts(), QStringList{"Frequency setting error(9280000 < = Frequency < =9320000 )"});
-    EXPECT_FALSE(form->flags().EntryRejected);
+    EXPECT_FALSE(form->document().flags().EntryRejected);
     std::copy(table().begin(), table().end(), boardMemory().begin());
     runCommand(&Form1::mnuEB1_Click);
     EXPECT_EQ(windowsShown, 1);

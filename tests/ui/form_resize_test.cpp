@@ -249,7 +249,7 @@ TEST_F(Form1Fixture, MovingOverTheBackgroundReportsABadCapcodeAtOnce)
     // Above the tabs nothing covers the background.
     QTest::mouseMove(form->picTabBack, twipsToPixels(QRect(100, 30, 15, 15)).topLeft());
     EXPECT_EQ(messages.texts(), QStringList{"Invalid Capcode!"});
-    EXPECT_TRUE(form->flags().EntryRejected);
+    EXPECT_TRUE(form->document().flags().EntryRejected);
 }
 
 TEST_F(Scaling, TextureCoversTheWholeBackgroundAtAnySize)

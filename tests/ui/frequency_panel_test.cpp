@@ -55,10 +55,10 @@ TEST_F(Frequency, BandLimitsAreInclusive)
         ASSERT_EQ(messages.messages.size(), 1u) << refused;
         EXPECT_EQ(messages.messages[0].text, "Frequency setting error(4000000 < = Frequency < =4990000 )");
         EXPECT_EQ(messages.messages[0].icon, MessageBoxes::Icon::Warning);
-        EXPECT_TRUE(form->flags().EntryRejected);
+        EXPECT_TRUE(form->document().flags().EntryRejected);
         EXPECT_TRUE(panel().txtFreq->hasFocus());
         EXPECT_EQ(table(), before) << "nothing stored";
-        form->flags().EntryRejected = false;
+        form->document().flags().EntryRejected = false;
     }
 }
 
@@ -73,7 +73,7 @@ TEST_F(Frequency, TopBandRaster)
         ASSERT_EQ(messages.texts(), QStringList{"Channel Spacing Error!"}) << offRaster;
         EXPECT_EQ(messages.messages[0].icon, MessageBoxes::Icon::Warning);
         EXPECT_EQ(storedFrequency(), 9310125u);
-        form->flags().EntryRejected = false;
+        form->document().flags().EntryRejected = false;
     }
 }
 
@@ -103,11 +103,11 @@ TEST_F(Frequency, TextThatIsNotANumberAndEmptyField)
     EXPECT_EQ(panel().txtFreq->text(), "9310125");
     leaveField();
 
-    form->flags().EntryRejected = true;
+    form->document().flags().EntryRejected = true;
     panel().txtFreq->setFocus(Qt::MouseFocusReason);
     EXPECT_TRUE(panel().txtFreq->text().isEmpty());
     leaveField();
-    EXPECT_FALSE(form->flags().EntryRejected) << "leaving an empty field clears the flag";
+    EXPECT_FALSE(form->document().flags().EntryRejected) << "leaving an empty field clears the flag";
     EXPECT_EQ(panel().txtFreq->text(), "9310125");
     EXPECT_EQ(storedFrequency(), 9310125u);
 }
@@ -129,7 +129,7 @@ TEST_F(Frequency, FrequenciesBeyondTheSignedRangeAreShownAsStored)
     form->init_ctl();
     EXPECT_EQ(panel().lblBfreq->text(), "4294967280");
     EXPECT_EQ(panel().txtFreq->text(), "2147483648");
-    EXPECT_EQ(panel().BaseFreqHz(), 429496728000LL);
+    EXPECT_EQ(baseFrequencyHz(form->document().image()), 429496728000LL);
     enterFrequency("9310125");   // cannot lie on a raster from that base
     EXPECT_EQ(messages.texts(), QStringList{"Channel Spacing Error!"});
 }

@@ -26,7 +26,7 @@ namespace {
 class LptProgramming : public Form1Fixture {
 protected:
     void SetUp() override { start(LinkKind::LPT); }
-    void customize(Form1Services& services) override
+    void customize(ApplicationOptions& services) override
     {
         services.linkClock = &clock;
         services.parallelPort = &link;
@@ -34,7 +34,7 @@ protected:
     }
     bool memoryHoldsTable() const
     {
-        return std::equal(form->table().begin(), form->table().end(), rig.memory.memory().begin());
+        return std::equal(form->document().table().begin(), form->document().table().end(), rig.memory.memory().begin());
     }
 
     LptSimRig rig;
@@ -59,7 +59,7 @@ TEST_F(LptProgramming, WriteVerifyAndReadTheWholeImage)
     messages.clear();
     form->mnuEntire_Click();
     EXPECT_EQ(messages.texts(), QStringList {"Read success!"});
-    EXPECT_EQ(form->table()[0x10], expected);
+    EXPECT_EQ(form->document().table()[0x10], expected);
     EXPECT_TRUE(memoryHoldsTable());
 
     messages.clear();
@@ -69,7 +69,7 @@ TEST_F(LptProgramming, WriteVerifyAndReadTheWholeImage)
 
 TEST_F(LptProgramming, FailedReadLeavesTheImageAsItWas)
 {
-    const PagerTable before = form->table();
+    const PagerTable before = form->document().table();
     for (int a = 0; a < 912; ++a)
         rig.memory.memory()[static_cast<std::size_t>(a)] = static_cast<std::uint8_t>(a);
     // The board goes away after the first few pages.
@@ -77,7 +77,7 @@ TEST_F(LptProgramming, FailedReadLeavesTheImageAsItWas)
     form->mnuEntire_Click();
     EXPECT_EQ(messages.texts(), QStringList {"Read error!"});
     EXPECT_TRUE(form->commandState().TransferFailed);
-    EXPECT_EQ(form->table(), before) << "no half-read image";
+    EXPECT_EQ(form->document().table(), before) << "no half-read image";
     EXPECT_EQ(link.bus().LptLatch, 0xFC);
 }
 

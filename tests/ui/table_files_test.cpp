@@ -243,7 +243,7 @@ TEST_F(TableFiles, RefusedEntrySavesNothing)
     save("refused.tbl");
     EXPECT_FALSE(QFile::exists(path("refused.tbl")));
     EXPECT_EQ(messages.texts().value(0), "Frequency setting error(9280000 < = Frequency < =9320000 )");
-    EXPECT_FALSE(form->flags().EntryRejected) << "the dropped save consumed the flag";
+    EXPECT_FALSE(form->document().flags().EntryRejected) << "the dropped save consumed the flag";
 }
 
 TEST_F(TableFiles, RefusalReportedEarlierDoesNotDropSaveOrOpen)

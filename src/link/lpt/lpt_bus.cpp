@@ -1,13 +1,15 @@
 #include "link/lpt/lpt_bus.h"
 
+#include "editor/messages.h"
+
 namespace px316t {
 namespace {
 
 constexpr int ProbeWaitMs = 50;
 
-const std::string WriteError = "Write error!";
-const std::string ReadError = "Read error!";
-const std::string VerifyError = "Verify Error!";
+const std::string WriteError(messages::WriteError);
+const std::string ReadError(messages::ReadError);
+const std::string VerifyError(messages::VerifyError);
 
 } // namespace
 
@@ -127,7 +129,7 @@ bool LptBus::FindLptBoard()
     // later probe finds the board.
     LptDataPort = 0;
     LptStatusPort = 0;
-    host_.message("The Board is not responding!", true);
+    host_.message(std::string(messages::LptBoardNotResponding), true);
     return false;
 }
 
@@ -262,7 +264,7 @@ bool LptBus::lpt_readall(std::span<std::uint8_t> into, int first, int last, LptP
         host_.message(ReadError, false);
         return true;
     }
-    host_.message("Read success!", false);
+    host_.message(std::string(messages::ReadSuccess), false);
     return false;
 }
 
@@ -304,7 +306,7 @@ bool LptBus::lpt_verify(std::span<const std::uint8_t> table, int first, int last
         return true;
     }
     if (!holdVerifySuccess_)
-        host_.message("Verify Success!", false);
+        host_.message(std::string(messages::VerifySuccess), false);
     return false;
 }
 

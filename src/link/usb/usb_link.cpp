@@ -4,6 +4,7 @@
 #include "link/usb/board_port.h"
 #include "link/board_status.h"
 #include "link/usb/serial_port_list.h"
+#include "editor/messages.h"
 #include "table/builtin_tables.h"
 
 #include <algorithm>
@@ -11,8 +12,8 @@
 namespace px316t {
 
 namespace {
-const QString WriteErrorText = QStringLiteral("Write error!");
-const QString ReadErrorText = QStringLiteral("Read error!");
+const QString WriteErrorText = QString::fromLatin1(messages::WriteError);
+const QString ReadErrorText = QString::fromLatin1(messages::ReadError);
 const QString ReadTimeOutText = QStringLiteral("Read Time Out!");
 constexpr int MaxAddress = 0xFFFF;   // addresses travel as two bytes
 } // namespace
@@ -36,11 +37,6 @@ bool UsbLink::startTransfer(int port)
     if (ports_.lstatus(port) < 0)
         OpenBoardPort(port);   // a failure shows in the flush that follows
     return ports_.flush(port, FlushBoth) >= 0;
-}
-
-void UsbLink::MarkBoardLost(TransferKind kind)
-{
-    linkFailure(kind, state_.BoardPort);
 }
 
 bool UsbLink::linkFailure(TransferKind kind, int port)

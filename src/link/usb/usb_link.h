@@ -45,11 +45,6 @@ public:
     // Indexes 0..last of the last read: the blocks received, zeros elsewhere.
     const std::vector<std::uint8_t>& ReadBuffer() const { return readBuffer_; }
 
-    // The link-failure step: closes the board's port, recounts the serial
-    // ports, forgets the board, shows it as disconnected and reports the
-    // transfer's error message.
-    void MarkBoardLost(TransferKind kind);
-
     // Whether the last range transfer ended with the board lost (the port
     // failed or vanished), rather than with a missing or wrong reply.
     bool LostBoardInLastTransfer() const { return lostBoard_; }
@@ -61,6 +56,9 @@ public:
 
 private:
     bool startTransfer(int port);
+    // The link-failure step: closes the board's port, recounts the serial
+    // ports, forgets the board, shows it as disconnected and reports the
+    // transfer's error message.
     bool linkFailure(TransferKind kind, int port);
     bool protocolFailure(const QString& message, int port);
     void closeIfOpen(int port);

@@ -13,7 +13,7 @@
 #include "registry/registry_backend.h"
 #include "support/link_emulator_process.h"
 #include "support/link_recording_views.h"
-#include "support/recording_dialogs.h"
+#include "support/recording_messages.h"
 
 #include <QFile>
 #include <QTemporaryDir>
