@@ -13,6 +13,7 @@
 #include "production/link_transfer.h"
 #include "production/pg_production.h"
 #include "production/production_run.h"
+#include "table/path_text.h"
 
 #include <iostream>
 #include <limits>
@@ -105,10 +106,11 @@ int cmdProduce(const Args& a)
         return usage("produce", QStringLiteral("--batch needs a name"));
 
     // One run per table file: the file is the run's cache of its next capcode.
-    auto fileLock = FileLock::tryLock(tableFileLockPath(file.toStdString()));
+    const std::filesystem::path lockPath = tableFileLockPath(pathFromUtf8(file.toStdString()));
+    auto fileLock = FileLock::tryLock(lockPath);
     if (!fileLock.ok()) {
-        say(fileLock.refused() ? file.toStdString() + " is in use by another produce run (" +
-                                     tableFileLockPath(file.toStdString()).string() + " is held); nothing was written."
+        say(fileLock.refused() ? file.toStdString() + " is in use by another produce run (" + utf8FromPath(lockPath) +
+                                     " is held); nothing was written."
                                : fileLock.message());
         return fileLock.refused() ? Usage : Failed;
     }

@@ -12,6 +12,7 @@
 #include "production/link_transfer.h"
 #include "registry/cls_registry_access.h"
 #include "table/builtin_tables.h"
+#include "table/path_text.h"
 #include "table/table_file.h"
 #include "ui/ct_eb_slider.h"
 #include "ui/file_places.h"
@@ -64,7 +65,7 @@ void setColours(QWidget* w, const QColor& text, const QColor& background)
     w->setAutoFillBackground(true);
 }
 
-std::filesystem::path toPath(const QString& path) { return std::filesystem::path(path.toStdString()); }
+std::filesystem::path toPath(const QString& path) { return pathFromUtf8(path.toStdString()); }
 
 } // namespace
 
