@@ -3,6 +3,7 @@
 #include "link/usb/board_port.h"
 #include "board/lpt_board.h"
 #include "link/qt_link_clock.h"
+#include "link/usb/port_description.h"
 #ifdef _WIN32
 #include "link/usb/win32_serial_ports.h"
 #else
@@ -55,6 +56,14 @@ BoardConnection::BoardConnection(LinkKind kind, MessageBoxes& messages, BoardSta
     }
     detection_ = std::make_unique<BoardDetection>(kind_, *ports_, state_, *registry_, status_, messages_, *clock_,
                                                   findLptBoard_);
+    // The machine's own ports are named as the system names them.
+    if (!parts.makeSerialPorts) {
+        detection_->describePortsWith([this](int com) {
+            const auto described = systemPortDescriptions(readSerialPortList(*registry_));
+            const auto it = described.find(com);
+            return QString::fromStdString(portText(com, it == described.end() ? PortDescription{} : it->second));
+        });
+    }
 }
 
 BoardConnection::~BoardConnection() = default;
