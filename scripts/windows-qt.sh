@@ -134,5 +134,10 @@ for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
   found=$(x86_64-w64-mingw32-g++-posix -print-file-name="$dll")
   [ -f "$found" ] && cp "$found" "$qt/bin/"
 done
+if [ "$set_name" = widgets ]; then
+  # Nothing is compiled here again: the precompiled headers and the objects
+  # (well over a gigabyte) go.
+  find "$qt" \( -name '*.gch' -o -name '*.obj' \) -delete
+fi
 touch "$qt/.complete-$set_name"
 echo "$qt"
