@@ -2,14 +2,15 @@
 # Installs the Debian packages the build, the tests and the program need.
 # Installs only what is missing, so a second run changes nothing.
 # With --windows: what the Windows cross-build and its tests need instead
-# (MinGW-w64 with POSIX threads, wine to run the programs, and tclsh, which
-# makes SQLite's single-file source). With --windows-package: that and what
-# scripts/windows.sh packs and checks the Windows zip with (zip, nsis, the
-# fonts, a virtual display and its screenshot tools).
+# (MinGW-w64 with POSIX threads, wine to run the programs, tclsh, which makes
+# SQLite's single-file source, and a PostgreSQL server for the shared batch).
+# With --windows-package: that and what scripts/windows.sh packs and checks
+# the Windows zip with (zip, nsis, the fonts, a virtual display and its
+# screenshot tools).
 set -euo pipefail
 
 if [ "${1:-}" = --windows ] || [ "${1:-}" = --windows-package ]; then
-  packages=(g++-mingw-w64-x86-64-posix wine wine64 tcl make)
+  packages=(g++-mingw-w64-x86-64-posix wine wine64 tcl make postgresql)
   if [ "$1" = --windows-package ]; then
     packages+=(zip unzip nsis fonts-liberation fonts-dejavu-core xvfb xauth xdotool imagemagick)
   fi

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Builds Qt 6 for 64-bit Windows with MinGW-w64 from Debian's own qt6-base
 # source package, using Debian's Qt of the same version as the host tools (moc,
-# rcc, uic), and installs it into a cache folder that later runs reuse.
+# rcc, uic), in a cache folder that later runs reuse.
 #
 #   scripts/windows-qt.sh core      Qt Core only (enough for px316t-cli.exe)
 #   scripts/windows-qt.sh widgets   Qt Core, Gui, Widgets and the Windows platform plugin
 #
-# The last line printed is the install prefix. A finished build is marked by
-# the file .complete in it; a prefix with the widgets set serves as core too.
+# Both sets are one build: $CACHE/qt6 is configured once with everything the
+# window needs and is its own installation (a Qt "non-prefix" build: include/,
+# lib/, bin/ and plugins/ are in the build folder). The core set builds Qt Core
+# alone (the test command's Windows stage); the widgets set builds the rest in
+# the same folder, so a Qt Core built for the tests is reused as it is.
+# The last line printed is that folder; a finished set is marked there by
+# .complete-core or .complete-widgets (widgets serves as core too).
 # PX316T_WINDOWS_CACHE names the cache folder (default /var/cache/px316t-windows).
 set -euo pipefail
 
@@ -18,13 +23,12 @@ case "$set_name" in
 esac
 
 cache=${PX316T_WINDOWS_CACHE:-/var/cache/px316t-windows}
-prefix="$cache/qt6-$set_name"
-if [ -f "$prefix/.complete" ]; then
-  echo "$prefix"
-  exit 0
-fi
-if [ "$set_name" = core ] && [ -f "$cache/qt6-widgets/.complete" ]; then
-  echo "$cache/qt6-widgets"
+qt="$cache/qt6"
+done_already() {
+  [ -f "$qt/.complete-$set_name" ] || { [ "$set_name" = core ] && [ -f "$qt/.complete-widgets" ]; }
+}
+if done_already; then
+  echo "$qt"
   exit 0
 fi
 
@@ -68,56 +72,72 @@ features=(
   -DFEATURE_openssl=OFF -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_xml=OFF
   -DFEATURE_concurrent=OFF -DFEATURE_testlib=OFF
 )
-if [ "$set_name" = core ]; then
-  features+=(-DFEATURE_gui=OFF -DFEATURE_widgets=OFF)
-else
-  # The tablet driver's source is not in Debian's package, and dynamic OpenGL
-  # needs ANGLE: both off. The Windows platform plugin does not build without
-  # OpenGL at all, so it gets the system's desktop OpenGL (opengl32); the
-  # window itself draws with the raster engine.
-  features+=(-DFEATURE_gui=ON -DFEATURE_widgets=ON -DFEATURE_tabletevent=OFF
-             -DFEATURE_opengl=ON -DFEATURE_opengl_desktop=ON -DFEATURE_opengl_dynamic=OFF
-             -DFEATURE_printsupport=OFF -DFEATURE_vulkan=OFF -DFEATURE_accessibility=ON
-             -DFEATURE_freetype=ON -DFEATURE_fontconfig=OFF)
-  # What the window does not use, left out to keep the build within its time:
-  # the second Windows platform plugin (Direct2D), the JPEG and GIF readers,
-  # PDF and ODF writing, and the widgets the window never shows. Without
-  # Direct2D, Qt 6.4 leaves out the DirectWrite font database but its platform
-  # plugin still refers to it: that (optional) font database goes too, and the
-  # window keeps the GDI one, Qt's default.
-  features+=(-DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_movie=OFF
-             -DFEATURE_pdf=OFF -DFEATURE_textodfwriter=OFF -DFEATURE_graphicsview=OFF
-             -DFEATURE_calendarwidget=OFF -DFEATURE_colordialog=OFF -DFEATURE_fontdialog=OFF
-             -DFEATURE_wizard=OFF -DFEATURE_mdiarea=OFF -DFEATURE_systemtrayicon=OFF)
+# What the window needs, for both sets (Qt Core compiles the same either way).
+# The tablet driver's source is not in Debian's package, and dynamic OpenGL
+# needs ANGLE: both off. The Windows platform plugin does not build without
+# OpenGL at all, so it gets the system's desktop OpenGL (opengl32); the window
+# itself draws with the raster engine.
+features+=(-DFEATURE_gui=ON -DFEATURE_widgets=ON -DFEATURE_tabletevent=OFF
+           -DFEATURE_opengl=ON -DFEATURE_opengl_desktop=ON -DFEATURE_opengl_dynamic=OFF
+           -DFEATURE_printsupport=OFF -DFEATURE_vulkan=OFF -DFEATURE_accessibility=ON
+           -DFEATURE_freetype=ON -DFEATURE_fontconfig=OFF)
+# What the window does not use, left out to keep the build within its time:
+# the second Windows platform plugin (Direct2D), the JPEG and GIF readers,
+# PDF and ODF writing, and the widgets the window never shows. Without
+# Direct2D, Qt 6.4 leaves out the DirectWrite font database but its platform
+# plugin still refers to it: that (optional) font database goes too, and the
+# window keeps the GDI one, Qt's default.
+features+=(-DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_movie=OFF
+           -DFEATURE_pdf=OFF -DFEATURE_textodfwriter=OFF -DFEATURE_graphicsview=OFF
+           -DFEATURE_calendarwidget=OFF -DFEATURE_colordialog=OFF -DFEATURE_fontdialog=OFF
+           -DFEATURE_wizard=OFF -DFEATURE_mdiarea=OFF -DFEATURE_systemtrayicon=OFF)
+
+# One build at a time in the shared folder.
+exec 9>"$cache/.qt-build.lock"
+flock 9
+if done_already; then
+  echo "$qt"
+  exit 0
 fi
 
-build_dir="$cache/build-qt6-$set_name"
-rm -rf "$prefix"
-cmake -S "$source_dir" -B "$build_dir" -G Ninja \
-  -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=x86_64 \
-  -DCMAKE_C_COMPILER=x86_64-w64-mingw32-gcc-posix \
-  -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++-posix \
-  -DCMAKE_RC_COMPILER=x86_64-w64-mingw32-windres \
-  -DCMAKE_FIND_ROOT_PATH=/usr/x86_64-w64-mingw32 \
-  -DCMAKE_FIND_ROOT_PATH_MODE_PROGRAM=NEVER \
-  -DCMAKE_FIND_ROOT_PATH_MODE_LIBRARY=ONLY \
-  -DCMAKE_FIND_ROOT_PATH_MODE_INCLUDE=ONLY \
-  -DCMAKE_FIND_ROOT_PATH_MODE_PACKAGE=ONLY \
-  -DQT_HOST_PATH=/usr \
-  -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-  -DCMAKE_INSTALL_PREFIX="$prefix" \
-  "${features[@]}" >"$cache/configure-$set_name.log" 2>&1 \
-  || { tail -n 40 "$cache/configure-$set_name.log" >&2; exit 1; }
-cmake --build "$build_dir" -j "$(nproc)" >"$cache/build-$set_name.log" 2>&1 \
-  || { tail -n 40 "$cache/build-$set_name.log" >&2; exit 1; }
-cmake --install "$build_dir" >"$cache/install-$set_name.log" 2>&1 \
-  || { tail -n 40 "$cache/install-$set_name.log" >&2; exit 1; }
+# A folder configured with another feature list (an older version of this
+# script) is started again.
+configuration="$source_dir ${features[*]}"
+if [ "$(cat "$qt/.configuration" 2>/dev/null)" != "$configuration" ]; then
+  rm -rf "$qt"
+  cmake -S "$source_dir" -B "$qt" -G Ninja \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=x86_64 \
+    -DCMAKE_C_COMPILER=x86_64-w64-mingw32-gcc-posix \
+    -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++-posix \
+    -DCMAKE_RC_COMPILER=x86_64-w64-mingw32-windres \
+    -DCMAKE_FIND_ROOT_PATH=/usr/x86_64-w64-mingw32 \
+    -DCMAKE_FIND_ROOT_PATH_MODE_PROGRAM=NEVER \
+    -DCMAKE_FIND_ROOT_PATH_MODE_LIBRARY=ONLY \
+    -DCMAKE_FIND_ROOT_PATH_MODE_INCLUDE=ONLY \
+    -DCMAKE_FIND_ROOT_PATH_MODE_PACKAGE=ONLY \
+    -DQT_HOST_PATH=/usr \
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DCMAKE_INSTALL_PREFIX="$qt" \
+    "${features[@]}" >"$cache/qt6-configure.log" 2>&1 \
+    || { tail -n 40 "$cache/qt6-configure.log" >&2; exit 1; }
+  echo "$configuration" >"$qt/.configuration"
+fi
+
+# Qt Core and the entry point every Windows program of Qt links; or everything.
+targets=()
+[ "$set_name" = core ] && targets=(--target Core EntryPointImplementation)
+cmake --build "$qt" -j "$(nproc)" "${targets[@]}" >"$cache/qt6-build-$set_name.log" 2>&1 \
+  || { tail -n 40 "$cache/qt6-build-$set_name.log" >&2; exit 1; }
 # The MinGW runtime DLLs the Qt libraries need at run time go beside them.
 for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
   found=$(x86_64-w64-mingw32-g++-posix -print-file-name="$dll")
-  [ -f "$found" ] && cp "$found" "$prefix/bin/"
+  [ -f "$found" ] && cp "$found" "$qt/bin/"
 done
-rm -rf "$build_dir"
-touch "$prefix/.complete"
-echo "$prefix"
+if [ "$set_name" = widgets ]; then
+  # Nothing is compiled here again: the precompiled headers and the objects
+  # (well over a gigabyte) go.
+  find "$qt" \( -name '*.gch' -o -name '*.obj' \) -delete
+fi
+touch "$qt/.complete-$set_name"
+echo "$qt"

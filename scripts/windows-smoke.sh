@@ -6,14 +6,19 @@
 #    is listed in HKLM\HARDWARE\DEVICEMAP\SERIALCOMM as on Windows;
 #  - px316t-cli.exe lists COM7 as the programming board, writes, reads and
 #    verifies the pager through it;
-#  - px316t.exe starts under a virtual display (xvfb-run), its main window
-#    appears (found by its title, photographed from the X screen), finds the
-#    board on COM7, and its screenshot tour writes, verifies and reads the
-#    pager through the window's Pager commands; the pager then holds what the
-#    window wrote, which the command line reads back.
+#  - px316t.exe starts under a virtual display (xvfb-run) with a table file
+#    in a folder and of a name in accents, Greek and CJK on its command line,
+#    its main window appears (found by its title, photographed from the X
+#    screen), finds the board on COM7, and its screenshot tour writes,
+#    verifies and reads the pager through the window's Pager commands; the
+#    pager then holds that file, which the command line reads back.
 #
-#  - with --setup, the installer installs silently into C:\px316t, the
-#    installed command line finds the board, and the uninstaller removes it.
+#  - with --setup, the installer installs silently into C:\px316t for every
+#    user (common Start menu, .tbl opening in px316t.exe, publisher, icon,
+#    version and size in the installed programs list), the installed command
+#    line finds the board, a second install replaces the first in place, a
+#    running command line holds an update back, and the uninstaller removes
+#    the programs and keeps the user's settings and data unless asked.
 #
 #   scripts/windows-smoke.sh ZIP [--setup SETUP.exe] [--screenshot FILE.png]
 # The emulator is taken from PX316T_BOARD_EMULATOR, build/ or build-lpt/, or built.
@@ -22,9 +27,9 @@ cd "$(dirname "$0")/.."
 
 if [ "${1:-}" = --inside-display ]; then
   # Under xvfb-run: start the window, wait for it, photograph it, let the tour end.
-  work=$2 exe=$3
+  work=$2 exe=$3 table=$4
   status=0
-  wine "$exe" >"$work/window.log" 2>&1 &
+  wine "$exe" "$table" >"$work/window.log" 2>&1 &
   window_pid=$!
   id=""
   for _ in $(seq 240); do
@@ -85,9 +90,16 @@ check "write through COM7" 0 cli write --port 7 "$(W a.tbl)"; says "Verify Succe
 check "read through COM7" 0 cli read --port 7 -o "$(W r.tbl)"
 check "read gives what was written" 0 cmp "$work/a.tbl" "$work/r.tbl"
 check "verify" 0 cli verify --port 7 "$(W a.tbl)"; says "Verify Success!"
+# The table file the window is started with, named in accents, Greek and CJK.
+table_folder="Jürgen Ωμέγα 測試"
+table_name="Prüfung Ω 表格.tbl"
+mkdir -p "$work/$table_folder"
+check "a table file for the window" 0 cli new "$(W "$table_folder/$table_name")"
+check "its capcode" 0 cli set "$(W "$table_folder/$table_name")" capcode.1=1000777 capcode.1.enable=on
 
-# The window: found by its title under a virtual display; its tour writes the
-# window's own image, verifies and reads it through the board it finds.
+# The window: found by its title under a virtual display; it opens the table
+# file named on its command line, and its tour writes that image, verifies
+# and reads it through the board it finds.
 # The command line's wine session must end first: a window program that joins
 # it gets the session's desktop, which was started without a display, and
 # neither shows its window on the virtual screen nor closes its message boxes.
@@ -95,7 +107,8 @@ timeout 60 wineserver -w || wineserver -k
 shots_windows="Z:${work//\//\\}\\shots"
 status=0
 PX316T_SCREENSHOT_TOUR=$shots_windows timeout 300 \
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --inside-display "$work" "$window_exe" || status=$?
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --inside-display "$work" "$window_exe" \
+  "$(W "$table_folder/$table_name")" || status=$?
 # What the tour did, from its log (the window program's own stderr may be lost).
 tr -d '\r' 2>/dev/null <"$work/shots/tour.log" >"$work/out" || cat "$work/window.log" >"$work/out" 2>/dev/null || true
 if [ "$status" -eq 0 ] && [ -s "$work/screen.png" ]; then
@@ -112,25 +125,68 @@ done
 for png in page-code-and-features programming-write about; do
   [ -s "$work/shots/$png.png" ] || { echo "FAILED: the tour did not save $png.png"; failures=$((failures + 1)); }
 done
-check "the window wrote its own image" 1 cmp -s "$work/a.tbl" "$work/pager.tbl"
+check "the window wrote the file it was started with" 0 cmp "$work/$table_folder/$table_name" "$work/pager.tbl"
 check "read what the window wrote" 0 cli read --port 7 -o "$(W w.tbl)"
 check "it is the pager's memory" 0 cmp "$work/w.tbl" "$work/pager.tbl"
 check "verify finds the earlier file differs" 1 cli verify --port 7 "$(W a.tbl)"
 
 if [ -n "$setup" ]; then
   installed=$WINEPREFIX/drive_c/px316t
+  uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\PX316T Service Tool'
+  # Wine plays Windows 7 unless told otherwise; the installer wants 10 or 11.
+  check "the installer refuses Windows 7" 6 wine "$setup" /S '/D=C:\px316t'
+  wine winecfg /v win10 >/dev/null 2>&1
   check "the installer, silently" 0 wine "$setup" /S '/D=C:\px316t'
-  for file in px316t.exe px316t-cli.exe Qt6Widgets.dll platforms/qwindows.dll README.txt uninstall.exe; do
+  for file in px316t.exe px316t-cli.exe Qt6Widgets.dll libpq.dll platforms/qwindows.dll README.txt uninstall.exe; do
     [ -f "$installed/$file" ] || { echo "FAILED: the installer did not put $file there"; failures=$((failures + 1)); }
   done
+  check "the installed programs list" 0 wine reg query "$uninstall_key"
+  for value in "Publisher.*PX316T service tool team" "DisplayIcon.*px316t.exe,0" "DisplayVersion.*[0-9]" \
+               "EstimatedSize.*0x[0-9a-f]*[1-9a-f]"; do
+    says "$value"
+  done
+  check ".tbl files open in the window program" 0 wine reg query 'HKLM\Software\Classes\PX316T.TableFile\shell\open\command'
+  says 'px316t.exe" "%1"'
+  check "the Start menu entry for every user" 0 test -f \
+    "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/PX316T/PX316T Service Tool.lnk"
   check "the installed command line finds the board" 0 wine 'C:\px316t\px316t-cli.exe' ports
   says "^COM7 .*programming board"
+  # The user's settings and data, which an update and the uninstaller keep.
+  check "a read keeps a backup in the user's data" 0 wine 'C:\px316t\px316t-cli.exe' read --port 7 -o "$(W i.tbl)"
+  wine reg add 'HKCU\Software\PX316T\File Places' /v LastFolder /d 'C:\tables' /f >/dev/null 2>&1
+  appdata=$(find "$WINEPREFIX/drive_c/users" -maxdepth 4 -type d -path '*/AppData/Roaming/px316t' | head -n 1)
+  [ -n "$appdata" ] || { echo "FAILED: no data folder under AppData\Roaming"; failures=$((failures + 1)); }
+
+  # A running command line (a production run waiting for its next pager) holds an update back.
+  mkfifo "$work/enter"
+  wine 'C:\px316t\px316t-cli.exe' produce "$(W a.tbl)" --count 2 --port 7 <"$work/enter" >"$work/running.log" 2>&1 &
+  running=$!
+  exec 8>"$work/enter"
+  for _ in $(seq 120); do grep -q "Verify Success" "$work/running.log" && break; sleep 0.25; done
+  check "an update waits for a running command line" 5 wine "$setup" /S '/D=C:\px316t'
+  [ -f "$installed/px316t-cli.exe" ] || { echo "FAILED: the refused update removed files"; failures=$((failures + 1)); }
+  exec 8>&-
+  wait "$running" || true
+
+  check "an update over the installed version" 0 wine "$setup" /S '/D=C:\px316t'
+  check "one entry in the installed programs list" 0 wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+  [ "$(grep -c 'PX316T Service Tool' "$work/out")" -eq 1 ] || { echo "FAILED: not one entry"; failures=$((failures + 1)); }
+  check "the updated command line finds the board" 0 wine 'C:\px316t\px316t-cli.exe' ports
+  says "^COM7 .*programming board"
+
   check "the uninstaller, silently" 0 wine 'C:\px316t\uninstall.exe' /S '_?=C:\px316t'
   if [ -e "$installed/px316t.exe" ] || [ -e "$installed/Qt6Core.dll" ]; then
     echo "FAILED: the uninstaller left the programs"; failures=$((failures + 1))
   else
     echo "ok: the uninstaller removed the programs"
   fi
+  check "it removed the .tbl association" 1 wine reg query 'HKLM\Software\Classes\PX316T.TableFile'
+  check "it kept the user's settings" 0 wine reg query 'HKCU\Software\PX316T\File Places' /v LastFolder
+  check "it kept the user's data" 0 test -n "$(ls "$appdata/backups")"
+  check "the installer again" 0 wine "$setup" /S '/D=C:\px316t'
+  check "the uninstaller, asked to remove the user's data" 0 wine 'C:\px316t\uninstall.exe' /S /REMOVEUSERDATA '_?=C:\px316t'
+  check "the user's settings are gone" 1 wine reg query 'HKCU\Software\PX316T'
+  check "the user's data is gone" 1 test -e "$appdata"
 fi
 
 if [ -n "$screenshot" ] && [ -s "$work/screen.png" ]; then

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The Windows programs, packed: builds Qt Core, Gui, Widgets and the Windows
-# platform plugin (scripts/windows-qt.sh widgets, reused from its cache), then
-# px316t.exe and px316t-cli.exe into build-windows/gui, and packs
+# platform plugin (scripts/windows-qt.sh widgets, reused from its cache; a Qt
+# Core the test command built is kept) and libpq (scripts/windows-libpq.sh),
+# then px316t.exe and px316t-cli.exe with their icon and version information
+# into build-windows/gui, and packs
 #   build-windows/px316t-<version>-windows-x64.zip
 # with the programs, the Qt libraries and plugins they load, the MinGW runtime
 # libraries, the fonts of the window with their licences and a README for
@@ -27,15 +29,17 @@ done
 started=$SECONDS
 scripts/windows-deps.sh package
 qt=$(scripts/windows-qt.sh widgets | tail -n 1)
-sqlite=$(scripts/windows-sqlite.sh)
 echo "Qt for Windows: $qt ($((SECONDS - started)) s)"
+sqlite=$(scripts/windows-sqlite.sh)
+libpq=$(scripts/windows-libpq.sh)
+echo "SQLite and libpq for Windows: $sqlite, $libpq ($((SECONDS - started)) s)"
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 build=build-windows/gui
 cmake --no-warn-unused-cli -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-  -DCMAKE_BUILD_TYPE=MinSizeRel -DPX316T_BUILD_TESTS=OFF -DPX316T_WINDOWS_QT="$qt" \
-  -DPX316T_WINDOWS_SQLITE="$sqlite" "${launcher[@]}" >/dev/null
+  -DCMAKE_BUILD_TYPE=MinSizeRel -DPX316T_BUILD_TESTS=OFF -DPX316T_WINDOWS_QT="$qt" -DPX316T_WINDOWS_WINDOW=ON \
+  -DPX316T_WINDOWS_SQLITE="$sqlite" -DPX316T_WINDOWS_LIBPQ="$libpq" "${launcher[@]}" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target px316t px316t-cli
 echo "programs built ($((SECONDS - started)) s)"
 
@@ -50,6 +54,12 @@ objdump=x86_64-w64-mingw32-objdump
 cp "$build/src/app/px316t.exe" "$build/src/cli/px316t-cli.exe" "$stage/"
 headers=$("$objdump" -p "$stage/px316t.exe")
 grep -qi "^subsystem.*(Windows GUI)" <<<"$headers" || { echo "px316t.exe is not a window program" >&2; exit 1; }
+# Both carry the icon and the version information the file's properties show.
+for exe in px316t.exe px316t-cli.exe; do
+  (work=$(mktemp -d); trap 'rm -rf "$work"' EXIT; . scripts/windows-wine-common.sh; has_resources "$stage/$exe") \
+    || { echo "$exe lacks its icon or version information" >&2; exit 1; }
+done
+echo "px316t.exe and px316t-cli.exe carry their icon and version $(sed -n 's/^project(px316t VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt) information"
 
 # The platform plugin and the styles Qt has; both are looked for in folders of
 # those names beside the program (qt.conf points Qt's plugin folder there).
@@ -61,8 +71,9 @@ if compgen -G "$qt/plugins/styles/*.dll" >/dev/null; then
 fi
 printf '[Paths]\r\nPrefix = .\r\nPlugins = .\r\n' >"$stage/qt.conf"
 
-# Every DLL the programs and plugins import that Qt's bin folder holds (the Qt
-# libraries and the MinGW runtime libraries put there), followed to the end.
+# Every DLL the programs and plugins import that Qt's or libpq's bin folder
+# holds (the Qt libraries, the MinGW runtime libraries put there, libpq),
+# followed to the end.
 imports() { "$objdump" -p "$1" | sed -n 's/^\s*DLL Name: //p'; }
 queue=("$stage"/*.exe "$stage"/platforms/*.dll)
 if [ -d "$stage/styles" ]; then queue+=("$stage"/styles/*.dll); fi
@@ -70,14 +81,14 @@ while [ ${#queue[@]} -gt 0 ]; do
   file=${queue[0]}
   queue=("${queue[@]:1}")
   while read -r dll; do
-    found=$(find "$qt/bin" -maxdepth 1 -iname "$dll" | head -n 1)
+    found=$(find "$qt/bin" "$libpq/bin" -maxdepth 1 -iname "$dll" | head -n 1)
     if [ -n "$found" ] && [ ! -f "$stage/$(basename "$found")" ]; then
       cp "$found" "$stage/"
       queue+=("$stage/$(basename "$found")")
     fi
   done < <(imports "$file")
 done
-for needed in Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll libwinpthread-1.dll; do
+for needed in Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll libwinpthread-1.dll libpq.dll; do
   [ -f "$stage/$needed" ] || { echo "$needed is missing from the package" >&2; exit 1; }
 done
 
@@ -105,6 +116,7 @@ if [ -n "$qt_source" ] && [ -f "$qt_source/debian/copyright" ]; then
     fi
   done
 fi
+crlf "$libpq/licences/PostgreSQL.txt" "$stage/licences/libpq-PostgreSQL.txt"
 for doc in gcc-mingw-w64-base mingw-w64-common; do
   if [ -f "/usr/share/doc/$doc/copyright" ]; then
     crlf "/usr/share/doc/$doc/copyright" "$stage/licences/$doc.txt"
@@ -120,7 +132,10 @@ echo "packed $zip_file ($(du -k "$zip_file" | cut -f1) KiB, $(unzip -Z1 "$zip_fi
 # The same folder as an installer (Debian's nsis).
 setup=build-windows/$name-setup.exe
 rm -f "$setup"
-makensis -V2 -DVERSION="$version" -DSOURCE="$(realpath "$stage")" -DOUTFILE="$(realpath build-windows)/$name-setup.exe" \
+major=${version%%.*}
+minor=$((10#${version#*.}))
+makensis -V2 -DVERSION="$version" -DFILEVERSION="$major.$minor.0.0" -DSOURCE="$(realpath "$stage")" \
+  -DICON="$(realpath packaging/windows/px316t.ico)" -DOUTFILE="$(realpath build-windows)/$name-setup.exe" \
   packaging/windows/px316t.nsi >/dev/null
 echo "installer $setup ($(du -k "$setup" | cut -f1) KiB)"
 

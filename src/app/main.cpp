@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QFont>
 #include <QFontDatabase>
+
+#include <windows.h>
 #endif
 
 #include <algorithm>
@@ -103,11 +105,24 @@ void takeProductionOptions(const QStringList& args, px316t::ApplicationOptions& 
     services.production = options;
 }
 
+// A window program on Windows has no console of its own: --help and
+// --version are written to the console it was started from, unless its
+// output goes to a file or a pipe.
+void useParentConsole()
+{
+#ifdef Q_OS_WIN
+    if (!GetStdHandle(STD_OUTPUT_HANDLE) && AttachConsole(ATTACH_PARENT_PROCESS))
+        std::freopen("CONOUT$", "w", stdout);
+#endif
+}
+
 // --help and --version are answered before any window or display is needed.
 bool answeredInformationOption(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h" || arg == "--version")
+            useParentConsole();
         if (arg == "--help" || arg == "-h") {
             std::printf("Usage: px316t [options] [FILE.tbl]\n\n"
                         "Service tool for the PX316T pager: edits the pager's configuration,\n"
@@ -122,7 +137,12 @@ bool answeredInformationOption(int argc, char** argv)
                         "  --batch NAME          the batch \"1st Capcode Auto Increase\" writes\n"
                         "                        (or Batch... in the programming window)\n"
                         "  --station NAME        this station in the record (default: the host name)\n%s%s"
+#ifdef Q_OS_WIN
+                        "\nThe connection to the shared database is not encrypted in this Windows\n"
+                        "build: keep the database on the production line's own network.\n",
+#else
                         "\nWithout a display: xvfb-run -a px316t\n",
+#endif
                         px316t::BuildLinkKind == px316t::LinkKind::LPT ? px316t::LptOptionsHelp : "",
                         px316t::BuildLinkKind == px316t::LinkKind::LPT
                             ? "  --force               let --lpt-vcd replace an existing file\n"

@@ -6,6 +6,7 @@
 #include "link/qt_link_clock.h"
 #include "link/usb/usb_pager_link.h"
 #include "editor/messages.h"
+#include "link/usb/port_description.h"
 #ifdef _WIN32
 #include "link/usb/win32_serial_ports.h"
 #else
@@ -64,6 +65,15 @@ BoardConnection::BoardConnection(LinkKind kind, MessageBoxes& messages, BoardSta
     else if (parallelPort_)
         ownPagerLink_ = std::make_unique<LptPagerLink>(*parallelPort_);
     pagerLink_ = ownPagerLink_.get();
+
+    // The machine's own ports are named as the system names them.
+    if (!parts.makeSerialPorts) {
+        detection_->describePortsWith([this](int com) {
+            const auto described = systemPortDescriptions(readSerialPortList(*registry_));
+            const auto it = described.find(com);
+            return QString::fromStdString(portText(com, it == described.end() ? PortDescription{} : it->second));
+        });
+    }
 }
 
 BoardConnection::~BoardConnection() = default;

@@ -52,7 +52,9 @@ const char* const MainHelp =
     "taken by every command.\n"
     "\n"
     "COMMAND --help describes one command. Without --port the board is found as\n"
-    "the window finds it. A build for the parallel-port board takes instead:\n"
+    "the window finds it. --port takes a COM number (4 or COM4) or the serial\n"
+    "number of the board's USB port (ports lists them), so that identical boards\n"
+    "on one station can be named. A build for the parallel-port board takes instead:\n"
     "  --lpt-simulated FILE, --lpt-vcd FILE (or PX316T_LPT_SIMULATED, PX316T_LPT_VCD)\n"
     "\n"
     "Exit status: 0 success; 1 a transfer or verify failed, diff found\n"
@@ -60,23 +62,31 @@ const char* const MainHelp =
     "unknown command or option, a bad --port), a bad or missing table file, a\n"
     "path that is a folder, a refused value, or a FILE that exists without --force.\n"
     "\n"
+#ifdef _WIN32
+    "Every read keeps a backup in %APPDATA%\\px316t\\backups; every write and\n"
+    "verify is recorded in %APPDATA%\\px316t\\production.sqlite and, with\n"
+    "--production-db CONNINFO (or %PX316T_PRODUCTION_DB%, a PostgreSQL connection\n"
+    "string), in that shared database too. --station NAME (or %PX316T_STATION%)\n"
+#else
     "Every read keeps a backup in $XDG_DATA_HOME/px316t/backups; every write and\n"
     "verify is recorded in $XDG_DATA_HOME/px316t/production.sqlite and, with\n"
     "--production-db CONNINFO (or $PX316T_PRODUCTION_DB, a PostgreSQL connection\n"
     "string), in that shared database too. --station NAME (or $PX316T_STATION)\n"
+#endif
     "names this station in the record; the host name by default.\n"
 #ifdef _WIN32
     "\n"
-    "This Windows build has no PostgreSQL client: a shared production database\n"
-    "(--production-db, --shared, a shared --batch) is for the Linux build only;\n"
-    "the record and the backups stay in %APPDATA%\\px316t on this computer.\n"
+    "The connection to the shared database is NOT encrypted in this Windows build\n"
+    "(its PostgreSQL client has no TLS): keep the database on the production\n"
+    "line's own network.\n"
 #endif
     ;
 
 const std::map<std::string, const char*> CommandHelp = {
-    {"ports", "Usage: px316t-cli ports [--json]\n\nLists the serial ports as the program numbers them (COMn and device) and\n"
-              "asks each one whether it is the programming board; every port that\n"
-              "answers is marked. Exit 1 when no board answers.\n"},
+    {"ports", "Usage: px316t-cli ports [--json]\n\nLists the serial ports as the program numbers them (COMn and device), with\n"
+              "the name, USB vendor:product id and serial number the system gives for\n"
+              "each, and asks each one whether it is the programming board; every port\n"
+              "that answers is marked. Exit 1 when no board answers.\n"},
     {"read", "Usage: px316t-cli read -o FILE [--port N] [--force] [--json]\n\nReads the pager's 912 bytes into the table file FILE "
              "(replaced\natomically). FILE is checked first: a folder, a FILE that exists\n"
              "(without --force) or a folder that cannot be written to is refused (exit 2)\n"

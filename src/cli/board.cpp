@@ -1,9 +1,13 @@
 #include "cli/board.h"
 
 #include "link/link_kind.h"
+#include "link/usb/port_description.h"
+#include "link/usb/serial_port_list.h"
+#include "registry/cls_registry_access.h"
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 
 namespace px316t::cli {
 
@@ -14,6 +18,43 @@ BoardConnectionParts commandLineParts()
     BoardConnectionParts parts;
     parts.lptOptions = &lptOptions();
     return parts;
+}
+
+constexpr const char* kPortNeeded = "--port needs a COM number from 1 to 255 (4 or COM4) or the serial number of a "
+                                    "board's port (px316t-cli ports lists them), not ";
+
+// The COM number of a --port value: "4", "COM4" (any letter case), or the
+// serial number of the port's board, as the system describes the ports.
+std::optional<int> portNumberOf(const QString& text, std::optional<std::map<int, PortDescription>>& described)
+{
+    QString digits = text;
+    if (digits.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+        digits = digits.mid(3);
+    bool ok = false;
+    const int n = digits.toInt(&ok);
+    if (ok) {
+        if (n >= 1 && n <= 255)
+            return n;
+        say(kPortNeeded + text);
+        return std::nullopt;
+    }
+    if (!described) {
+        clsRegistryAccess registry;
+        described = systemPortDescriptions(readSerialPortList(registry));
+    }
+    const std::vector<int> ports = portsWithSerial(*described, text.toStdString());
+    if (ports.size() == 1)
+        return ports.front();
+    if (ports.empty()) {
+        say(kPortNeeded + text);
+    } else {
+        QStringList names;
+        for (int port : ports)
+            names << QStringLiteral("COM%1").arg(port);
+        say(QStringLiteral("--port %1: that serial number is on %2; name the port by its COM number")
+                .arg(text, names.join(QStringLiteral(" and "))));
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -49,13 +90,10 @@ bool Board::connect(const std::optional<QString>& port)
 {
     std::optional<int> number;
     if (port && BuildLinkKind == LinkKind::USB) {
-        bool ok = false;
-        const int n = port->toInt(&ok);
-        if (!ok || n < 1 || n > 255) {
-            say(QStringLiteral("--port needs a COM number from 1 to 255, not ") + *port);
+        std::optional<std::map<int, PortDescription>> described;
+        number = portNumberOf(*port, described);
+        if (!number)
             return false;
-        }
-        number = n;
     }
     std::string problem;
     if (connection.connect(number, problem))
@@ -71,18 +109,16 @@ std::optional<std::vector<int>> portNumbers(const Args& a)
     const auto it = a.all.find(QStringLiteral("--port"));
     if (it == a.all.end())
         return ports;
+    std::optional<std::map<int, PortDescription>> described;   // asked once, when a serial number is given
     for (const QString& text : it->second) {
-        bool ok = false;
-        const int n = text.toInt(&ok);
-        if (!ok || n < 1 || n > 255) {
-            say(QStringLiteral("--port needs a COM number from 1 to 255, not ") + text);
+        const auto n = portNumberOf(text, described);
+        if (!n)
+            return std::nullopt;
+        if (std::find(ports.begin(), ports.end(), *n) != ports.end()) {
+            say(QStringLiteral("COM%1 is named twice").arg(*n));
             return std::nullopt;
         }
-        if (std::find(ports.begin(), ports.end(), n) != ports.end()) {
-            say(QStringLiteral("COM%1 is named twice").arg(n));
-            return std::nullopt;
-        }
-        ports.push_back(n);
+        ports.push_back(*n);
     }
     return ports;
 }

@@ -14,7 +14,7 @@ void StderrMessages::message(const QString& text, Icon)
 {
     if (activeProgress)
         activeProgress->finishLine();
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s\n", text.toStdString().c_str());
 }
 
 bool StderrMessages::askYesNo(const QString& text)
@@ -51,7 +51,7 @@ void TerminalProgress::draw()
     if (!terminal_ || status_.isEmpty())
         return;
     const int percent = maximum_ > 0 ? std::clamp(position_ * 100 / maximum_, 0, 100) : 0;
-    std::fprintf(stderr, "\r%s %3d%%", status_.toLocal8Bit().constData(), percent);
+    std::fprintf(stderr, "\r%s %3d%%", status_.toStdString().c_str(), percent);
     std::fflush(stderr);
     drawn_ = true;
 }

@@ -18,6 +18,36 @@
 #include <cstdlib>
 #include <map>
 
+#ifdef _WIN32
+#include <windows.h>
+
+namespace {
+
+// Every text of the program is UTF-8. A console shows it as such while the
+// program runs; the console's own code page comes back at the end, also after
+// Ctrl+C. Output to a file or a pipe is UTF-8 as it is.
+UINT consoleCodePage = 0;
+
+BOOL WINAPI restoreConsoleCodePage(DWORD)
+{
+    if (consoleCodePage)
+        SetConsoleOutputCP(consoleCodePage);
+    return FALSE;   // the default handler ends the program
+}
+
+struct Utf8Console {
+    Utf8Console()
+    {
+        consoleCodePage = GetConsoleOutputCP();
+        if (consoleCodePage && SetConsoleOutputCP(CP_UTF8))
+            SetConsoleCtrlHandler(restoreConsoleCodePage, TRUE);
+    }
+    ~Utf8Console() { restoreConsoleCodePage(0); }
+};
+
+} // namespace
+#endif
+
 namespace {
 
 int runCommand(const std::string& command, const px316t::cli::Args& a)
@@ -40,6 +70,12 @@ int runCommand(const std::string& command, const px316t::cli::Args& a)
 int main(int argc, char** argv)
 {
     using namespace px316t::cli;
+#ifdef _WIN32
+    const Utf8Console console;
+#endif
+    // The arguments come from QCoreApplication::arguments(), which on Windows
+    // reads the wide command line (GetCommandLineW): names outside the ANSI
+    // code page arrive whole.
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("PX316T"));
     QStringList args = QCoreApplication::arguments().mid(1);

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/json_line.h"
 #include "editor/messages.h"
+#include "link/usb/port_description.h"
 #include "link/usb/serial_port_list.h"
 #include "registry/cls_registry_access.h"
 
@@ -17,6 +18,7 @@ int cmdPorts(const Args& a)
 {
     clsRegistryAccess registry;
     const auto list = readSerialPortList(registry);
+    const auto described = systemPortDescriptions(list);
     Board board;
     BoardDetection detection(LinkKind::USB, board.ports, board.state, board.registry, board.status,
                              board.messages, board.clock);
@@ -27,16 +29,28 @@ int cmdPorts(const Args& a)
     };
     for (const ListedPort& p : list) {
         const QString com = p.number ? QStringLiteral("COM%1").arg(*p.number) : QStringLiteral("COM?");
+        const auto found = p.number ? described.find(*p.number) : described.end();
+        const PortDescription description = found == described.end() ? PortDescription{} : found->second;
         if (wantsJson(a)) {
             JsonLine line;
             if (p.number)
                 line.text("port", com.toStdString()).number("com", *p.number);
             else
                 line.raw("port", "null").raw("com", "null");
-            line.text("device", p.name).boolean("board", answers(p.number)).print();
+            line.text("device", p.name);
+            auto textOrNull = [&](const char* key, const std::string& value) {
+                value.empty() ? line.raw(key, "null") : line.text(key, value);
+            };
+            textOrNull("name", description.friendlyName);
+            textOrNull("usb_id", usbIdText(description));
+            textOrNull("serial", description.serialNumber);
+            line.boolean("board", answers(p.number)).print();
             continue;
         }
-        std::printf("%-7s %s%s\n", com.toLocal8Bit().constData(), p.name.c_str(),
+        // "COM5    USB Serial Port, 0403:6001, serial A10K3Q (\Device\VCP0)"
+        const std::string details = p.number ? portDetailsText(*p.number, description) : std::string();
+        const std::string shown = details.empty() ? p.name : details + " (" + p.name + ")";
+        std::printf("%-7s %s%s\n", com.toStdString().c_str(), shown.c_str(),
                     answers(p.number) ? "  programming board" : "");
     }
     if (!detection.permissionProblems().isEmpty())

@@ -15,6 +15,7 @@
 #include "production/file_lock.h"
 #include "production/link_transfer.h"
 #include "production/production_run.h"
+#include "table/path_text.h"
 
 #include <iostream>
 #include <limits>
@@ -320,9 +321,10 @@ int cmdProduce(const Args& a)
 
     // One run per table file: the file is the run's cache of its next capcode.
     const std::string path = request->file.toStdString();
-    auto fileLock = FileLock::tryLock(tableFileLockPath(path));
+    const std::filesystem::path lockPath = tableFileLockPath(pathFromUtf8(path));
+    auto fileLock = FileLock::tryLock(lockPath);
     if (!fileLock.ok()) {
-        say(fileLock.refused() ? path + " is in use by another produce run (" + tableFileLockPath(path).string() +
+        say(fileLock.refused() ? path + " is in use by another produce run (" + utf8FromPath(lockPath) +
                                      " is held); nothing was written."
                                : fileLock.message());
         return fileLock.refused() ? Usage : Failed;

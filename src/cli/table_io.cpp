@@ -2,9 +2,9 @@
 
 #include "cli/args.h"
 #include "editor/field_catalog.h"
+#include "table/exclusive_file.h"
+#include "table/path_text.h"
 #include "table/table_file.h"
-
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdio>
@@ -23,7 +23,7 @@ std::string systemText(const std::error_code& error) { return error ? error.mess
 
 std::optional<PagerDocument> openTable(const QString& file)
 {
-    const std::filesystem::path path = file.toStdString();
+    const std::filesystem::path path = pathFromUtf8(file.toStdString());
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) {
         say(file + QStringLiteral(": is a folder, not a table file"));
@@ -53,7 +53,7 @@ std::optional<PagerDocument> openTable(const QString& file)
 bool saveTable(const QString& file, const PagerTable& table)
 {
     std::error_code reason;
-    const TableFileError error = writeTableFile(file.toStdString(), table, reason);
+    const TableFileError error = writeTableFile(pathFromUtf8(file.toStdString()), table, reason);
     if (error == TableFileError::None)
         return true;
     say(file + QStringLiteral(": ") + QString::fromStdString(describeTableFileError(error, systemText(reason))));
@@ -67,7 +67,7 @@ bool canReplace(const QString& file, bool force)
         say(QStringLiteral("an empty file name; a table file is needed"));
         return false;
     }
-    const std::filesystem::path path = file.toStdString();
+    const std::filesystem::path path = pathFromUtf8(file.toStdString());
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) {
         say(file + QStringLiteral(": is a folder; a table file is needed"));
@@ -84,12 +84,13 @@ bool canReplace(const QString& file, bool force)
         return false;
     }
     const std::filesystem::path parent = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+    const QString parentText = QString::fromStdString(utf8FromPath(parent));
     if (!std::filesystem::is_directory(parent, ec)) {
-        say(file + QStringLiteral(": the folder %1 does not exist").arg(QString::fromStdString(parent.string())));
+        say(file + QStringLiteral(": the folder %1 does not exist").arg(parentText));
         return false;
     }
-    if (!QFileInfo(QString::fromStdString(parent.string())).isWritable()) {
-        say(file + QStringLiteral(": the folder %1 cannot be written to").arg(QString::fromStdString(parent.string())));
+    if (!canCreateFilesIn(parent)) {
+        say(file + QStringLiteral(": the folder %1 cannot be written to").arg(parentText));
         return false;
     }
     return true;

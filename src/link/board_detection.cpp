@@ -181,9 +181,14 @@ void BoardDetection::Timer1_Timer()
         });
     }
     if (found) {
-        showBoardConnected(status_);
+        if (describe_ && describedPort_ != state_.BoardPort) {
+            describedPort_ = state_.BoardPort;
+            portText_ = describe_(state_.BoardPort);
+        }
+        showBoardConnected(status_, describe_ ? portText_ : QString());
     } else {
         state_.BoardPort = -1;
+        describedPort_ = -1;
         showBoardDisconnected(status_);
     }
     state_.SerialPortCount = count;

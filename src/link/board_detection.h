@@ -25,6 +25,8 @@ class BoardDetection {
 public:
     // The parallel-port probe of an "LPT" build; false when not supplied.
     using LptProbe = std::function<bool()>;
+    // How the system names COM `com` ("COM5 — USB Serial Port, 0403:6001, serial A10K3Q").
+    using PortDescriber = std::function<QString(int com)>;
 
     BoardDetection(LinkKind kind, SerialPorts& ports, LinkState& state, clsRegistryAccess& registry,
                    BoardStatusView& status, MessageBoxes& boxes, LinkClock& clock,
@@ -43,6 +45,10 @@ public:
     std::vector<int> FindAllUsbBoards();
     void InitUsbBoard();
     void Timer1_Timer();
+
+    // With a describer, the message line also names the board's port while
+    // the board is known; it is asked again only when the port changes.
+    void describePortsWith(PortDescriber describe) { describe_ = std::move(describe); }
 
     // Created disabled with its 3000 ms interval; its ticks run Timer1_Timer.
     QTimer& Timer1() { return timer1_; }
@@ -64,6 +70,9 @@ private:
     MessageBoxes& boxes_;
     LinkClock& clock_;
     LptProbe findLptBoard_;
+    PortDescriber describe_;
+    int describedPort_ = -1;
+    QString portText_;
     QTimer timer1_;
     QString permissionProblems_;
 };

@@ -14,9 +14,12 @@ inline const QString BoardDisconnectText = QString::fromLatin1(messages::BoardDi
 inline constexpr Rgb BoardConnectColor{0, 0, 0};
 inline constexpr Rgb BoardDisconnectColor{255, 0, 0};
 
-inline void showBoardConnected(BoardStatusView& view)
+// `port` says where the board is ("COM5 — USB Serial Port, 0403:6001,
+// serial A10K3Q"); it follows the line's text when given.
+inline void showBoardConnected(BoardStatusView& view, const QString& port = {})
 {
-    view.setMessageLine(BoardConnectText, BoardConnectColor);
+    view.setMessageLine(port.isEmpty() ? BoardConnectText : BoardConnectText + QStringLiteral("   ") + port,
+                        BoardConnectColor);
     view.setPagerMenuEnabled(true);
 }
 

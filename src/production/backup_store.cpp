@@ -4,6 +4,7 @@
 #include "production/utc_time.h"
 #include "registry/user_folders.h"
 #include "table/exclusive_file.h"
+#include "table/path_text.h"
 
 #include <string>
 #include <system_error>
@@ -27,7 +28,7 @@ Outcome<std::filesystem::path> writeBackup(const std::filesystem::path& folder, 
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec)
-        return Failure{"The backup folder " + folder.string() + " could not be created: " + ec.message()};
+        return Failure{"The backup folder " + utf8FromPath(folder) + " could not be created: " + ec.message()};
 
     const std::filesystem::path name = backupFileName(table, when);
     const std::string stem = name.stem().string();
@@ -42,7 +43,7 @@ Outcome<std::filesystem::path> writeBackup(const std::filesystem::path& folder, 
         case ExclusiveCreate::NameTaken:
             continue;
         case ExclusiveCreate::Failed:
-            return Failure{"The backup " + path.string() + " could not be written: " + error.message()};
+            return Failure{"The backup " + utf8FromPath(path) + " could not be written: " + error.message()};
         }
     }
     return Failure{"The backup could not be written: every name for " + name.string() + " is taken."};

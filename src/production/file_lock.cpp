@@ -1,5 +1,7 @@
 #include "production/file_lock.h"
 
+#include "table/path_text.h"
+
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -23,7 +25,7 @@ Outcome<std::unique_ptr<FileLock>> FileLock::tryLock(const std::filesystem::path
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         const bool busy = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-        return Failure{path.string() + (busy ? " is held by another process." : " could not be opened."), busy};
+        return Failure{utf8FromPath(path) + (busy ? " is held by another process." : " could not be opened."), busy};
     }
     return std::unique_ptr<FileLock>(new FileLock(path, reinterpret_cast<std::intptr_t>(h)));
 #else
@@ -70,7 +72,8 @@ void FileLock::removeAndRelease()
 
 std::filesystem::path tableFileLockPath(const std::filesystem::path& tableFile)
 {
-    return tableFile.string() + ".lock";
+    std::filesystem::path lock = tableFile;
+    return lock += ".lock";
 }
 
 } // namespace px316t

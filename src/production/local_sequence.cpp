@@ -5,6 +5,7 @@
 
 #include "production/sqlite_helpers.h"
 #include "production/sqlite_record_store.h"
+#include "table/path_text.h"
 
 #include <chrono>
 #include <cstring>
@@ -50,7 +51,8 @@ std::string now() { return isoUtc(std::chrono::system_clock::now()); }
 
 std::filesystem::path instanceLockPath(const std::filesystem::path& recordPath, std::int64_t instance)
 {
-    return recordPath.string() + ".station-" + std::to_string(instance) + ".lock";
+    std::filesystem::path lock = recordPath;
+    return lock += ".station-" + std::to_string(instance) + ".lock";
 }
 
 Failure recordFailure(const std::string& what, const std::string& error)
@@ -65,7 +67,7 @@ Outcome<std::unique_ptr<SqliteCapcodeSequence>> SqliteCapcodeSequence::open(cons
                                                                             std::uint64_t first, std::uint64_t last)
 {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(recordPath.string().c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+    if (sqlite3_open_v2(utf8FromPath(recordPath).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
         SQLITE_OK) {
         const std::string error = lastError(db);
         sqlite3_close(db);

@@ -3,6 +3,7 @@
 #include "production/backup_store.h"
 
 #include "production/sqlite_helpers.h"
+#include "table/path_text.h"
 
 #include <system_error>
 
@@ -38,8 +39,8 @@ enum class OpenVerdict { Ready, Damaged, Failed };
 OpenVerdict openChecked(const std::filesystem::path& path, sqlite3*& db, std::string& error)
 {
     db = nullptr;
-    int rc = sqlite3_open_v2(path.string().c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                             nullptr);
+    int rc = sqlite3_open_v2(utf8FromPath(path).c_str(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
     auto fail = [&](int code) {
         error = lastError(db);
         sqlite3_close(db);
@@ -107,7 +108,7 @@ Outcome<std::unique_ptr<SqliteRecordStore>> SqliteRecordStore::open(const std::f
     if (path.has_parent_path())
         std::filesystem::create_directories(path.parent_path(), ec);
     if (ec)
-        return Failure{"The production record folder " + path.parent_path().string() +
+        return Failure{"The production record folder " + utf8FromPath(path.parent_path()) +
                        " could not be created: " + ec.message()};
 
     sqlite3* db = nullptr;
@@ -117,10 +118,10 @@ Outcome<std::unique_ptr<SqliteRecordStore>> SqliteRecordStore::open(const std::f
         // Moved aside, never deleted: what it still holds can be recovered by
         // hand. A name already taken (another damaged file of the same second)
         // is never replaced: a hard link claims a free name, then the old name goes.
-        const std::string stem = path.string() + ".damaged-" + compactUtc(std::chrono::system_clock::now());
+        const std::string stem = utf8FromPath(path) + ".damaged-" + compactUtc(std::chrono::system_clock::now());
         std::filesystem::path aside;
         for (int attempt = 1; attempt <= 1000; ++attempt) {
-            aside = attempt == 1 ? stem : stem + "-" + std::to_string(attempt);
+            aside = pathFromUtf8(attempt == 1 ? stem : stem + "-" + std::to_string(attempt));
             ec.clear();
             std::filesystem::create_hard_link(path, aside, ec);
             if (!ec) {
@@ -137,21 +138,21 @@ Outcome<std::unique_ptr<SqliteRecordStore>> SqliteRecordStore::open(const std::f
             break;
         }
         if (ec)
-            return Failure{"The production record " + path.string() + " is damaged (" + error +
+            return Failure{"The production record " + utf8FromPath(path) + " is damaged (" + error +
                            ") and could not be moved aside: " + ec.message()};
         for (const char* suffix : {"-wal", "-shm"}) {
             std::error_code ignored;
-            const std::filesystem::path side = path.string() + suffix;
+            const std::filesystem::path side = pathFromUtf8(utf8FromPath(path) + suffix);
             if (std::filesystem::exists(side, ignored))
-                std::filesystem::rename(side, aside.string() + suffix, ignored);
+                std::filesystem::rename(side, pathFromUtf8(utf8FromPath(aside) + suffix), ignored);
         }
         if (notice)
-            *notice = "The production record " + path.string() + " was damaged (" + error + "); it was moved to " +
-                      aside.string() + " and a new record was started.";
+            *notice = "The production record " + utf8FromPath(path) + " was damaged (" + error + "); it was moved to " +
+                      utf8FromPath(aside) + " and a new record was started.";
         verdict = openChecked(path, db, error);
     }
     if (verdict != OpenVerdict::Ready)
-        return Failure{"The production record " + path.string() + " could not be opened: " + error};
+        return Failure{"The production record " + utf8FromPath(path) + " could not be opened: " + error};
     return std::unique_ptr<SqliteRecordStore>(new SqliteRecordStore(db, path));
 }
 

@@ -245,6 +245,31 @@ std::string clsRegistryAccess::ReadString(const std::string& sPath, const std::s
     return readString(sPath, sName).value_or(sDefault);
 }
 
+std::int32_t clsRegistryAccess::WriteText(const std::string& sPath, const std::string& sName,
+                                          const std::string& utf8) {
+    if (!KeyExists(sPath)) {
+        if (!m_createKeyIfDoesntExists) return 0;
+        if (CreateKey(sPath) == 0) return 0;
+    }
+    std::uint32_t key = 0;
+    if (openPath(sPath, RegAccess::Write, false, key) != REG_ERROR_SUCCESS) return 0;
+    KeyCloser closer(*m_backend, key);
+    if (m_backend->setText(key, sName, utf8) != REG_ERROR_SUCCESS) return 0;
+    return static_cast<std::int32_t>(key);
+}
+
+std::string clsRegistryAccess::ReadText(const std::string& sPath, const std::string& sName,
+                                        const std::string& sDefault) {
+    std::uint32_t key = 0;
+    if (openPath(sPath, RegAccess::Read, false, key) != REG_ERROR_SUCCESS) return sDefault;
+    KeyCloser closer(*m_backend, key);
+    std::uint32_t type = 0;
+    std::string text;
+    if (m_backend->queryText(key, sName, type, text) != REG_ERROR_SUCCESS || type != REG_TYPE_SZ) return sDefault;
+    if (!text.empty() && text.back() == '\0') text.pop_back();
+    return text;
+}
+
 std::int32_t clsRegistryAccess::WriteDWORD(const std::string& sPath, const std::string& sName, std::uint32_t lValue) {
     return writeValue(sPath, sName, REG_TYPE_DWORD, dwordBytes(lValue));
 }

@@ -74,6 +74,10 @@ public:
     std::int32_t WriteString(const std::string& sPath, const std::string& sName, const std::string& sValue);
     // Reads data of string type...
     std::string ReadString(const std::string& sPath, const std::string& sName, const std::string& sDefault);
+    // Text in UTF-8 (a folder name), kept whole: the Windows registry stores it
+    // through its wide functions, other stores as it is. No length limit.
+    std::int32_t WriteText(const std::string& sPath, const std::string& sName, const std::string& utf8);
+    std::string ReadText(const std::string& sPath, const std::string& sName, const std::string& sDefault);
     // Writes data of dword type...
     std::int32_t WriteDWORD(const std::string& sPath, const std::string& sName, std::uint32_t lValue);
     // Reads data of dword type...

@@ -16,6 +16,7 @@
 #include "registry/reg_text.h"
 #include "registry/registry_backend.h"
 #include "registry/user_folders.h"
+#include "table/path_text.h"
 
 namespace px316t {
 
@@ -365,7 +366,7 @@ private:
         std::error_code ec;
         if (m_file.has_parent_path()) std::filesystem::create_directories(m_file.parent_path(), ec);
         sqlite3* db = nullptr;
-        if (sqlite3_open_v2(m_file.string().c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        if (sqlite3_open_v2(utf8FromPath(m_file).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
             SQLITE_OK) {
             sqlite3_close(db);
             return false;

@@ -45,6 +45,21 @@ public:
     virtual long setValue(std::uint32_t key, const std::string& name, std::uint32_t type,
                           const std::string& data) = 0;
     virtual long deleteValue(std::uint32_t key, const std::string& name) = 0;
+
+    // A string value (REG_SZ) as UTF-8 text. The Windows registry keeps it as
+    // its own wide string, so characters outside the ANSI code page survive;
+    // the other stores keep the bytes, exactly as setValue and queryValue do.
+    virtual long setText(std::uint32_t key, const std::string& name, const std::string& utf8)
+    {
+        return setValue(key, name, kRegTextType, utf8 + '\0');
+    }
+    virtual long queryText(std::uint32_t key, const std::string& name, std::uint32_t& type, std::string& utf8)
+    {
+        return queryValue(key, name, type, utf8);
+    }
+
+protected:
+    static constexpr std::uint32_t kRegTextType = 1;  // REG_SZ
 };
 
 struct PortableRegistryOptions {

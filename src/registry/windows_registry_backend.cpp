@@ -1,10 +1,13 @@
-// The Windows registry through its ANSI functions. Only a Windows build compiles this file.
+// The Windows registry through its ANSI functions, and its wide ones for UTF-8
+// text. Only a Windows build compiles this file.
 
 #ifdef _WIN32
 
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
+#include <string>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -45,6 +48,20 @@ LONG deleteSubkeys(HKEY key) {
         rc = RegDeleteKeyA(key, name);
         if (rc != ERROR_SUCCESS) return rc;
     }
+}
+
+std::wstring wideFromUtf8(const std::string& utf8) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+    return wide;
+}
+
+std::string utf8FromWide(const wchar_t* wide, std::size_t length) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), utf8.data(), size, nullptr, nullptr);
+    return utf8;
 }
 
 class WindowsRegistryBackend final : public RegistryBackend {
@@ -154,6 +171,34 @@ public:
         HKEY h = handle(key);
         if (!h) return ERROR_INVALID_HANDLE;
         return RegDeleteValueA(h, name.c_str());
+    }
+
+    long setText(std::uint32_t key, const std::string& name, const std::string& utf8) override {
+        HKEY h = handle(key);
+        if (!h) return ERROR_INVALID_HANDLE;
+        const std::wstring data = wideFromUtf8(utf8);
+        return RegSetValueExW(h, wideFromUtf8(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                              static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    }
+
+    long queryText(std::uint32_t key, const std::string& name, std::uint32_t& type, std::string& utf8) override {
+        HKEY h = handle(key);
+        if (!h) return ERROR_INVALID_HANDLE;
+        const std::wstring wideName = wideFromUtf8(name);
+        DWORD valueType = 0;
+        DWORD size = 0;
+        LONG rc = RegQueryValueExW(h, wideName.c_str(), nullptr, &valueType, nullptr, &size);
+        if (rc != ERROR_SUCCESS) return rc;
+        std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+        size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        rc = RegQueryValueExW(h, wideName.c_str(), nullptr, &valueType, reinterpret_cast<BYTE*>(buffer.data()), &size);
+        if (rc != ERROR_SUCCESS) return rc;
+        type = valueType;
+        // Up to the first zero: the stored form ends in one, or may lack it.
+        std::size_t length = size / sizeof(wchar_t);
+        length = std::find(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(length), L'\0') - buffer.begin();
+        utf8 = utf8FromWide(buffer.data(), length);
+        return ERROR_SUCCESS;
     }
 
 private:

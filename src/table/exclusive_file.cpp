@@ -1,11 +1,15 @@
 #include "table/exclusive_file.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
+#include <process.h>
 #else
 #include <unistd.h>
 #endif
@@ -15,6 +19,12 @@ namespace px316t {
 namespace {
 
 std::error_code lastError() { return {errno, std::generic_category()}; }
+
+#ifdef _WIN32
+int processId() { return ::_getpid(); }
+#else
+int processId() { return static_cast<int>(::getpid()); }
+#endif
 
 } // namespace
 
@@ -107,6 +117,29 @@ ExclusiveCreate createFileExclusively(const std::filesystem::path& path, const v
         return ExclusiveCreate::Failed;
     }
     return ExclusiveCreate::Written;
+}
+
+bool canCreateFilesIn(const std::filesystem::path& folder)
+{
+    static std::atomic<unsigned> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const std::filesystem::path probe =
+            folder / (".px316t-probe-" + std::to_string(processId()) + "-" + std::to_string(stamp) + "-" +
+                      std::to_string(counter++));
+        std::error_code reason;
+        const int fd = openNewFile(probe, reason);
+        if (fd < 0) {
+            if (reason == std::errc::file_exists)
+                continue;
+            return false;
+        }
+        closeFile(fd, reason);
+        std::error_code ignored;
+        std::filesystem::remove(probe, ignored);
+        return true;
+    }
+    return false;
 }
 
 } // namespace px316t

@@ -30,4 +30,10 @@ enum class ExclusiveCreate { Written, NameTaken, Failed };
 ExclusiveCreate createFileExclusively(const std::filesystem::path& path, const void* data, std::size_t size,
                                       std::error_code& reason);
 
+// Whether this user may make files in `folder`, found out by making one and
+// removing it again: permission bits, Windows' access lists and read-only
+// media all answer alike (Windows' read-only attribute says nothing about a
+// folder, and access lists are not what Qt's isWritable() asks by default).
+bool canCreateFilesIn(const std::filesystem::path& folder);
+
 } // namespace px316t

@@ -1,6 +1,8 @@
 #include "ui/file_places.h"
 
 #include "registry/cls_registry_access.h"
+#include "table/exclusive_file.h"
+#include "table/path_text.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,10 +15,11 @@ namespace {
 const std::string kSettingsKey = "HKEY_CURRENT_USER\\Software\\PX316T\\File Places";
 const std::string kLastFolder = "LastFolder";
 
+// Tried, not asked: Qt's isWritable() on Windows looks at the read-only
+// attribute only, so C:\Program Files passed for a standard user.
 bool userMayWriteIn(const QString& folder)
 {
-    const QFileInfo info(folder);
-    return info.isDir() && info.isWritable();
+    return QFileInfo(folder).isDir() && canCreateFilesIn(pathFromUtf8(folder.toStdString()));
 }
 
 bool isFolder(const QString& path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
@@ -37,7 +40,7 @@ QString FilePlaces::dialogFolder(clsRegistryAccess* registry) const
     if (writable_(appFolder_))
         return appFolder_;
     if (registry) {
-        const QString last = QString::fromStdString(registry->ReadString(kSettingsKey, kLastFolder, ""));
+        const QString last = QString::fromStdString(registry->ReadText(kSettingsKey, kLastFolder, ""));
         if (isFolder(last))
             return last;
     }
@@ -49,8 +52,8 @@ void FilePlaces::remember(clsRegistryAccess* registry, const QString& chosenFile
 {
     if (!registry || chosenFile.isEmpty())
         return;
-    const QString folder = QFileInfo(chosenFile).absolutePath();
-    registry->WriteString(kSettingsKey, kLastFolder, folder.toStdString());
+    const QString folder = QDir::toNativeSeparators(QFileInfo(chosenFile).absolutePath());
+    registry->WriteText(kSettingsKey, kLastFolder, folder.toStdString());
 }
 
 std::optional<QString> tableFileArgument(const QStringList& arguments)

@@ -12,7 +12,8 @@ namespace px316t {
 class clsRegistryAccess;
 
 // The dialogs start in the program's folder. An installed program's folder
-// (/usr/bin) is not the user's to write in: then they start in the folder of
+// (/usr/bin, C:\Program Files\PX316T) is not the user's to write in, which is
+// found out by making a file there: then they start in the folder of
 // the file chosen last, kept in the registry store across runs, and the first
 // time in the user's documents folder.
 class FilePlaces {
@@ -20,7 +21,8 @@ public:
     using WritableTest = std::function<bool(const QString& folder)>;
 
     // `documentsFolder` empty: the user's documents folder (or home);
-    // `writable` empty: whether the user may create files in the folder.
+    // `writable` empty: whether a file can be made in the folder (one is made
+    // and removed again).
     FilePlaces(QString appFolder, QString documentsFolder = {}, WritableTest writable = {});
 
     QString dialogFolder(clsRegistryAccess* registry) const;

@@ -15,6 +15,7 @@
 #include "ui/dialogs.h"
 #include "ui/frequency_panel.h"
 #include "ui/option_controls.h"
+#include "table/path_text.h"
 #include "ui/file_places.h"
 #include "ui/form_resize.h"
 #include "ui/frm_about.h"
@@ -64,7 +65,7 @@ void setColours(QWidget* w, const QColor& text, const QColor& background)
     w->setAutoFillBackground(true);
 }
 
-std::filesystem::path toPath(const QString& path) { return std::filesystem::path(path.toStdString()); }
+std::filesystem::path toPath(const QString& path) { return pathFromUtf8(path.toStdString()); }
 
 } // namespace
 

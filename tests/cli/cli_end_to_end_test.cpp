@@ -241,6 +241,8 @@ TEST_F(CliUsbBoard, MissingBoardOrPortGivesOneLineAndStatusOne)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.trimmed().count('\n'), 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.startsWith("COM42 cannot be opened"));
+    r = cli({"write", "a.tbl", "--port", "com42"});   // as the Device Manager names it
+    EXPECT_TRUE(r.err.startsWith("COM42 cannot be opened")) << r.err.toStdString();
     r = cli({"produce", "a.tbl", "--count", "2", "--no-wait"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.trimmed(), "The Programmed Board is not responding!");
@@ -761,7 +763,7 @@ TEST_F(CliTest, ExitStatusIsTheContractOfEveryCommand)
         {{"show", "short.tbl"}, 2},
         {{"show", "missing.tbl"}, 2},
         {{"set", "a.tbl", "capcode.6=12x"}, 2},
-        {{"read", "-o", "r.tbl", "--port", "COM1"}, 2},
+        {{"read", "-o", "r.tbl", "--port", "COM0"}, 2},
         // read checks its FILE before it looks for the board.
         {{"read", "-o", "a.tbl"}, 2},
         {{"read", "-o", "folder"}, 2},
@@ -774,7 +776,9 @@ TEST_F(CliTest, ExitStatusIsTheContractOfEveryCommand)
         {{"new", "fifo", "--force"}, 2},
         {{"verify", "a.tbl", "--port", "0"}, 2},
         {{"write", "a.tbl", "--port", "256"}, 2},
-        {{"produce", "a.tbl", "--count", "2", "--port", "COM1"}, 2},
+        {{"produce", "a.tbl", "--count", "2", "--port", "COM256"}, 2},
+        // Neither a COM number nor the serial number of any port's board.
+        {{"verify", "a.tbl", "--port", "A10K3Q"}, 2},
         {{"frobnicate"}, 2},
         {{"show", "a.tbl", "--bogus"}, 2},
         // Options may stand before the command; one the command does not take is refused.

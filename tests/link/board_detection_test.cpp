@@ -225,6 +225,32 @@ TEST_F(BoardDetectionTest, UnplugAndReplugAreNoticedByTheTicks)
     EXPECT_TRUE(d.Timer1().isActive());
 }
 
+TEST_F(BoardDetectionTest, MessageLineNamesTheBoardsPortAsTheSystemDescribesIt)
+{
+    plugBoard(4);
+    plugSilentPort(1);
+    std::vector<int> asked;
+    BoardDetection& d = detection();
+    d.describePortsWith([&](int com) {
+        asked.push_back(com);
+        return QStringLiteral("COM%1 \u2014 USB Serial Port, 0403:6001, serial A10K3Q").arg(com);
+    });
+    d.runStartupProbe();
+    d.Timer1_Timer();
+    d.Timer1_Timer();
+    EXPECT_EQ(status.text, ConnectText + QStringLiteral("   COM4 \u2014 USB Serial Port, 0403:6001, serial A10K3Q"));
+    EXPECT_EQ(asked, std::vector<int>{4}) << "asked again only when the port changes";
+
+    registry.backend->removePort(4);
+    ports.unplug(4);
+    d.Timer1_Timer();
+    EXPECT_EQ(status.text, DisconnectText);
+    plugBoard(5);   // back under another number: described afresh
+    d.Timer1_Timer();
+    EXPECT_EQ(asked, (std::vector<int>{4, 5}));
+    EXPECT_EQ(status.text, ConnectText + QStringLiteral("   COM5 \u2014 USB Serial Port, 0403:6001, serial A10K3Q"));
+}
+
 TEST_F(BoardDetectionTest, FailedStartUpScanIsRepeatedByTheFirstTickOnly)
 {
     plugSilentPort(1);

@@ -1,5 +1,6 @@
-// The Windows build has no PostgreSQL client: a station told to share its
-// record must stop with words that say why, not go on alone.
+// The Windows build shares its record through the same libpq as Linux: a
+// station told to share its record whose database cannot be reached must stop
+// with words that say why, not go on alone.
 #include "production/production_services.h"
 
 #include "production_test_folder.h"
@@ -9,17 +10,18 @@
 namespace px316t {
 namespace {
 
-TEST(ProductionServicesOnWindows, ASharedDatabaseIsRefusedAsLinuxOnly)
+TEST(ProductionServicesOnWindows, AnUnreachableSharedDatabaseStopsTheStation)
 {
     testing::ProductionFolder folder;
     ProductionOptions options;
     options.dataFolder = folder.path();
     options.station = "bench-1";
-    options.databaseConninfo = "host=db.line.local dbname=production";
+    // Nothing listens on port 1 of the loopback address: refused at once.
+    options.databaseConninfo = "host=127.0.0.1 port=1 dbname=production connect_timeout=3";
     std::vector<std::string> notices;
     auto services = ProductionServices::open(options, notices);
     ASSERT_FALSE(services.ok());
-    EXPECT_NE(services.message().find("only in the Linux build"), std::string::npos) << services.message();
+    EXPECT_NE(services.message().find("could not be reached"), std::string::npos) << services.message();
 
     // Without one, the station keeps its record and backups on its own disk.
     options.databaseConninfo.clear();

@@ -153,6 +153,25 @@ TEST_P(RegistryAccessTest, TypedValuesRoundTrip) {
     EXPECT_EQ(reg.ReadDWORD(key, "Name", 0), 5u);
 }
 
+TEST_P(RegistryAccessTest, TextKeepsEveryCharacterOfAFolderName) {
+    const std::string key = "HKCU\\Software\\Px\\File Places";
+    // Accents, Greek and CJK, longer than the string reads' 255 characters.
+    const std::string folder = "C:\\Users\\J\u00fcrgen\\\u03a6\u03ac\u03ba\u03b5\u03bb\u03bf\u03c2\\\u8868\u683c\\" +
+                               std::string(300, 'x');
+    EXPECT_NE(reg.WriteText(key, "LastFolder", folder), 0);
+    EXPECT_EQ(reg.ReadText(key, "LastFolder", "d"), folder);
+    // Windows' ANSI functions would have kept '?' or 'O' for the Greek and CJK
+    // letters; the other stores keep the UTF-8 bytes as they are.
+    EXPECT_NE(reg.WriteText(key, "Omega", "\u03a9"), 0);
+    EXPECT_EQ(reg.ReadText(key, "Omega", "d"), "\u03a9");
+    if (!windows()) {
+        EXPECT_EQ(reg.ReadBinary(key, "Omega", "d"), "CE A9 00");
+    }
+    EXPECT_NE(reg.WriteDWORD(key, "Count", 1), 0);
+    EXPECT_EQ(reg.ReadText(key, "Count", "d"), "d");
+    EXPECT_EQ(reg.ReadText(key, "Missing", "d"), "d");
+}
+
 TEST_P(RegistryAccessTest, WritesCreateTheKeyOnlyWhenAllowed) {
     EXPECT_TRUE(reg.CreateKeyIfDoesntExists());
     reg.CreateKeyIfDoesntExists(false);

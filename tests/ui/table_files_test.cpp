@@ -7,6 +7,7 @@
 #include "table/builtin_tables.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 
@@ -184,6 +185,23 @@ TEST_F(TableFiles, FramesComeFromTheImageNotFromAnEarlierFieldText)
     EXPECT_EQ(table()[0x93 + 4 * 7], 0x00);
     EXPECT_EQ(form->frequency().lblFrame->text(), "0100");
     EXPECT_EQ(form->capcodes().txtAddr[2]->text(), "") << "a skipped field shows nothing stale";
+}
+
+TEST_F(TableFiles, NamesInAccentsGreekAndCjkAreSavedAndOpenedAsTheyAre)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("J\u00fcrgen")));
+    const QString name = QStringLiteral("J\u00fcrgen/Pr\u00fcfung \u03a9 \u8868\u683c.tbl");
+    enter(form->capcodes().txtAddr[3], "765432");
+    save(name);
+    EXPECT_EQ(QDir(path(QStringLiteral("J\u00fcrgen"))).entryList(QDir::Files),
+              QStringList{QStringLiteral("Pr\u00fcfung \u03a9 \u8868\u683c.tbl")});
+    const QByteArray saved = readFile(name);
+    EXPECT_EQ(saved, imageBytes());
+
+    table() = makeDefaultPagerTable();
+    open(name);
+    EXPECT_EQ(imageBytes(), saved);
+    EXPECT_TRUE(messages.messages.empty());
 }
 
 TEST_F(TableFiles, MissingFileAndCancel)
