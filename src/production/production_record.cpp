@@ -1,5 +1,7 @@
 #include "production/production_record.h"
 
+#include "production/csv_text.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -19,21 +21,6 @@ namespace {
 
 constexpr std::array<const char*, 8> kResultTexts = {"success",   "verify error", "link lost", "time-out",
                                                      "abandoned", "uncertain",    "returned",  "bad reply"};
-
-std::string csvField(std::string text)
-{
-    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
-        text.insert(text.begin(), '\'');
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
 
 const std::vector<std::string> kHeader = {"id",        "time_utc",     "station", "port",   "operation", "batch",
                                           "first_capcode", "capcodes", "frequency_100hz", "result", "sha256", "note"};
@@ -173,15 +160,9 @@ std::vector<std::int64_t> splitCapcodes(const std::string& text)
 
 std::string formatRecordCsv(const std::vector<RecordEntry>& entries)
 {
-    std::string out;
-    auto line = [&out](const std::vector<std::string>& fields) {
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            out += (i ? "," : "") + csvField(fields[i]);
-        out += "\r\n";
-    };
-    line(kHeader);
+    std::string out = csvLine(kHeader);
     for (const RecordEntry& e : entries)
-        line(recordRow(e));
+        out += csvLine(recordRow(e));
     return out;
 }
 
