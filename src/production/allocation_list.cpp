@@ -321,6 +321,12 @@ AllocationListResult parseAllocationList(std::string_view bytes, const std::stri
             bad(line, "not UTF-8 text");
             continue;
         }
+        // The databases that keep a list take no NUL character in text.
+        if (std::any_of(record->fields.begin(), record->fields.end(),
+                        [](const auto& f) { return f.find('\0') != std::string::npos; })) {
+            bad(line, "a NUL character in a field");
+            continue;
+        }
         const std::string field = record->fields[static_cast<std::size_t>(capcodeColumn)];
         if (field.empty()) {
             bad(line, "no capcode");

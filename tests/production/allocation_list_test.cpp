@@ -48,7 +48,7 @@ TEST(AllocationList, ReadsWhatCarriersSend)
 TEST(AllocationList, EveryBadLineIsNamedAndNothingIsKept)
 {
     const struct {
-        const char* body;       // lines after the header "capcode,customer"
+        std::string_view body;  // lines after the header "capcode,customer"
         const char* expected;   // every error, joined by " | "
     } cases[] = {
         {"abc,x\n", "l.csv:2: \"abc\" is not a capcode"},
@@ -71,12 +71,13 @@ TEST(AllocationList, EveryBadLineIsNamedAndNothingIsKept)
         {"5,\"open\n6,y\n", "l.csv:2: a quote opened here is never closed"},
         {"5,\"a\"b\n", "l.csv:2: text after a closing quote"},
         {"5,\xC3\x28\n", "l.csv:2: not UTF-8 text"},
+        {std::string_view("5,a\0b\n", 6), "l.csv:2: a NUL character in a field"},
         {"abc,x\n7,y\n0,z\n", "l.csv:2: \"abc\" is not a capcode | l.csv:4: capcode 0 is out of range (1 to 2031614, "
                               "or 2101249 to 4291000000)"},
         {"# nothing but a comment\n", "l.csv: the list holds no capcode"},
     };
     for (const auto& c : cases) {
-        const AllocationListResult r = parseAllocationList(std::string("capcode,customer\n") + c.body, "l.csv");
+        const AllocationListResult r = parseAllocationList("capcode,customer\n" + std::string(c.body), "l.csv");
         std::string joined;
         for (const std::string& e : r.errors)
             joined += (joined.empty() ? "" : " | ") + e;
