@@ -8,14 +8,18 @@
 #include "cli/production_data.h"
 #include "cli/table_io.h"
 
+#include "editor/capcode_codec.h"
 #include "editor/capcode_increase.h"
+#include "production/allocation_list.h"
 #include "production/file_lock.h"
 #include "production/link_transfer.h"
 #include "production/pg_production.h"
 #include "production/production_run.h"
 
+#include <filesystem>
 #include <iostream>
 #include <limits>
+#include <optional>
 
 namespace px316t::cli {
 
@@ -57,6 +61,32 @@ private:
     NoProgress none_;
 };
 
+// The list of --capcodes: every bad line is named and the run refused. A
+// long capcode cannot go into a short first pair (it would take the pair's
+// second capcode too).
+std::optional<LocalList> readList(const QString& path, bool allowSpecialAddresses, bool firstPairLong)
+{
+    AllocationListOptions options;
+    options.allowSpecialAddresses = allowSpecialAddresses;
+    const std::filesystem::path file = path.toStdString();
+    AllocationListResult read = readAllocationList(file, file.string(), options);
+    for (const std::string& error : read.errors)
+        say(error);
+    if (!read.ok()) {
+        say(std::string("Nothing was written."));
+        return std::nullopt;
+    }
+    if (!firstPairLong)
+        for (const AllocationEntry& e : read.list.entries)
+            if (e.capcode >= ShortCapcodeLimit) {
+                say(file.string() + ":" + std::to_string(e.line) + ": capcode " + std::to_string(e.capcode) +
+                    " is long, and capcode 1 of the table file is a short pair (set pair.1.length=Long first). "
+                    "Nothing was written.");
+                return std::nullopt;
+            }
+    return LocalList{file.filename().string(), std::move(read.list)};
+}
+
 } // namespace
 
 int cmdProduce(const Args& a)
@@ -90,19 +120,29 @@ int cmdProduce(const Args& a)
     const PagerTable base = *loaded;
     const bool wait = a.options.count(QStringLiteral("--no-wait")) == 0;
     const bool firstPairLong = pairsLongInImage(base)[0];
-    const auto first = firstCapcodeOfRun(base, firstPairLong);
+    const auto batchIt = a.options.find(QStringLiteral("--batch"));
+    const std::string batch = batchIt == a.options.end() ? std::string() : batchIt->second.toStdString();
+    if (batchIt != a.options.end() && batch.empty())
+        return usage("produce", QStringLiteral("--batch needs a name"));
+    // A carrier's list instead of counting up from capcode 1.
+    std::optional<LocalList> list;
+    if (const auto it = a.options.find(QStringLiteral("--capcodes")); it != a.options.end()) {
+        if (batchIt != a.options.end())
+            return usage("produce", QStringLiteral("--capcodes and --batch exclude each other: a batch made from a "
+                                                   "list (batch create NAME --capcodes FILE) walks it"));
+        list = readList(it->second, a.options.count(QStringLiteral("--allow-special-addresses")) != 0, firstPairLong);
+        if (!list)
+            return Usage;
+    }
+    const auto first = list ? firstCapcodeOfRun(base, firstPairLong).value_or(0) : firstCapcodeOfRun(base, firstPairLong);
     if (!first) {
         say("Capcode 1 (" + shownCapcodeText(base, 0, firstPairLong) + ") is not a capcode that can be raised.");
         return Failed;
     }
 
-    auto production = openProduction(a);
+    auto production = openProduction(a, file);
     if (!production)
         return Failed;
-    const auto batchIt = a.options.find(QStringLiteral("--batch"));
-    const std::string batch = batchIt == a.options.end() ? std::string() : batchIt->second.toStdString();
-    if (batchIt != a.options.end() && batch.empty())
-        return usage("produce", QStringLiteral("--batch needs a name"));
 
     // One run per table file: the file is the run's cache of its next capcode.
     auto fileLock = FileLock::tryLock(tableFileLockPath(file.toStdString()));
@@ -115,7 +155,8 @@ int cmdProduce(const Args& a)
 
     // The sequence before the boards: a refused batch or station touches no pager.
     std::vector<std::string> notices;
-    auto opened = production->openSequence(*first, lastCapcodeOfRun(*first, firstPairLong), batch, notices);
+    auto opened = production->openSequence(*first, lastCapcodeOfRun(*first, firstPairLong), batch, notices,
+                                           list ? &*list : nullptr);
     for (const std::string& notice : notices)
         say(notice);
     if (!opened.ok()) {
@@ -129,12 +170,17 @@ int cmdProduce(const Args& a)
         return Failed;
     }
     const std::optional<std::uint64_t> startsAt = peeked.value();
+    const std::string noneLeft = production->shared() ? "The batch " + batch + " has no capcode left."
+                                 : list               ? "The list " + list->file + " has no capcode left."
+                                                      : capcodeLimitMessage(lastCapcodeOfRun(*first, firstPairLong));
     if (!startsAt) {
-        say(production->shared() ? "The batch " + batch + " has no capcode left; nothing was written."
-                                 : capcodeLimitMessage(lastCapcodeOfRun(*first, firstPairLong)));
+        say(noneLeft + (production->shared() || list ? " Nothing was written." : ""));
         return Failed;
     }
-    if (!production->shared() && *startsAt != *first)
+    if (list)
+        say("The capcodes come from the list " + list->file + "; the run starts at " + std::to_string(*startsAt) +
+            ".");
+    else if (!production->shared() && *startsAt != *first)
         say("Capcode " + std::to_string(*first) + " of " + file.toStdString() +
             " is on this station's record already; the run starts at " + std::to_string(*startsAt) + ".");
 
@@ -163,6 +209,13 @@ int cmdProduce(const Args& a)
     auto shown = [&](std::uint64_t capcode) {
         return shownCapcodeText(imageWithFirstCapcode(base, capcode, firstPairLong), 0, firstPairLong);
     };
+    // The capcode with the customer its list names, for the operator.
+    auto shownWithCustomer = [&](std::uint64_t capcode) {
+        const auto listed = sequence.listColumnsOf(capcode);
+        return shown(capcode) + (listed.ok() && !listed.value().customer.empty()
+                                     ? " (" + listed.value().customer + ")"
+                                     : std::string());
+    };
     auto prefix = [several](const std::string& port) { return several ? port + ": " : std::string(); };
     int done = 0;
     bool stoppedByOperator = false;
@@ -175,12 +228,13 @@ int cmdProduce(const Args& a)
     plan.count = count;
     plan.station = production->station();
     plan.batch = batch;
+    plan.source = production->source();
     plan.imageFor = [&](std::uint64_t capcode) { return imageWithFirstCapcode(base, capcode, firstPairLong); };
     if (wait) {
         plan.beforeNextPager = [&](const std::string& port) {
             const auto next = sequence.peekNext();
             std::fprintf(stderr, "%sNext pager (%d of %d, 1st capcode %s): press Enter ", prefix(port).c_str(),
-                         done + 1, count, next.ok() && next.value() ? shown(*next.value()).c_str() : "?");
+                         done + 1, count, next.ok() && next.value() ? shownWithCustomer(*next.value()).c_str() : "?");
             std::string line;
             if (!std::getline(std::cin, line)) {
                 stoppedByOperator = true;
@@ -191,7 +245,7 @@ int cmdProduce(const Args& a)
     }
     plan.startingPager = [&](const std::string& port, int pager, std::uint64_t capcode) {
         say(prefix(port) + "Pager " + std::to_string(pager) + " of " + std::to_string(count) +
-            ": 1st capcode : " + shown(capcode));
+            ": 1st capcode : " + shownWithCustomer(capcode));
     };
     plan.pagerDone = [&](const std::string& port, std::uint64_t capcode) {
         ++done;
@@ -235,9 +289,6 @@ int cmdProduce(const Args& a)
     // After a failure the file shows the capcode the record gives next.
     if (const auto next = sequence.peekNext(); next.ok() && next.value() && *next.value() != inFile && !saveFailed)
         saveFailed = !saveTable(file, imageWithFirstCapcode(base, *next.value(), firstPairLong));
-    const std::string noneLeft = production->shared()
-                                     ? "The batch " + batch + " has no capcode left."
-                                     : capcodeLimitMessage(lastCapcodeOfRun(*first, firstPairLong));
     bool failed = saveFailed || unreachable;
     bool exhausted = limitReached;
     for (const BoardReport& b : report.boards) {

@@ -64,7 +64,7 @@ int cmdWriteOrVerify(const Args& a, bool write)
     const auto table = loadTable(a.positional[0]);
     if (!table)
         return Usage;
-    auto production = openProduction(a);
+    auto production = openProduction(a, a.positional[0]);
     if (!production)
         return Failed;
     Board board;
