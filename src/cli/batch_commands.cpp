@@ -137,9 +137,9 @@ int create(PgConnection& db, const BatchArgs& a)
     const bool special = a.has("--allow-special-addresses");
     // Without --last a short range ends where FLEX's own addresses begin,
     // unless they are allowed (or it starts among them, which is refused).
-    std::uint64_t last = *first >= ShortCapcodeLimit                       ? LongCapcodeLimit
-                         : special || *first >= FlexSpecialFirst ? ShortCapcodeLimit - 1
-                                                                 : FlexSpecialFirst - 1;
+    std::uint64_t last = LongCapcodeLimit;
+    if (*first < ShortCapcodeLimit)
+        last = special || *first >= FlexSpecialFirst ? ShortCapcodeLimit - 1 : FlexSpecialFirst - 1;
     if (const auto lastIt = a.options.find("--last"); lastIt != a.options.end()) {
         const auto given = capcodeArgument(lastIt->second);
         if (!given)
