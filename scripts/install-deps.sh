@@ -20,6 +20,7 @@ else
     qt6-base-dev qt6-serialport-dev libgl-dev
     libgtest-dev libgmock-dev
     libsqlite3-dev libpq-dev libssl-dev libicu-dev
+    libzint-dev zbar-tools poppler-utils   # label barcodes; the tests scan them back from a rendered PDF
     postgresql
     fonts-liberation fonts-dejavu-core
     xvfb xauth

@@ -2,6 +2,8 @@
 // created explicitly, so that a mistyped name in `produce --batch` is refused
 // instead of starting a second sequence over the same capcodes.
 #include "editor/capcode_codec.h"
+#include "editor/flex_address.h"
+#include "production/allocation_list.h"
 #include "production/pg_connection.h"
 #include "production/pg_production.h"
 #include "production/production_record.h"
@@ -10,11 +12,15 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
 
 namespace px316t::cli {
+
+// batch export (batch_export_command.cpp).
+int cmdBatchExport(PgConnection& db, const std::string& name);
 
 namespace {
 
@@ -31,16 +37,20 @@ int usage(const std::string& problem)
 
 struct BatchArgs {
     std::vector<std::string> positional;
-    std::map<std::string, std::string> options;
+    std::map<std::string, std::string> options;   // a flag has an empty value
     std::optional<std::string> error;
+    bool has(const char* option) const { return options.count(option) != 0; }
 };
 
 BatchArgs parse(const QStringList& list)
 {
-    static const QStringList valued = {"--first", "--last", "--station", "--production-db"};
+    static const QStringList valued = {"--first", "--last", "--capcodes", "--station", "--production-db", "--operator"};
+    static const QStringList flags = {"--allow-special-addresses", "--csv"};
     BatchArgs a;
     for (int i = 0; i < list.size(); ++i) {
-        if (valued.contains(list[i])) {
+        if (flags.contains(list[i])) {
+            a.options[list[i].toStdString()];
+        } else if (valued.contains(list[i])) {
             if (i + 1 >= list.size()) {
                 a.error = list[i].toStdString() + " needs a value";
                 return a;
@@ -86,17 +96,50 @@ std::string stateColumn(const ReservationRow& r)
     return line;
 }
 
+// A batch from a carrier's list: every bad line is named and nothing is created.
+int createFromList(PgConnection& db, const BatchArgs& a)
+{
+    if (a.has("--first") || a.has("--last"))
+        return usage("--capcodes and --first/--last exclude each other: a batch is a list or a range");
+    const std::filesystem::path file = a.options.at("--capcodes");
+    AllocationListOptions options;
+    options.allowSpecialAddresses = a.has("--allow-special-addresses");
+    const AllocationListResult read = readAllocationList(file, file.string(), options);
+    for (const std::string& error : read.errors)
+        say(error);
+    if (!read.ok()) {
+        say("Nothing was created.");
+        return Usage;
+    }
+    const Status created = createListBatch(db, a.positional[1], read.list, file.filename().string());
+    if (!created.ok()) {
+        say(created.message());
+        return created.refused() ? Usage : Failed;
+    }
+    std::printf("Batch %s: list %s, %zu capcodes, first %llu\n", a.positional[1].c_str(),
+                file.filename().string().c_str(), read.list.entries.size(),
+                static_cast<unsigned long long>(read.list.entries.front().capcode));
+    return Ok;
+}
+
 int create(PgConnection& db, const BatchArgs& a)
 {
     if (a.positional.size() != 2)
         return usage("create needs a batch name");
+    if (a.has("--capcodes"))
+        return createFromList(db, a);
     const auto firstIt = a.options.find("--first");
     if (firstIt == a.options.end())
-        return usage("create needs --first N");
+        return usage("create needs --first N or --capcodes FILE.csv");
     const auto first = capcodeArgument(firstIt->second);
     if (!first)
         return usage("--first needs a capcode (1 to 2031614, or 2101249 to 4291000000), not " + firstIt->second);
-    std::uint64_t last = *first < ShortCapcodeLimit ? ShortCapcodeLimit - 1 : LongCapcodeLimit;
+    const bool special = a.has("--allow-special-addresses");
+    // Without --last a short range ends where FLEX's own addresses begin,
+    // unless they are allowed (or it starts among them, which is refused).
+    std::uint64_t last = LongCapcodeLimit;
+    if (*first < ShortCapcodeLimit)
+        last = special || *first >= FlexSpecialFirst ? ShortCapcodeLimit - 1 : FlexSpecialFirst - 1;
     if (const auto lastIt = a.options.find("--last"); lastIt != a.options.end()) {
         const auto given = capcodeArgument(lastIt->second);
         if (!given)
@@ -106,7 +149,7 @@ int create(PgConnection& db, const BatchArgs& a)
             return usage("--first and --last must both be short (up to 2031614) or both long capcodes");
         last = *given;
     }
-    const Status created = createBatch(db, BatchSpec{a.positional[1], *first, last});
+    const Status created = createBatch(db, BatchSpec{a.positional[1], *first, last, special});
     if (!created.ok()) {
         say(created.message());
         return created.refused() ? Usage : Failed;
@@ -114,6 +157,16 @@ int create(PgConnection& db, const BatchArgs& a)
     std::printf("Batch %s: capcodes %llu..%llu\n", a.positional[1].c_str(), static_cast<unsigned long long>(*first),
                 static_cast<unsigned long long>(last));
     return Ok;
+}
+
+// "1500005 (ACME), 1500009": the next capcodes with their customers.
+std::string comingText(const std::vector<ComingCapcode>& coming)
+{
+    std::string text;
+    for (const ComingCapcode& c : coming)
+        text += (text.empty() ? "" : ", ") + std::to_string(c.capcode) +
+                (c.customer.empty() ? std::string() : " (" + c.customer + ")");
+    return text;
 }
 
 int list(PgConnection& db)
@@ -126,7 +179,7 @@ int list(PgConnection& db)
     std::printf("%-20s %10s %10s %10s %6s %9s %8s %6s\n", "batch", "first", "last", "next", "used", "uncertain",
                 "returned", "open");
     for (const BatchSummary& b : batches.value()) {
-        const std::string next = b.batch.next > b.batch.last ? "none" : std::to_string(b.batch.next);
+        const std::string next = b.coming.empty() ? "none" : std::to_string(b.coming.front().capcode);
         std::printf("%-20s %10llu %10llu %10s %6lld %9lld %8lld %6lld\n", b.batch.name.c_str(),
                     static_cast<unsigned long long>(b.batch.first), static_cast<unsigned long long>(b.batch.last),
                     next.c_str(), b.used, b.uncertain, b.returned, b.open);
@@ -144,9 +197,18 @@ int show(PgConnection& db, const BatchArgs& a)
         return described.refused() ? Usage : Failed;
     }
     const BatchSummary& b = described.value();
-    std::printf("batch %s\nrange %llu..%llu\n", b.batch.name.c_str(), static_cast<unsigned long long>(b.batch.first),
-                static_cast<unsigned long long>(b.batch.last));
-    std::printf("next %s\n", b.batch.next > b.batch.last ? "none (exhausted)" : std::to_string(b.batch.next).c_str());
+    std::printf("batch %s\n", b.batch.name.c_str());
+    if (b.batch.isList())
+        std::printf("list %s (%llu capcodes)\n", b.batch.listFile.c_str(),
+                    static_cast<unsigned long long>(b.batch.listSize));
+    else
+        std::printf("range %llu..%llu\n", static_cast<unsigned long long>(b.batch.first),
+                    static_cast<unsigned long long>(b.batch.last));
+    std::printf("left %lld\n", b.left);
+    // A list's next ones with their customers; a range's next one.
+    const std::vector<ComingCapcode> next =
+        b.batch.isList() || b.coming.empty() ? b.coming : std::vector<ComingCapcode>{b.coming.front()};
+    std::printf("next %s\n", next.empty() ? "none (exhausted)" : comingText(next).c_str());
     std::printf("used %lld\nuncertain %lld\nreturned %lld\nreserved or writing %lld\n", b.used, b.uncertain,
                 b.returned, b.open);
     for (const ReservationRow& r : b.notUsed)
@@ -185,9 +247,9 @@ int cmdBatch(const QStringList& args)
     if (a.error)
         return usage(*a.error);
     if (a.positional.empty())
-        return usage("expected create, list, show or release");
+        return usage("expected create, list, show, release or export");
     const std::string& what = a.positional[0];
-    if (what != "create" && what != "list" && what != "show" && what != "release")
+    if (what != "create" && what != "list" && what != "show" && what != "release" && what != "export")
         return usage("unknown batch command " + what);
     std::string conninfo = productionDatabaseFromEnvironment();
     if (const auto it = a.options.find("--production-db"); it != a.options.end())
@@ -207,6 +269,11 @@ int cmdBatch(const QStringList& args)
         return list(db);
     if (what == "show")
         return show(db, a);
+    if (what == "export") {
+        if (a.positional.size() != 2)
+            return usage("export needs a batch name");
+        return cmdBatchExport(db, a.positional[1]);
+    }
     return release(db, a);
 }
 

@@ -88,9 +88,12 @@ int main(int argc, char** argv)
                                 QStringLiteral("--since"), QStringLiteral("--production-db"),
                                 QStringLiteral("--station"), QStringLiteral("--lpt-simulated"),
                                 QStringLiteral("--lpt-vcd"), QStringLiteral("--first"),
-                                QStringLiteral("--last")};
-    const QStringList flags = {QStringLiteral("--json"), QStringLiteral("--no-wait"), QStringLiteral("--force"),
-                               QStringLiteral("--all-boards"), QStringLiteral("--csv"), QStringLiteral("--shared")};
+                                QStringLiteral("--last"), QStringLiteral("--capcodes"),
+                                QStringLiteral("--operator")};
+    const QStringList flags = {QStringLiteral("--json"),       QStringLiteral("--no-wait"),
+                               QStringLiteral("--force"),      QStringLiteral("--all-boards"),
+                               QStringLiteral("--csv"),        QStringLiteral("--shared"),
+                               QStringLiteral("--allow-special-addresses")};
     // Options may stand before the command: they are taken as if they followed it.
     QStringList leading;
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("-")) && args.first() != QLatin1String("--help") &&
@@ -136,13 +139,16 @@ int main(int argc, char** argv)
     // An option the command does not take is refused, not ignored: a script
     // that passes --port to show has a mistake worth hearing about.
     static const QStringList everyCommand = {QStringLiteral("--station"), QStringLiteral("--production-db"),
-                                             QStringLiteral("--lpt-simulated"), QStringLiteral("--lpt-vcd")};
+                                             QStringLiteral("--operator"), QStringLiteral("--lpt-simulated"),
+                                             QStringLiteral("--lpt-vcd")};
     static const std::map<std::string, QStringList> commandOptions = {
         {"ports", {"--json"}},
         {"read", {"-o", "--port", "--force", "--json"}},
         {"write", {"--port", "--json"}},
         {"verify", {"--port", "--json"}},
-        {"produce", {"--count", "--port", "--all-boards", "--no-wait", "--batch", "--json"}},
+        {"produce",
+         {"--count", "--port", "--all-boards", "--no-wait", "--batch", "--json", "--capcodes",
+          "--allow-special-addresses"}},
         {"history", {"--since", "--csv", "--shared"}},
         {"show", {"--json"}},
         {"set", {}},

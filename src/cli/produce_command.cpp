@@ -10,15 +10,21 @@
 #include "cli/production_data.h"
 #include "cli/table_io.h"
 
+#include "editor/capcode_codec.h"
 #include "editor/messages.h"
 #include "editor/pager_document.h"
+#include "production/allocation_list.h"
 #include "production/file_lock.h"
 #include "production/link_transfer.h"
 #include "production/production_run.h"
 #include "table/path_text.h"
 
+#include <filesystem>
+#include <filesystem>
 #include <iostream>
 #include <limits>
+#include <optional>
+#include <optional>
 
 namespace px316t::cli {
 
@@ -70,6 +76,8 @@ struct ProduceRequest {
     bool json = false;
     std::string batch;
     bool batchNamed = false;
+    std::optional<QString> listFile;   // --capcodes: a carrier's list instead of counting up
+    bool allowSpecialAddresses = false;
 };
 
 // The options, checked; nothing after the usage line when they cannot be used.
@@ -111,7 +119,40 @@ std::optional<ProduceRequest> readRequest(const Args& a)
     request.batch = request.batchNamed ? batchIt->second.toStdString() : std::string();
     if (request.batchNamed && request.batch.empty())
         return refuse(QStringLiteral("--batch needs a name"));
+    if (const auto it = a.options.find(QStringLiteral("--capcodes")); it != a.options.end()) {
+        if (request.batchNamed)
+            return refuse(QStringLiteral("--capcodes and --batch exclude each other: a batch made from a list "
+                                         "(batch create NAME --capcodes FILE) walks it"));
+        request.listFile = it->second;
+    }
+    request.allowSpecialAddresses = a.options.count(QStringLiteral("--allow-special-addresses")) != 0;
     return request;
+}
+
+// The list of --capcodes: every bad line is named and the run refused. A
+// long capcode cannot go into a short first pair (it would take the pair's
+// second capcode too).
+std::optional<LocalList> readList(const QString& path, bool allowSpecialAddresses, bool firstPairLong)
+{
+    AllocationListOptions options;
+    options.allowSpecialAddresses = allowSpecialAddresses;
+    const std::filesystem::path file = pathFromUtf8(path.toStdString());
+    AllocationListResult read = readAllocationList(file, path.toStdString(), options);
+    for (const std::string& error : read.errors)
+        say(error);
+    if (!read.ok()) {
+        say(std::string("Nothing was written."));
+        return std::nullopt;
+    }
+    if (!firstPairLong)
+        for (const AllocationEntry& e : read.list.entries)
+            if (e.capcode >= ShortCapcodeLimit) {
+                say(path.toStdString() + ":" + std::to_string(e.line) + ": capcode " + std::to_string(e.capcode) +
+                    " is long, and capcode 1 of the table file is a short pair (set pair.1.length=Long first). "
+                    "Nothing was written.");
+                return std::nullopt;
+            }
+    return LocalList{utf8FromPath(file.filename()), std::move(read.list)};
 }
 
 // The boards: those named, every one that answers, or the one the window would
@@ -138,13 +179,24 @@ bool chooseBoards(ProduceRequest& request)
     return true;
 }
 
+// Why no capcode is left: the batch's, the list's or the counting's own end.
+std::string noneLeftMessage(ProductionServices& production, const std::string& batch, const LocalList* list,
+                            std::uint64_t first, const PagerDocument& file)
+{
+    if (production.shared())
+        return messages::batchExhausted(batch);
+    if (list)
+        return "The list " + list->file + " has no capcode left.";
+    return capcodeLimitMessage(lastCapcodeOfRun(first, file.pairShownLong(0)));
+}
+
 // One run over the chosen boards, on a sequence that is open: the plan its
 // boards follow, what each pager says, and the run's outcome.
 class ProduceRun {
 public:
     ProduceRun(const ProduceRequest& request, const PagerDocument& file, ProductionServices& production,
-               CapcodeSequence& sequence)
-        : request_(request), file_(file), production_(production), sequence_(sequence),
+               CapcodeSequence& sequence, const LocalList* list)
+        : request_(request), file_(file), production_(production), sequence_(sequence), list_(list),
           inFile_(*file.firstCapcode()), several_(request.ports.size() > 1)
     {
     }
@@ -168,17 +220,21 @@ private:
     {
         return formatCapcode(capcode, file_.pairShownLong(0) ? 10 : 7);
     }
-    std::string noneLeft() const
+    // The capcode with the customer its list names, for the operator.
+    std::string shownWithCustomer(std::uint64_t capcode) const
     {
-        return production_.shared() ? messages::batchExhausted(request_.batch)
-                                    : capcodeLimitMessage(lastCapcodeOfRun(inFirst(), file_.pairShownLong(0)));
+        const auto listed = sequence_.listColumnsOf(capcode);
+        return shown(capcode) +
+               (listed.ok() && !listed.value().customer.empty() ? " (" + listed.value().customer + ")" : std::string());
     }
+    std::string noneLeft() const { return noneLeftMessage(production_, request_.batch, list_, inFirst(), file_); }
     std::uint64_t inFirst() const { return *file_.firstCapcode(); }
 
     const ProduceRequest& request_;
     const PagerDocument& file_;
     ProductionServices& production_;
     CapcodeSequence& sequence_;
+    const LocalList* list_;
     std::uint64_t inFile_;   // the capcode FILE holds
     bool several_;
     int done_ = 0;
@@ -194,12 +250,13 @@ ProductionPlan ProduceRun::plan()
     plan.count = request_.count;
     plan.station = production_.station();
     plan.batch = request_.batch;
+    plan.source = production_.source();
     plan.imageFor = [this](std::uint64_t capcode) { return file_.imageWithFirstCapcode(capcode); };
     if (request_.wait)
         plan.beforeNextPager = [this](const std::string& port) { return waitForEnter(port); };
     plan.startingPager = [this](const std::string& port, int pager, std::uint64_t capcode) {
         say(prefix(port) + "Pager " + std::to_string(pager) + " of " + std::to_string(request_.count) +
-            ": 1st capcode : " + shown(capcode));
+            ": 1st capcode : " + shownWithCustomer(capcode));
     };
     plan.pagerDone = [this](const std::string& port, std::uint64_t capcode) { return pagerDone(port, capcode); };
     return plan;
@@ -225,7 +282,7 @@ bool ProduceRun::waitForEnter(const std::string& port)
 {
     const auto next = sequence_.peekNext();
     std::fprintf(stderr, "%sNext pager (%d of %d, 1st capcode %s): press Enter ", prefix(port).c_str(), done_ + 1,
-                 request_.count, next.ok() && next.value() ? shown(*next.value()).c_str() : "?");
+                 request_.count, next.ok() && next.value() ? shownWithCustomer(*next.value()).c_str() : "?");
     std::string line;
     if (!std::getline(std::cin, line)) {
         stoppedByOperator_ = true;
@@ -309,13 +366,19 @@ int cmdProduce(const Args& a)
     if (!file)
         return Usage;
     const bool firstPairLong = file->pairShownLong(0);
+    std::optional<LocalList> list;
+    if (request->listFile) {
+        list = readList(*request->listFile, request->allowSpecialAddresses, firstPairLong);
+        if (!list)
+            return Usage;
+    }
     const auto first = file->firstCapcode();
     if (!first) {
         say(messages::capcodeNotRaisable(file->shownCapcodeText(0)));
         return Failed;
     }
 
-    auto production = openProduction(a);
+    auto production = openProduction(a, request->file);
     if (!production)
         return Failed;
 
@@ -332,7 +395,8 @@ int cmdProduce(const Args& a)
 
     // The sequence before the boards: a refused batch or station touches no pager.
     std::vector<std::string> notices;
-    auto opened = production->openSequence(*first, lastCapcodeOfRun(*first, firstPairLong), request->batch, notices);
+    auto opened = production->openSequence(*first, lastCapcodeOfRun(*first, firstPairLong), request->batch, notices,
+                                           list ? &*list : nullptr);
     for (const std::string& notice : notices)
         say(notice);
     if (!opened.ok()) {
@@ -348,16 +412,20 @@ int cmdProduce(const Args& a)
     const std::optional<std::uint64_t> startsAt = peeked.value();
     if (!startsAt) {
         say(production->shared() ? messages::batchExhaustedNothingWritten(request->batch)
-                                  : capcodeLimitMessage(lastCapcodeOfRun(*first, firstPairLong)));
+                                  : noneLeftMessage(*production, request->batch, list ? &*list : nullptr, *first, *file) +
+                                        (list ? " Nothing was written." : ""));
         return Failed;
     }
-    if (!production->shared() && *startsAt != *first)
+    if (list)
+        say("The capcodes come from the list " + list->file + "; the run starts at " + std::to_string(*startsAt) +
+            ".");
+    else if (!production->shared() && *startsAt != *first)
         say("Capcode " + std::to_string(*first) + " of " + path + " is on this station's record already; the run "
             "starts at " + std::to_string(*startsAt) + ".");
 
     if (!chooseBoards(*request))
         return Failed;
-    ProduceRun run(*request, *file, *production, sequence);
+    ProduceRun run(*request, *file, *production, sequence, list ? &*list : nullptr);
     return run.finish(run.run());
 }
 

@@ -12,10 +12,12 @@ ProductionOptions productionOptions(const Args& a)
         options.databaseConninfo = it->second.toStdString();
     if (const auto it = a.options.find(QStringLiteral("--station")); it != a.options.end())
         options.station = it->second.toStdString();
+    if (const auto it = a.options.find(QStringLiteral("--operator")); it != a.options.end())
+        options.operatorName = it->second.toStdString();
     return options;
 }
 
-std::unique_ptr<ProductionServices> openProduction(const Args& a)
+std::unique_ptr<ProductionServices> openProduction(const Args& a, const QString& tableFile)
 {
     std::vector<std::string> notices;
     auto services = ProductionServices::open(productionOptions(a), notices);
@@ -25,6 +27,11 @@ std::unique_ptr<ProductionServices> openProduction(const Args& a)
         say(services.message());
         return nullptr;
     }
+    if (!tableFile.isEmpty())
+        if (Status used = services.value()->useTableFile(tableFile.toStdString()); !used.ok()) {
+            say(used.message());
+            return nullptr;
+        }
     return std::move(services.value());
 }
 

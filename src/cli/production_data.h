@@ -8,11 +8,12 @@
 
 namespace px316t::cli {
 
-// The environment's options with --production-db and --station applied.
+// The environment's options with --production-db, --station and --operator applied.
 ProductionOptions productionOptions(const Args& a);
 
-// The record and backups of this station; nothing (after one line) when the
-// record cannot be opened, so that no transfer goes unrecorded.
-std::unique_ptr<ProductionServices> openProduction(const Args& a);
+// The record and backups of this station, recording `tableFile` (when given)
+// as the table file of its writes; nothing (after one line) when the record
+// cannot be opened, so that no transfer goes unrecorded.
+std::unique_ptr<ProductionServices> openProduction(const Args& a, const QString& tableFile = {});
 
 } // namespace px316t::cli

@@ -90,7 +90,7 @@ int cmdWriteOrVerify(const Args& a, bool write)
     if (!document)
         return Usage;
     const PagerTable& table = document->image();
-    auto production = openProduction(a);
+    auto production = openProduction(a, a.positional[0]);
     if (!production)
         return Failed;
     Board board;

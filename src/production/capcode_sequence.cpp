@@ -88,6 +88,8 @@ std::string sqlStatesLeftFor(ReservationState to)
 
 std::string moveText(ReservationState to) { return moveTo(to).text; }
 
+Outcome<ListColumns> CapcodeSequence::listColumnsOf(std::uint64_t) { return ListColumns{}; }
+
 Outcome<Reservation> LocalCapcodeSequence::reserveNext()
 {
     const std::lock_guard lock(mutex_);

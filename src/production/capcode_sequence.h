@@ -5,6 +5,7 @@
 // is said), or -> returned when the write provably never began. A write that
 // began and did not end verified leaves the capcode uncertain: it may be in a
 // pager, so it is never handed out again, and the record says why.
+#include "production/entry_origin.h"
 #include "production/image_summary.h"
 #include "production/outcome.h"
 
@@ -20,6 +21,7 @@ namespace px316t {
 struct Reservation {
     std::uint64_t capcode = 0;
     std::int64_t id = 0;      // the reservation's identity in its sequence
+    ListColumns listed = {};  // the allocation list's columns, when the capcode came from one
 };
 
 enum class ReservationState { Reserved, Writing, Used, Returned, Uncertain };
@@ -50,6 +52,7 @@ struct ReservationRow {
 struct WriteIntent {
     std::string port;
     ImageSummary image;
+    EntrySource source = {};
 };
 
 class CapcodeSequence {
@@ -74,6 +77,9 @@ public:
     virtual Outcome<std::optional<std::uint64_t>> peekNext() = 0;
     // True once reserveNext() or peekNext() found no capcode left.
     virtual bool exhausted() const = 0;
+    // The allocation list's columns of `capcode` (empty for a sequence that
+    // walks no list): for showing the next capcode with its customer.
+    virtual Outcome<ListColumns> listColumnsOf(std::uint64_t capcode);
 };
 
 // The last capcode a run starting at `first` may write, by the rules of the

@@ -43,7 +43,24 @@ constexpr const char* kSchema =
     " reason TEXT NOT NULL DEFAULT '',"
     " changed_utc TEXT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS local_reservation_open ON local_reservation(instance)"
-    " WHERE state IN ('reserved', 'writing');";
+    " WHERE state IN ('reserved', 'writing');"
+    "CREATE TABLE IF NOT EXISTS local_list ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " file TEXT NOT NULL,"
+    " digest TEXT NOT NULL UNIQUE,"
+    " extra_columns TEXT NOT NULL,"
+    " size INTEGER NOT NULL,"
+    " created_utc TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS local_list_capcode ("
+    " list INTEGER NOT NULL REFERENCES local_list(id),"
+    " position INTEGER NOT NULL,"
+    " capcode INTEGER NOT NULL,"
+    " customer TEXT NOT NULL,"
+    " order_ref TEXT NOT NULL,"
+    " label TEXT NOT NULL,"
+    " extra TEXT NOT NULL,"
+    " PRIMARY KEY (list, position),"
+    " UNIQUE (list, capcode));";
 
 constexpr int kBusyTimeoutMs = 10000;
 
@@ -64,7 +81,8 @@ Failure recordFailure(const std::string& what, const std::string& error)
 
 Outcome<std::unique_ptr<SqliteCapcodeSequence>> SqliteCapcodeSequence::open(const std::filesystem::path& recordPath,
                                                                             const std::string& station,
-                                                                            std::uint64_t first, std::uint64_t last)
+                                                                            std::uint64_t first, std::uint64_t last,
+                                                                            const LocalList* list)
 {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(utf8FromPath(recordPath).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
@@ -104,6 +122,10 @@ Outcome<std::unique_ptr<SqliteCapcodeSequence>> SqliteCapcodeSequence::open(cons
         return lost.failure();
     if (!lost.value().empty())
         return Failure{lostCapcodesMessage(lost.value(), sequence->journal_.path())};
+    // After the recovery and the journal: the record then holds all it knows.
+    if (list)
+        if (Status adopted = sequence->adoptList(*list); !adopted.ok())
+            return Failure{adopted.message(), adopted.refused()};
     return sequence;
 }
 
@@ -195,6 +217,8 @@ Outcome<std::vector<RecoveredReservation>> SqliteCapcodeSequence::recoverRun(std
 
 std::optional<std::uint64_t> SqliteCapcodeSequence::lowestFree(std::string& error)
 {
+    if (listId_)
+        return lowestListed(error);
     // A capcode is free when the record holds nothing for it, or holds it returned.
     std::optional<std::uint64_t> best;
     {
@@ -239,7 +263,7 @@ Outcome<Reservation> SqliteCapcodeSequence::reserveNext()
         if (!error.empty())
             return recordFailure("could not be read; no capcode was reserved", error);
         exhausted_ = true;
-        return Failure{capcodeLimitMessage(last_)};
+        return Failure{noneLeftMessage()};
     }
     Statement insert(db_, "INSERT OR REPLACE INTO local_reservation (capcode, state, station, instance, changed_utc)"
                           " VALUES (?, 'reserved', ?, ?, ?)");
@@ -255,7 +279,7 @@ Outcome<Reservation> SqliteCapcodeSequence::reserveNext()
         exec(db_, "ROLLBACK", ignored);
         return recordFailure("could not be written; no capcode was reserved", error);
     }
-    return Reservation{*capcode, static_cast<std::int64_t>(*capcode)};
+    return Reservation{*capcode, static_cast<std::int64_t>(*capcode), listedLocked(*capcode)};
 }
 
 Status SqliteCapcodeSequence::transition(const Reservation& reservation, ReservationState to, const char* set,

@@ -1,8 +1,12 @@
 #include "production/pg_batches.h"
 
+#include "editor/flex_address.h"
+#include "production/allocation_list.h"
+#include "production/entry_origin.h"
 #include "production/pg_schema.h"
 
 #include <cstdint>
+#include <map>
 
 namespace px316t {
 
@@ -68,16 +72,24 @@ bool hasOuterSpace(const std::string& name)
 
 Outcome<std::optional<BatchState>> findBatch(PgConnection& db, const std::string& name)
 {
-    auto rows = db.exec("SELECT first_capcode, last_capcode, next_capcode FROM px316t_batch WHERE name = $1", {name});
+    auto rows = db.exec("SELECT first_capcode, last_capcode, next_capcode, COALESCE(list_file, ''),"
+                        " COALESCE(list_size, 0), next_position, extra_columns FROM px316t_batch WHERE name = $1",
+                        {name});
     if (!rows.ok())
         return Failure{databaseFailure("could not be read", rows.message())};
     if (rows.value().count() == 0)
         return std::optional<BatchState>();
+    const PgRows& r = rows.value();
     BatchState b;
     b.name = name;
-    b.first = static_cast<std::uint64_t>(rows.value().integer(0, 0));
-    b.last = static_cast<std::uint64_t>(rows.value().integer(0, 1));
-    b.next = static_cast<std::uint64_t>(rows.value().integer(0, 2));
+    b.first = static_cast<std::uint64_t>(r.integer(0, 0));
+    b.last = static_cast<std::uint64_t>(r.integer(0, 1));
+    b.next = static_cast<std::uint64_t>(r.integer(0, 2));
+    b.listFile = r.text(0, 3);
+    b.listSize = static_cast<std::uint64_t>(r.integer(0, 4));
+    b.nextPosition = static_cast<std::uint64_t>(r.integer(0, 5));
+    if (!r.text(0, 6).empty())
+        b.extraColumns = unpackFields(r.text(0, 6));
     return std::optional<BatchState>(b);
 }
 
@@ -89,64 +101,140 @@ Failure unknownBatch(PgConnection& db, const std::string& name)
             known += (known.empty() ? "" : ", ") + ("\"" + rows.value().text(i, 0) + "\"");
     return Failure{"There is no batch \"" + name + "\" in the production database" +
                        (known.empty() ? std::string(" (it holds none)") : " (batches: " + known + ")") +
-                       ". Create it with: px316t-cli batch create NAME --first N [--last M]",
+                       ". Create it with: px316t-cli batch create NAME --first N [--last M] "
+                       "(or --capcodes FILE.csv)",
                    true};
 }
 
-Status createBatch(PgConnection& db, const BatchSpec& wanted)
+Status beginCreatingBatch(PgConnection& db, const std::string& name)
 {
-    if (wanted.name.empty() || hasOuterSpace(wanted.name))
+    if (name.empty() || hasOuterSpace(name))
         return Failure{"A batch name must not be empty nor begin or end with a space.", true};
-    for (unsigned char c : wanted.name)
+    for (unsigned char c : name)
         if (c < 0x20 || c == 0x7F)
             return Failure{"A batch name must not hold control characters.", true};
-    if (wanted.first > wanted.last)
-        return Failure{"The batch's first capcode " + std::to_string(wanted.first) + " is above its last " +
-                           std::to_string(wanted.last) + ".",
-                       true};
     if (Status s = ensureProductionSchema(db); !s.ok())
         return s;
-    auto fail = [&db](const std::string& message, bool refused) -> Status {
+    if (Status s = db.run("BEGIN"); !s.ok())
+        return Failure{databaseFailure("could not be written", s.message())};
+    auto refuse = [&db](const std::string& message, bool refused) -> Status {
         db.rollback();
         return Failure{message, refused};
     };
-    if (Status s = db.run("BEGIN"); !s.ok())
-        return Failure{databaseFailure("could not be written", s.message())};
     if (auto lock = db.exec(std::string("SELECT pg_advisory_xact_lock(") + kSchemaLockKey + ")"); !lock.ok())
-        return fail(databaseFailure("could not be written", lock.message()), false);
+        return refuse(databaseFailure("could not be written", lock.message()), false);
     // Case is compared by the server (it knows every script's); spaces here.
-    auto names = db.exec("SELECT name, lower(name), lower($1) FROM px316t_batch", {wanted.name});
+    auto names = db.exec("SELECT name, lower(name), lower($1) FROM px316t_batch", {name});
     if (!names.ok())
-        return fail(databaseFailure("could not be read", names.message()), false);
+        return refuse(databaseFailure("could not be read", names.message()), false);
     for (int i = 0; i < names.value().count(); ++i) {
         const std::string existing = names.value().text(i, 0);
-        if (existing == wanted.name)
-            return fail("The batch \"" + wanted.name + "\" exists already.", true);
+        if (existing == name)
+            return refuse("The batch \"" + name + "\" exists already.", true);
         if (withoutSpaces(names.value().text(i, 1)) == withoutSpaces(names.value().text(i, 2)))
-            return fail("The batch \"" + wanted.name + "\" would differ from the batch \"" + existing +
-                            "\" only in case or spaces; choose another name.",
-                        true);
+            return refuse("The batch \"" + name + "\" would differ from the batch \"" + existing +
+                              "\" only in case or spaces; choose another name.",
+                          true);
     }
+    return {};
+}
+
+Status finishCreatingBatch(PgConnection& db, Status made)
+{
+    if (made.ok())
+        if (Status s = db.run("COMMIT"); !s.ok())
+            made = Failure{databaseFailure("could not be written", s.message())};
+    if (!made.ok())
+        db.rollback();
+    return made;
+}
+
+std::string overlapsByBatch(const PgRows& rows)
+{
+    std::map<std::string, std::vector<std::uint64_t>> byBatch;
+    for (int i = 0; i < rows.count(); ++i)
+        byBatch[rows.text(i, 0)].push_back(static_cast<std::uint64_t>(rows.integer(i, 1)));
+    std::string text;
+    for (const auto& [batch, capcodes] : byBatch)
+        text += (text.empty() ? "" : " and ") + ("the batch \"" + batch + "\" in capcodes " + describeCapcodes(capcodes));
+    return text;
+}
+
+namespace {
+
+Status createRange(PgConnection& db, const BatchSpec& wanted)
+{
     const std::string first = std::to_string(wanted.first);
     const std::string last = std::to_string(wanted.last);
     // Capcodes of any batch may be in pagers already: ranges never overlap.
-    auto overlapping = db.exec("SELECT name, first_capcode, last_capcode FROM px316t_batch "
-                               "WHERE first_capcode <= $2::bigint AND last_capcode >= $1::bigint ORDER BY first_capcode",
+    auto overlapping = db.exec("SELECT name, first_capcode, last_capcode FROM px316t_batch WHERE list_file IS NULL"
+                               " AND first_capcode <= $2::bigint AND last_capcode >= $1::bigint ORDER BY first_capcode",
                                {first, last});
     if (!overlapping.ok())
-        return fail(databaseFailure("could not be read", overlapping.message()), false);
+        return Failure{databaseFailure("could not be read", overlapping.message())};
     if (overlapping.value().count() > 0)
-        return fail("The range " + first + ".." + last + " overlaps the batch \"" + overlapping.value().text(0, 0) +
-                        "\" (" + overlapping.value().text(0, 1) + ".." + overlapping.value().text(0, 2) + ").",
-                    true);
+        return Failure{"The range " + first + ".." + last + " overlaps the batch \"" + overlapping.value().text(0, 0) +
+                           "\" (" + overlapping.value().text(0, 1) + ".." + overlapping.value().text(0, 2) + ").",
+                       true};
+    // A list batch holds only its own capcodes: a range may lie in its gaps.
+    auto listed = db.exec("SELECT batch, capcode FROM px316t_batch_capcode"
+                          " WHERE capcode BETWEEN $1::bigint AND $2::bigint ORDER BY capcode",
+                          {first, last});
+    if (!listed.ok())
+        return Failure{databaseFailure("could not be read", listed.message())};
+    if (listed.value().count() > 0)
+        return Failure{"The range " + first + ".." + last + " overlaps " + overlapsByBatch(listed.value()) + ".", true};
     auto inserted = db.exec("INSERT INTO px316t_batch (name, first_capcode, last_capcode, next_capcode) "
                             "VALUES ($1, $2::bigint, $3::bigint, $2::bigint)",
                             {wanted.name, first, last});
     if (!inserted.ok())
-        return fail(databaseFailure("refused the batch " + wanted.name, inserted.message()), false);
-    if (Status s = db.run("COMMIT"); !s.ok())
-        return fail(databaseFailure("could not be written", s.message()), false);
+        return Failure{databaseFailure("refused the batch " + wanted.name, inserted.message())};
     return {};
+}
+
+} // namespace
+
+Status createBatch(PgConnection& db, const BatchSpec& wanted)
+{
+    if (wanted.first > wanted.last)
+        return Failure{"The batch's first capcode " + std::to_string(wanted.first) + " is above its last " +
+                           std::to_string(wanted.last) + ".",
+                       true};
+    if (!wanted.allowSpecialAddresses && wanted.last >= FlexSpecialFirst && wanted.first <= FlexSpecialLast)
+        return Failure{"The range " + std::to_string(wanted.first) + ".." + std::to_string(wanted.last) +
+                           " reaches into the addresses FLEX keeps for itself (" + std::to_string(FlexSpecialFirst) +
+                           " to " + std::to_string(FlexSpecialLast) +
+                           "): a pager given one may never ring for its own pages. --allow-special-addresses "
+                           "takes them.",
+                       true};
+    if (Status s = beginCreatingBatch(db, wanted.name); !s.ok())
+        return s;
+    return finishCreatingBatch(db, createRange(db, wanted));
+}
+
+Outcome<std::vector<ComingCapcode>> comingCapcodes(PgConnection& db, const BatchState& batch, int count)
+{
+    // Given back first (in list order, or by capcode for a range), then new ones.
+    const std::string sql =
+        batch.isList()
+            ? "(SELECT l.capcode, l.customer, 0, l.position FROM px316t_reservation r JOIN px316t_batch_capcode l"
+              " ON l.batch = r.batch AND l.capcode = r.capcode WHERE r.batch = $1 AND r.state = 'returned')"
+              " UNION ALL (SELECT capcode, customer, 1, position FROM px316t_batch_capcode WHERE batch = $1"
+              " AND position >= $3::bigint ORDER BY position LIMIT $2::int) ORDER BY 3, 4 LIMIT $2::int"
+            : "(SELECT capcode, '', 0, capcode FROM px316t_reservation WHERE batch = $1 AND state = 'returned')"
+              " UNION ALL (SELECT c, '', 1, c FROM generate_series($3::bigint, LEAST($4::bigint, $3::bigint + $2::int"
+              " - 1)) c) ORDER BY 3, 4 LIMIT $2::int";
+    std::vector<std::string> params = {batch.name, std::to_string(count),
+                                       std::to_string(batch.isList() ? batch.nextPosition : batch.next)};
+    if (!batch.isList())
+        params.push_back(std::to_string(batch.last));
+    auto rows = db.exec(sql, params);
+    if (!rows.ok())
+        return Failure{databaseFailure("could not be read", rows.message())};
+    std::vector<ComingCapcode> coming;
+    for (int i = 0; i < rows.value().count(); ++i)
+        coming.push_back({static_cast<std::uint64_t>(rows.value().integer(i, 0)), rows.value().text(i, 1)});
+    return coming;
 }
 
 namespace {
@@ -166,6 +254,14 @@ Outcome<BatchSummary> summarize(PgConnection& db, const BatchState& batch, bool 
     summary.uncertain = counts.value().integer(0, 1);
     summary.returned = counts.value().integer(0, 2);
     summary.open = counts.value().integer(0, 3);
+    const auto neverHandedOut = batch.isList() ? static_cast<long long>(batch.listSize - batch.nextPosition)
+                                : batch.next > batch.last ? 0
+                                                          : static_cast<long long>(batch.last - batch.next + 1);
+    summary.left = neverHandedOut + summary.returned;
+    auto coming = comingCapcodes(db, batch, withRows ? 5 : 1);
+    if (!coming.ok())
+        return coming.failure();
+    summary.coming = std::move(coming.value());
     if (!withRows)
         return summary;
     auto rows = db.exec("SELECT capcode, state, station, COALESCE(instance, 0), port, reason,"

@@ -23,7 +23,10 @@ Status PgRecordStore::append(const RecordEntry& e)
                                              e.firstCapcode ? std::to_string(*e.firstCapcode) : std::string(),
                                              joinCapcodes(e.capcodes), std::to_string(e.frequencyHz),
                                              resultText(e.result), e.sha256, e.note,
-                                             e.uid.empty() ? newEntryUid() : e.uid};
+                                             e.uid.empty() ? newEntryUid() : e.uid, e.source.operatorName,
+                                             e.source.programVersion, e.source.tableFile, e.source.tableSha256,
+                                             e.listed.list, e.listed.customer, e.listed.order, e.listed.label,
+                                             e.listed.extra};
     Status last;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!connection_->reconnectIfBroken()) {
@@ -33,8 +36,10 @@ Status PgRecordStore::append(const RecordEntry& e)
         // A single statement is its own transaction.
         auto inserted = connection_->exec(
             "INSERT INTO px316t_record (time_utc, station, port, operation, batch, first_capcode, capcodes, "
-            "frequency_hz, result, sha256, note, entry_uid) VALUES ($1::timestamptz, $2, $3, $4, $5, "
-            "NULLIF($6, '')::bigint, $7, $8::bigint, $9, $10, $11, $12) ON CONFLICT (entry_uid) DO NOTHING",
+            "frequency_hz, result, sha256, note, entry_uid, operator, program_version, table_file, table_sha256, "
+            "list_file, customer, order_ref, label, list_extra) VALUES ($1::timestamptz, $2, $3, $4, $5, "
+            "NULLIF($6, '')::bigint, $7, $8::bigint, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20, $21)"
+            " ON CONFLICT (entry_uid) DO NOTHING",
             params);
         if (inserted.ok())
             return {};
@@ -48,7 +53,8 @@ Outcome<std::vector<RecordEntry>> PgRecordStore::list(std::optional<SystemTime> 
     const std::lock_guard lock(mutex_);
     auto rows = connection_->exec(
         "SELECT id, to_char(time_utc AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), station, port, "
-        "operation, batch, first_capcode, capcodes, frequency_hz, result, sha256, note FROM px316t_record "
+        "operation, batch, first_capcode, capcodes, frequency_hz, result, sha256, note, operator, program_version, "
+        "table_file, table_sha256, list_file, customer, order_ref, label, list_extra FROM px316t_record "
         "WHERE time_utc >= COALESCE(NULLIF($1, '')::timestamptz, '-infinity') ORDER BY id",
         {since ? isoUtc(*since) : std::string()});
     if (!rows.ok())
@@ -70,6 +76,8 @@ Outcome<std::vector<RecordEntry>> PgRecordStore::list(std::optional<SystemTime> 
         e.result = resultFromText(r.text(i, 9)).value_or(RecordResult::LinkLost);
         e.sha256 = r.text(i, 10);
         e.note = r.text(i, 11);
+        e.source = {r.text(i, 12), r.text(i, 13), r.text(i, 14), r.text(i, 15)};
+        e.listed = {r.text(i, 16), r.text(i, 17), r.text(i, 18), r.text(i, 19), r.text(i, 20)};
         entries.push_back(std::move(e));
     }
     return entries;

@@ -5,7 +5,7 @@ namespace px316t {
 namespace {
 
 // Raised whenever the tables change; a database at this version is left alone.
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 
 constexpr const char* kTables =
     "CREATE TABLE IF NOT EXISTS px316t_batch ("
@@ -71,6 +71,41 @@ constexpr const char* kLeaseAndEntryIds =
     "ALTER TABLE px316t_record ADD COLUMN IF NOT EXISTS entry_uid text;"
     "CREATE UNIQUE INDEX IF NOT EXISTS px316t_record_entry_uid ON px316t_record(entry_uid);";
 
+// Version 3: batches made from a carrier's allocation list (the list kept in
+// px316t_batch_capcode, walked by next_position; first, last and next_capcode
+// span the list so that a station of an earlier version sees the batch as a
+// range it must not overlap and has nothing left to give), and who and from
+// what each capcode was written and each entry made.
+constexpr const char* kListsAndSources =
+    "ALTER TABLE px316t_batch ADD COLUMN IF NOT EXISTS list_file text,"
+    " ADD COLUMN IF NOT EXISTS list_size bigint,"
+    " ADD COLUMN IF NOT EXISTS next_position bigint NOT NULL DEFAULT 0,"
+    " ADD COLUMN IF NOT EXISTS extra_columns text NOT NULL DEFAULT '';"
+    "CREATE TABLE IF NOT EXISTS px316t_batch_capcode ("
+    " batch text NOT NULL REFERENCES px316t_batch(name),"
+    " position bigint NOT NULL,"
+    " capcode bigint NOT NULL,"
+    " customer text NOT NULL,"
+    " order_ref text NOT NULL,"
+    " label text NOT NULL,"
+    " extra text NOT NULL,"
+    " PRIMARY KEY (batch, position),"
+    " UNIQUE (batch, capcode));"
+    "CREATE INDEX IF NOT EXISTS px316t_batch_capcode_capcode ON px316t_batch_capcode(capcode);"
+    "ALTER TABLE px316t_reservation ADD COLUMN IF NOT EXISTS operator text NOT NULL DEFAULT '',"
+    " ADD COLUMN IF NOT EXISTS program_version text NOT NULL DEFAULT '',"
+    " ADD COLUMN IF NOT EXISTS table_file text NOT NULL DEFAULT '',"
+    " ADD COLUMN IF NOT EXISTS table_sha256 text NOT NULL DEFAULT '';"
+    "ALTER TABLE px316t_record ADD COLUMN IF NOT EXISTS operator text NOT NULL DEFAULT '',"
+    " ADD COLUMN IF NOT EXISTS program_version text NOT NULL DEFAULT '',"
+    " ADD COLUMN IF NOT EXISTS table_file text NOT NULL DEFAULT '',"
+    " ADD COLUMN IF NOT EXISTS table_sha256 text NOT NULL DEFAULT '',"
+    " ADD COLUMN IF NOT EXISTS list_file text NOT NULL DEFAULT '',"
+    " ADD COLUMN IF NOT EXISTS customer text NOT NULL DEFAULT '',"
+    " ADD COLUMN IF NOT EXISTS order_ref text NOT NULL DEFAULT '',"
+    " ADD COLUMN IF NOT EXISTS label text NOT NULL DEFAULT '',"
+    " ADD COLUMN IF NOT EXISTS list_extra text NOT NULL DEFAULT '';";
+
 Outcome<int> versionOf(PgConnection& db)
 {
     auto present = db.exec("SELECT to_regclass('px316t_schema') IS NOT NULL");
@@ -128,6 +163,8 @@ Status bringUpToDate(PgConnection& db)
         if (Status s = db.run(kStatesMigration); !s.ok())
             return s;
     if (Status s = db.run(kLeaseAndEntryIds); !s.ok())
+        return s;
+    if (Status s = db.run(kListsAndSources); !s.ok())
         return s;
     return db.run("DELETE FROM px316t_schema; INSERT INTO px316t_schema VALUES (" + std::to_string(kSchemaVersion) +
                   ")");

@@ -20,7 +20,39 @@ constexpr const char* kReserve =
     "  RETURNING next_capcode - 1 AS capcode),"
     " inserted AS (INSERT INTO px316t_reservation (batch, capcode, station, instance, state)"
     "  SELECT $1, capcode, $2, $3::bigint, 'reserved' FROM fresh RETURNING id, capcode)"
-    " SELECT id, capcode FROM retaken UNION ALL SELECT id, capcode FROM inserted";
+    " SELECT id, capcode, '', '', '', '' FROM retaken UNION ALL SELECT id, capcode, '', '', '', '' FROM inserted";
+
+// The same for a batch made from a list, which walks the list in its order:
+// the earliest capcode of the list given back, else the one at the batch's
+// next position; with the list's columns of the capcode taken.
+constexpr const char* kReserveListed =
+    "WITH given_back AS (SELECT r.id FROM px316t_reservation r JOIN px316t_batch_capcode l"
+    "  ON l.batch = r.batch AND l.capcode = r.capcode WHERE r.batch = $1 AND r.state = 'returned'"
+    "  ORDER BY l.position LIMIT 1 FOR UPDATE OF r SKIP LOCKED),"
+    " retaken AS (UPDATE px316t_reservation r SET state = 'reserved', station = $2, instance = $3::bigint,"
+    "  reserved_utc = now(), finished_utc = NULL, port = '', sha256 = '', capcodes = '', frequency_hz = 0,"
+    "  reason = '', operator = '', program_version = '', table_file = '', table_sha256 = ''"
+    "  FROM given_back g WHERE r.id = g.id RETURNING r.id, r.capcode),"
+    " fresh AS (UPDATE px316t_batch SET next_position = next_position + 1"
+    "  WHERE name = $1 AND next_position < list_size AND NOT EXISTS (SELECT 1 FROM given_back)"
+    "  RETURNING next_position - 1 AS position),"
+    " inserted AS (INSERT INTO px316t_reservation (batch, capcode, station, instance, state)"
+    "  SELECT $1, l.capcode, $2, $3::bigint, 'reserved' FROM fresh f JOIN px316t_batch_capcode l"
+    "  ON l.batch = $1 AND l.position = f.position RETURNING id, capcode)"
+    " SELECT t.id, t.capcode, l.customer, l.order_ref, l.label, l.extra"
+    " FROM (SELECT id, capcode FROM retaken UNION ALL SELECT id, capcode FROM inserted) t"
+    " JOIN px316t_batch_capcode l ON l.batch = $1 AND l.capcode = t.capcode";
+
+constexpr const char* kPeekNext =
+    "SELECT COALESCE((SELECT min(capcode) FROM px316t_reservation WHERE batch = $1 AND state = 'returned'),"
+    " (SELECT next_capcode FROM px316t_batch WHERE name = $1 AND next_capcode <= last_capcode))";
+
+constexpr const char* kPeekNextListed =
+    "SELECT COALESCE((SELECT l.capcode FROM px316t_reservation r JOIN px316t_batch_capcode l"
+    "  ON l.batch = r.batch AND l.capcode = r.capcode WHERE r.batch = $1 AND r.state = 'returned'"
+    "  ORDER BY l.position LIMIT 1),"
+    " (SELECT l.capcode FROM px316t_batch b JOIN px316t_batch_capcode l ON l.batch = b.name"
+    "  AND l.position = b.next_position WHERE b.name = $1))";
 
 } // namespace
 
@@ -105,20 +137,32 @@ Outcome<PgRows> PgCapcodeSequence::exec(const std::string& sql, const std::vecto
     return connection_->exec(sql, params);
 }
 
+ListColumns PgCapcodeSequence::listed(const PgRows& rows, int row, int column) const
+{
+    if (!state_.isList())
+        return {};
+    std::vector<std::string> extra = unpackFields(rows.text(row, column + 3));
+    extra.resize(state_.extraColumns.size());
+    return {state_.listFile, rows.text(row, column), rows.text(row, column + 1), rows.text(row, column + 2),
+            namedFields(state_.extraColumns, extra)};
+}
+
 Outcome<Reservation> PgCapcodeSequence::reserveNext()
 {
     const std::lock_guard lock(mutex_);
-    auto taken = exec(kReserve, {batch_, station_, std::to_string(instance_)});
+    auto taken = exec(state_.isList() ? kReserveListed : kReserve, {batch_, station_, std::to_string(instance_)});
     if (!taken.ok())
         return Failure{databaseFailure(connection_->isConnected() ? "gave no capcode"
                                                                    : "cannot be reached; no capcode was reserved",
                                        taken.message())};
     if (taken.value().count() == 0) {
         exhausted_ = true;
-        return Failure{"The batch " + batch_ + " has no capcode left (its last is " + std::to_string(state_.last) +
-                       ")."};
+        return Failure{"The batch " + batch_ + " has no capcode left" +
+                       (state_.isList() ? " (its list " + state_.listFile + " is used up)."
+                                        : " (its last is " + std::to_string(state_.last) + ").")};
     }
-    return Reservation{static_cast<std::uint64_t>(taken.value().integer(0, 1)), taken.value().integer(0, 0)};
+    return Reservation{static_cast<std::uint64_t>(taken.value().integer(0, 1)), taken.value().integer(0, 0),
+                       listed(taken.value(), 0, 2)};
 }
 
 Status PgCapcodeSequence::transition(const Reservation& reservation, ReservationState to, const std::string& set,
@@ -148,9 +192,11 @@ Status PgCapcodeSequence::transition(const Reservation& reservation, Reservation
 Status PgCapcodeSequence::beginWriting(const Reservation& reservation, const WriteIntent& intent)
 {
     return transition(reservation, ReservationState::Writing,
-                      "port = $3, sha256 = $4, capcodes = $5, frequency_hz = $6::bigint, reserved_utc = now()",
+                      "port = $3, sha256 = $4, capcodes = $5, frequency_hz = $6::bigint, reserved_utc = now(),"
+                      " operator = $7, program_version = $8, table_file = $9, table_sha256 = $10",
                       {intent.port, intent.image.sha256, joinCapcodes(intent.image.enabledCapcodes),
-                       std::to_string(intent.image.frequencyHz)});
+                       std::to_string(intent.image.frequencyHz), intent.source.operatorName,
+                       intent.source.programVersion, intent.source.tableFile, intent.source.tableSha256});
 }
 
 Status PgCapcodeSequence::markUsed(const Reservation& reservation)
@@ -172,10 +218,7 @@ Status PgCapcodeSequence::markUncertain(const Reservation& reservation, const st
 Outcome<std::optional<std::uint64_t>> PgCapcodeSequence::peekNext()
 {
     const std::lock_guard lock(mutex_);
-    auto rows = exec(
-        "SELECT COALESCE((SELECT min(capcode) FROM px316t_reservation WHERE batch = $1 AND state = 'returned'),"
-        " (SELECT next_capcode FROM px316t_batch WHERE name = $1 AND next_capcode <= last_capcode))",
-        {batch_});
+    auto rows = exec(state_.isList() ? kPeekNextListed : kPeekNext, {batch_});
     if (!rows.ok())
         return Failure{databaseFailure("cannot be reached", rows.message())};
     exhausted_ = rows.value().isNull(0, 0);
@@ -184,4 +227,20 @@ Outcome<std::optional<std::uint64_t>> PgCapcodeSequence::peekNext()
     return std::optional(static_cast<std::uint64_t>(rows.value().integer(0, 0)));
 }
 
+Outcome<ListColumns> PgCapcodeSequence::listColumnsOf(std::uint64_t capcode)
+{
+    if (!state_.isList())
+        return ListColumns{};
+    const std::lock_guard lock(mutex_);
+    auto rows = exec("SELECT customer, order_ref, label, extra FROM px316t_batch_capcode WHERE batch = $1"
+                     " AND capcode = $2::bigint",
+                     {batch_, std::to_string(capcode)});
+    if (!rows.ok())
+        return Failure{databaseFailure("cannot be reached", rows.message())};
+    if (rows.value().count() == 0)
+        return ListColumns{};
+    return listed(rows.value(), 0, 0);
+}
+
 } // namespace px316t
+

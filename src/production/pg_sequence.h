@@ -47,6 +47,7 @@ public:
     Status markUncertain(const Reservation& reservation, const std::string& reason) override;
     Outcome<std::optional<std::uint64_t>> peekNext() override;
     bool exhausted() const override { return exhausted_; }
+    Outcome<ListColumns> listColumnsOf(std::uint64_t capcode) override;
 
 private:
     PgCapcodeSequence(std::unique_ptr<PgConnection> connection, std::string batch, std::string station,
@@ -65,6 +66,9 @@ private:
     Status transition(const Reservation& reservation, ReservationState to, const std::string& set,
                       std::vector<std::string> params);
     void renewLeaseUntilClosed();
+    // The list's columns from the customer, order, label and packed other
+    // columns at `column`.. of `row` (nothing for a range batch).
+    ListColumns listed(const PgRows& rows, int row, int column) const;
 
     std::mutex mutex_;   // boards of one station and the lease share the connection
     std::unique_ptr<PgConnection> connection_;

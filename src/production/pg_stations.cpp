@@ -64,24 +64,32 @@ Outcome<bool> endSessionAndLock(PgConnection& db, const std::string& instance, i
 }
 
 constexpr const char* kRecoveredColumns =
-    "batch, capcode, station, state, port, sha256, capcodes, frequency_hz, reason";
+    "batch, capcode, station, state, port, sha256, capcodes, frequency_hz, reason, operator, program_version,"
+    " table_file, table_sha256";
 
 // Moves the open reservations matching `where` ($4, $5, ... are its
 // parameters) to uncertain (writing) or returned (reserved), with `$2` or `$3`
 // as the reason, and writes the record entry of each in the same statement
-// ($1 is the recording station).
+// ($1 is the recording station), with who wrote it from what and, for a
+// capcode of a list, the list's customer, order and label.
 std::string recoverStatement(const std::string& where)
 {
     return std::string("WITH moved AS (UPDATE px316t_reservation SET finished_utc = now(),"
                        " reason = CASE WHEN state = 'writing' THEN $2 ELSE $3 END,"
                        " state = CASE WHEN state = 'writing' THEN 'uncertain' ELSE 'returned' END"
                        " WHERE ") + where + " AND state IN ('reserved', 'writing') RETURNING " + kRecoveredColumns +
-           "), recorded AS (INSERT INTO px316t_record (time_utc, station, port, operation, batch, first_capcode,"
-           " capcodes, frequency_hz, result, sha256, note, entry_uid)"
+           "), listed AS (SELECT m.*, COALESCE(b.list_file, '') AS list_file, COALESCE(l.customer, '') AS customer,"
+           " COALESCE(l.order_ref, '') AS order_ref, COALESCE(l.label, '') AS label FROM moved m"
+           " LEFT JOIN px316t_batch_capcode l ON l.batch = m.batch AND l.capcode = m.capcode"
+           " LEFT JOIN px316t_batch b ON b.name = l.batch),"
+           " recorded AS (INSERT INTO px316t_record (time_utc, station, port, operation, batch, first_capcode,"
+           " capcodes, frequency_hz, result, sha256, note, entry_uid, operator, program_version, table_file,"
+           " table_sha256, list_file, customer, order_ref, label)"
            " SELECT now(), COALESCE(NULLIF(station, ''), $1), port, 'write', batch, capcode, capcodes, frequency_hz,"
            " state, sha256, reason || CASE WHEN $1 <> '' AND $1 <> COALESCE(NULLIF(station, ''), $1)"
-           " THEN ' (recorded by ' || $1 || ')' ELSE '' END, gen_random_uuid()::text FROM moved)"
-           " SELECT " + kRecoveredColumns + " FROM moved ORDER BY capcode";
+           " THEN ' (recorded by ' || $1 || ')' ELSE '' END, gen_random_uuid()::text, operator, program_version,"
+           " table_file, table_sha256, list_file, customer, order_ref, label FROM listed)"
+           " SELECT " + kRecoveredColumns + ", list_file, customer, order_ref, label FROM listed ORDER BY capcode";
 }
 
 std::vector<RecoveredReservation> recoveredRows(const PgRows& rows)
@@ -98,6 +106,8 @@ std::vector<RecoveredReservation> recoveredRows(const PgRows& rows)
         r.capcodes = splitCapcodes(rows.text(i, 6));
         r.frequencyHz = rows.integer(i, 7);
         r.reason = rows.text(i, 8);
+        r.source = {rows.text(i, 9), rows.text(i, 10), rows.text(i, 11), rows.text(i, 12)};
+        r.listed = {rows.text(i, 13), rows.text(i, 14), rows.text(i, 15), rows.text(i, 16), {}};
         out.push_back(std::move(r));
     }
     return out;

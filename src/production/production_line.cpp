@@ -81,6 +81,18 @@ Outcome<std::optional<std::uint64_t>> ProductionLine::next()
     return sequence_->peekNext();
 }
 
+std::string ProductionLine::batchLine()
+{
+    const auto next = this->next();
+    std::string shown = !next.ok()     ? "unknown (the database cannot be reached)"
+                        : next.value() ? std::to_string(*next.value())
+                                       : "none left";
+    if (next.ok() && next.value() && sequence_)
+        if (const auto listed = sequence_->listColumnsOf(*next.value()); listed.ok() && !listed.value().customer.empty())
+            shown += " (" + listed.value().customer + ")";
+    return "Batch " + batch_ + ", next capcode " + shown;
+}
+
 LineOffer ProductionLine::offer(std::uint64_t shown, bool longPair, std::vector<std::string>& notices)
 {
     LineOffer offer;
@@ -155,7 +167,7 @@ PagerStep ProductionLine::produce(PagerProgrammer& programmer, const std::string
         step.message = "No capcode sequence is open; nothing was written.";
         return step;
     }
-    const StepContext context{services_->station(), batch_, port, imageFor, {}};
+    const StepContext context{services_->station(), batch_, port, imageFor, {}, services_->source()};
     PagerStep step = producePagerStep(*sequence_, services_->record(), programmer, context);
     offered_ = knownNext(*sequence_);
     return step;

@@ -55,6 +55,9 @@ public:
     // The capcode the next pager gets; nothing when none is left or no
     // sequence is open; a failure when the sequence cannot be reached.
     Outcome<std::optional<std::uint64_t>> next();
+    // "Batch NAME, next capcode N (CUSTOMER)": the customer when the batch's
+    // list names one; "none left", or "unknown" when the database cannot be reached.
+    std::string batchLine();
 
     // One pager on the sequence the last offer() opened: reserve, begin
     // writing (committed), write and verify, record, mark used or uncertain.

@@ -1,5 +1,7 @@
 #include "production/production_record.h"
 
+#include "production/csv_text.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -20,23 +22,11 @@ namespace {
 constexpr std::array<const char*, 8> kResultTexts = {"success",   "verify error", "link lost", "time-out",
                                                      "abandoned", "uncertain",    "returned",  "bad reply"};
 
-std::string csvField(std::string text)
-{
-    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
-        text.insert(text.begin(), '\'');
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
-const std::vector<std::string> kHeader = {"id",        "time_utc",     "station", "port",   "operation", "batch",
-                                          "first_capcode", "capcodes", "frequency_100hz", "result", "sha256", "note"};
+const std::vector<std::string> kHeader = {
+    "id",       "time_utc", "station",         "port",       "operation",    "batch", "first_capcode",
+    "capcodes", "frequency_100hz", "result",   "sha256",     "note",         "operator",
+    "program_version", "table_file", "table_sha256", "list", "customer", "order", "label", "list_columns"};
+constexpr std::size_t kShaColumns[] = {10, 15};
 
 } // namespace
 
@@ -54,7 +44,16 @@ std::vector<std::string> recordRow(const RecordEntry& e)
             std::to_string(e.frequencyHz / 100),
             resultText(e.result),
             e.sha256,
-            e.note};
+            e.note,
+            e.source.operatorName,
+            e.source.programVersion,
+            e.source.tableFile,
+            e.source.tableSha256,
+            e.listed.list,
+            e.listed.customer,
+            e.listed.order,
+            e.listed.label,
+            e.listed.extra};
 }
 
 std::string newEntryUid()
@@ -173,26 +172,21 @@ std::vector<std::int64_t> splitCapcodes(const std::string& text)
 
 std::string formatRecordCsv(const std::vector<RecordEntry>& entries)
 {
-    std::string out;
-    auto line = [&out](const std::vector<std::string>& fields) {
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            out += (i ? "," : "") + csvField(fields[i]);
-        out += "\r\n";
-    };
-    line(kHeader);
+    std::string out = csvLine(kHeader);
     for (const RecordEntry& e : entries)
-        line(recordRow(e));
+        out += csvLine(recordRow(e));
     return out;
 }
 
 std::string formatRecordTable(const std::vector<RecordEntry>& entries)
 {
-    // The SHA-256 is cut to its first 12 digits here; the CSV holds it whole.
+    // The SHA-256s are cut to their first 12 digits here; the CSV holds them whole.
     std::vector<std::vector<std::string>> rows;
     rows.push_back(kHeader);
     for (const RecordEntry& e : entries) {
         auto row = recordRow(e);
-        row[10] = row[10].substr(0, 12);
+        for (std::size_t column : kShaColumns)
+            row[column] = row[column].substr(0, 12);
         rows.push_back(std::move(row));
     }
     std::vector<std::size_t> widths(kHeader.size(), 0);

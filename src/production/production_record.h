@@ -2,6 +2,7 @@
 // The production record: one entry per Write and Verify, kept in a store (an
 // SQLite file on the station, and a PostgreSQL database shared by several
 // stations when one is configured).
+#include "production/entry_origin.h"
 #include "production/image_summary.h"
 #include "production/outcome.h"
 #include "production/utc_time.h"
@@ -52,6 +53,8 @@ struct RecordEntry {
     RecordResult result = RecordResult::Success;
     std::string sha256;                    // of the image written or compared
     std::string note;                      // free text, e.g. why a reservation was returned
+    EntrySource source = {};               // operator, program version, table file
+    ListColumns listed = {};               // the allocation list's columns of the first capcode
     // The entry's own id, chosen by its station: a store that is sent it
     // twice (after a lost reply) keeps it once. Empty: the store chooses one.
     std::string uid;
@@ -95,7 +98,9 @@ std::vector<std::int64_t> splitCapcodes(const std::string& text);
 
 // One entry as text, a cell per column: id, time (UTC), station, port,
 // operation, batch, first capcode, capcodes, frequency (in units
-// of 100 Hz, as the table file and show give it), result, SHA-256, note.
+// of 100 Hz, as the table file and show give it), result, SHA-256, note,
+// operator, program version, table file and its SHA-256, and the list,
+// customer, order, label and other columns of a capcode from a list.
 std::vector<std::string> recordRow(const RecordEntry& entry);
 
 // CSV with a header line (RFC 4180 quoting, CR LF line ends). A field that a

@@ -10,11 +10,13 @@ namespace px316t {
 
 namespace {
 
-RecordEntry stepEntry(const StepContext& context, const PagerTable& image, RecordOperation operation,
-                      RecordResult result, std::optional<SystemTime> when = std::nullopt)
+RecordEntry stepEntry(const StepContext& context, const Reservation& held, const PagerTable& image,
+                      RecordOperation operation, RecordResult result, std::optional<SystemTime> when = std::nullopt)
 {
     RecordEntry entry = entryForImage(image, operation, result, context.station, context.port);
     entry.batch = context.batch;
+    entry.source = context.source;
+    entry.listed = held.listed;
     if (when)
         entry.time = *when;
     return entry;
@@ -38,7 +40,8 @@ PagerStep producePagerStep(CapcodeSequence& sequence, RecordStore& record, Pager
     const PagerTable image = context.imageFor(held.capcode);
 
     // The pager is touched only once its write is on the record.
-    if (Status writing = sequence.beginWriting(held, WriteIntent{context.port, summarizeImage(image)}); !writing.ok()) {
+    if (Status writing = sequence.beginWriting(held, WriteIntent{context.port, summarizeImage(image), context.source});
+        !writing.ok()) {
         step.stop = StepStop::CannotRecord;
         step.message = writing.message() + " The pager was not written.";
         if (sequence.giveBack(held).ok())
@@ -52,9 +55,9 @@ PagerStep producePagerStep(CapcodeSequence& sequence, RecordStore& record, Pager
     step.transfer = programmer.writeAndVerify(image);
     const PagerTransfer& transfer = step.transfer;
     std::vector<RecordEntry> entries = {
-        stepEntry(context, image, RecordOperation::Write, transfer.write, transfer.writeEnded)};
+        stepEntry(context, held, image, RecordOperation::Write, transfer.write, transfer.writeEnded)};
     if (transfer.verify)
-        entries.push_back(stepEntry(context, image, RecordOperation::Verify, *transfer.verify));
+        entries.push_back(stepEntry(context, held, image, RecordOperation::Verify, *transfer.verify));
 
     if (!transfer.succeeded()) {
         step.stop = StepStop::TransferFailed;
@@ -127,7 +130,7 @@ void runBoard(SharedRun& run, const BoardPlan& board, BoardReport& report)
         report.stopReason = "the board on " + board.port + " could not be used";
         return;
     }
-    StepContext context{run.plan.station, run.plan.batch, board.port, run.plan.imageFor, {}};
+    StepContext context{run.plan.station, run.plan.batch, board.port, run.plan.imageFor, {}, run.plan.source};
     int pager = 0;
     context.starting = [&](std::uint64_t capcode) {
         pager = ++run.started;

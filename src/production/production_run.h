@@ -53,6 +53,7 @@ struct StepContext {
     std::function<PagerTable(std::uint64_t)> imageFor;     // the image with that first capcode
     // Called after the capcode was reserved and its write's beginning committed.
     std::function<void(std::uint64_t capcode)> starting;
+    EntrySource source = {};                               // on every entry and every capcode written
 };
 
 struct PagerStep {
@@ -78,6 +79,7 @@ struct ProductionPlan {
     std::string station;
     std::string batch;                              // recorded with each entry; empty when local
     std::function<PagerTable(std::uint64_t)> imageFor;   // the image with that first capcode
+    EntrySource source = {};                        // operator, program version, table file
     // The callbacks below come from the boards' threads, one call at a time.
     // Asked before each pager of a board after its first; false stops that board.
     std::function<bool(const std::string& port)> beforeNextPager;

@@ -15,6 +15,7 @@ ProductionOptions productionOptionsFromEnvironment()
     ProductionOptions options;
     options.databaseConninfo = productionDatabaseFromEnvironment();
     options.station = defaultStationName();
+    options.operatorName = defaultOperatorName();
     return options;
 }
 
@@ -23,6 +24,7 @@ Outcome<std::unique_ptr<ProductionServices>> ProductionServices::open(const Prod
 {
     std::unique_ptr<ProductionServices> services(new ProductionServices);
     services->station_ = options.station.empty() ? defaultStationName() : options.station;
+    services->source_ = currentSource(options.operatorName);
     services->conninfo_ = options.databaseConninfo;
     const std::filesystem::path folder = options.dataFolder.empty() ? productionDataFolder() : options.dataFolder;
     services->backupFolder_ = folder / "backups";
@@ -43,6 +45,15 @@ Outcome<std::unique_ptr<ProductionServices>> ProductionServices::open(const Prod
     return services;
 }
 
+Status ProductionServices::useTableFile(const std::filesystem::path& file)
+{
+    auto source = withTableFile(currentSource(source_.operatorName), file);
+    if (!source.ok())
+        return source.failure();
+    source_ = source.value();
+    return {};
+}
+
 Outcome<std::filesystem::path> ProductionServices::backupRead(const PagerTable& image)
 {
     return writeBackup(backupFolder_, image);
@@ -54,6 +65,7 @@ Status ProductionServices::recordTransfer(const PagerTable& image, RecordOperati
 {
     RecordEntry entry = entryForImage(image, operation, result, station_, port);
     entry.batch = batch;
+    entry.source = source_;
     if (when)
         entry.time = *when;
     return fanOut_.append(entry);
@@ -61,7 +73,8 @@ Status ProductionServices::recordTransfer(const PagerTable& image, RecordOperati
 
 Outcome<std::shared_ptr<CapcodeSequence>> ProductionServices::openSequence(std::uint64_t first, std::uint64_t last,
                                                                            const std::string& batch,
-                                                                           std::vector<std::string>& notices)
+                                                                           std::vector<std::string>& notices,
+                                                                           const LocalList* list)
 {
     std::vector<RecoveredReservation> recovered;
     std::shared_ptr<CapcodeSequence> opened;
@@ -72,12 +85,17 @@ Outcome<std::shared_ptr<CapcodeSequence>> ProductionServices::openSequence(std::
             return Failure{"--batch " + batch + " needs the shared production database (--production-db CONNINFO or "
                            "PX316T_PRODUCTION_DB); nothing was written.",
                            true};
-        auto sequence = SqliteCapcodeSequence::open(local_->path(), station_, first, last);
+        auto sequence = SqliteCapcodeSequence::open(local_->path(), station_, first, last, list);
         if (!sequence.ok())
             return sequence.failure();
         recovered = sequence.value()->recovered();
         opened = std::move(sequence.value());
     } else {
+        if (list)
+            return Failure{"--capcodes " + list->file + " walks a list on this station's own record; with the shared "
+                           "production database, make the list a batch (px316t-cli batch create NAME --capcodes " +
+                           list->file + ") and run with --batch NAME. Nothing was written.",
+                           true};
         if (batch.empty())
             return Failure{"A shared production database needs --batch NAME (see px316t-cli batch list).", true};
         auto sequence = PgCapcodeSequence::open(conninfo_, batch, station_);

@@ -5,6 +5,7 @@
 // production run. The window and the command line both open one of these.
 #include "production/backup_store.h"
 #include "production/capcode_sequence.h"
+#include "production/local_sequence.h"
 #include "production/production_record.h"
 #include "production/sqlite_record_store.h"
 
@@ -19,9 +20,11 @@ struct ProductionOptions {
     std::string databaseConninfo;         // the shared database; empty: everything stays local
     std::string station;                  // empty: defaultStationName()
     std::filesystem::path dataFolder;     // empty: productionDataFolder()
+    std::string operatorName = {};        // empty: defaultOperatorName()
 };
 
-// The options from the environment: $PX316T_PRODUCTION_DB, $PX316T_STATION.
+// The options from the environment: $PX316T_PRODUCTION_DB, $PX316T_STATION,
+// $PX316T_OPERATOR.
 ProductionOptions productionOptionsFromEnvironment();
 
 class ProductionServices {
@@ -34,6 +37,11 @@ public:
                                                              std::vector<std::string>& notices);
 
     const std::string& station() const { return station_; }
+    // Who works here with which program, and the table file in use: on every
+    // entry and every capcode written.
+    const EntrySource& source() const { return source_; }
+    // The table file the next writes come from (its name and SHA-256 go on the record).
+    Status useTableFile(const std::filesystem::path& file);
     bool shared() const { return !conninfo_.empty(); }
     const std::filesystem::path& backupFolder() const { return backupFolder_; }
     SqliteRecordStore& localRecord() { return *local_; }
@@ -53,15 +61,18 @@ public:
     // the batch `batch`, which must exist. A batch without the shared database,
     // the shared database without a batch, an unknown batch and a station name
     // already running are refused (Failure::refused). Opening recovers what
-    // runs that are gone left open and records it; `notices` says so.
+    // runs that are gone left open and records it; `notices` says so. With a
+    // `list` (this station's record only) the run walks the list instead.
     Outcome<std::shared_ptr<CapcodeSequence>> openSequence(std::uint64_t first, std::uint64_t last,
                                                            const std::string& batch,
-                                                           std::vector<std::string>& notices);
+                                                           std::vector<std::string>& notices,
+                                                           const LocalList* list = nullptr);
 
 private:
     ProductionServices() = default;
 
     std::string station_;
+    EntrySource source_;
     std::string conninfo_;
     std::filesystem::path backupFolder_;
     std::shared_ptr<SqliteRecordStore> local_;

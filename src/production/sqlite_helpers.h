@@ -29,6 +29,7 @@ public:
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     bool ok() const { return ok_; }
+    sqlite3_stmt* handle() { return s_; }
     Statement& text(int i, const std::string& v)
     {
         sqlite3_bind_text(s_, i, v.c_str(), static_cast<int>(v.size()), SQLITE_TRANSIENT);

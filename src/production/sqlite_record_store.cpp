@@ -5,7 +5,9 @@
 #include "production/sqlite_helpers.h"
 #include "table/path_text.h"
 
+#include <algorithm>
 #include <system_error>
+#include <vector>
 
 namespace px316t {
 
@@ -29,6 +31,48 @@ constexpr const char* kSchema =
     " sha256 TEXT NOT NULL,"
     " note TEXT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS production_record_time ON production_record(time_utc);";
+
+// Columns added since the first records: who and from what each entry was
+// made, and the list columns of its capcode. A record without them gets them
+// (empty for its older entries) when it is opened.
+constexpr const char* kLaterColumns[] = {"operator", "program_version", "table_file", "table_sha256", "list_file",
+                                         "customer", "order_ref",       "label",      "list_extra"};
+
+constexpr const char* kColumns =
+    "time_utc, station, port, operation, batch, first_capcode, capcodes, frequency_hz, result, sha256, note,"
+    " operator, program_version, table_file, table_sha256, list_file, customer, order_ref, label, list_extra";
+
+std::vector<std::string> missingLaterColumns(sqlite3* db)
+{
+    std::vector<std::string> present;
+    sqlite::Statement info(db, "SELECT name FROM pragma_table_info('production_record')");
+    while (info.ok() && info.step() == SQLITE_ROW)
+        present.push_back(info.columnText(0));
+    std::vector<std::string> missing;
+    for (const char* column : kLaterColumns)
+        if (std::find(present.begin(), present.end(), column) == present.end())
+            missing.emplace_back(column);
+    return missing;
+}
+
+// Adds the later columns a record lacks, under the write lock so that two
+// programs opening an older record at once do not both add them.
+bool addLaterColumns(sqlite3* db, std::string& error)
+{
+    if (missingLaterColumns(db).empty())
+        return true;
+    if (!exec(db, "BEGIN IMMEDIATE", error))
+        return false;
+    for (const std::string& column : missingLaterColumns(db)) {
+        const std::string add = "ALTER TABLE production_record ADD COLUMN " + column + " TEXT NOT NULL DEFAULT ''";
+        if (!exec(db, add.c_str(), error)) {
+            std::string ignored;
+            exec(db, "ROLLBACK", ignored);
+            return false;
+        }
+    }
+    return exec(db, "COMMIT", error);
+}
 
 // Busy waits are bounded: another process appending holds the lock for one entry only.
 constexpr int kBusyTimeoutMs = 5000;
@@ -83,6 +127,11 @@ OpenVerdict openChecked(const std::filesystem::path& path, sqlite3*& db, std::st
     sqlite3_free(message);
     if (rc != SQLITE_OK)
         return fail(rc);
+    if (!addLaterColumns(db, error)) {
+        sqlite3_close(db);
+        db = nullptr;
+        return OpenVerdict::Failed;
+    }
     return OpenVerdict::Ready;
 }
 
@@ -160,16 +209,17 @@ SqliteRecordStore::~SqliteRecordStore() { sqlite3_close(db_); }
 
 Status SqliteRecordStore::append(const RecordEntry& entry) { return appendAll({entry}); }
 
-bool ensureRecordTable(sqlite3* db, std::string& error) { return exec(db, kSchema, error); }
+bool ensureRecordTable(sqlite3* db, std::string& error)
+{
+    return exec(db, kSchema, error) && addLaterColumns(db, error);
+}
 
 bool insertRecordEntries(sqlite3* db, const std::vector<RecordEntry>& entries, std::string& error)
 {
     sqlite3_stmt* insert = nullptr;
-    int rc = sqlite3_prepare_v2(db,
-                                "INSERT INTO production_record (time_utc, station, port, operation, batch, "
-                                "first_capcode, capcodes, frequency_hz, result, sha256, note) "
-                                "VALUES (?,?,?,?,?,?,?,?,?,?,?)",
-                                -1, &insert, nullptr);
+    const std::string sql =
+        std::string("INSERT INTO production_record (") + kColumns + ") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+    int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &insert, nullptr);
     for (std::size_t i = 0; rc == SQLITE_OK && i < entries.size(); ++i) {
         const RecordEntry& entry = entries[i];
         sqlite3_reset(insert);
@@ -187,6 +237,12 @@ bool insertRecordEntries(sqlite3* db, const std::vector<RecordEntry>& entries, s
         bindText(insert, 9, resultText(entry.result));
         bindText(insert, 10, entry.sha256);
         bindText(insert, 11, entry.note);
+        int column = 12;
+        for (const std::string* text :
+             {&entry.source.operatorName, &entry.source.programVersion, &entry.source.tableFile,
+              &entry.source.tableSha256, &entry.listed.list, &entry.listed.customer, &entry.listed.order,
+              &entry.listed.label, &entry.listed.extra})
+            bindText(insert, column++, *text);
         rc = sqlite3_step(insert) == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
     }
     sqlite3_finalize(insert);
@@ -213,9 +269,9 @@ Outcome<std::vector<RecordEntry>> SqliteRecordStore::list(std::optional<SystemTi
 {
     const std::lock_guard lock(mutex_);
     sqlite3_stmt* query = nullptr;
-    const char* sql = "SELECT id, time_utc, station, port, operation, batch, first_capcode, capcodes, frequency_hz,"
-                      " result, sha256, note FROM production_record WHERE time_utc >= ? ORDER BY id";
-    if (sqlite3_prepare_v2(db_, sql, -1, &query, nullptr) != SQLITE_OK)
+    const std::string sql =
+        std::string("SELECT id, ") + kColumns + " FROM production_record WHERE time_utc >= ? ORDER BY id";
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &query, nullptr) != SQLITE_OK)
         return Failure{"The production record could not be read: " + lastError(db_)};
     bindText(query, 1, since ? isoUtc(*since) : std::string());
     std::vector<RecordEntry> entries;
@@ -235,6 +291,11 @@ Outcome<std::vector<RecordEntry>> SqliteRecordStore::list(std::optional<SystemTi
         e.result = resultFromText(columnText(query, 9)).value_or(RecordResult::LinkLost);
         e.sha256 = columnText(query, 10);
         e.note = columnText(query, 11);
+        int column = 12;
+        for (std::string* text : {&e.source.operatorName, &e.source.programVersion, &e.source.tableFile,
+                                  &e.source.tableSha256, &e.listed.list, &e.listed.customer, &e.listed.order,
+                                  &e.listed.label, &e.listed.extra})
+            *text = columnText(query, column++);
         entries.push_back(std::move(e));
     }
     sqlite3_finalize(query);

@@ -16,6 +16,8 @@ RecordEntry recoveryEntry(const RecoveredReservation& r, const std::string& reco
     entry.sha256 = r.sha256;
     entry.result = r.state == ReservationState::Returned ? RecordResult::Returned : RecordResult::Uncertain;
     entry.note = r.reason;
+    entry.source = r.source;
+    entry.listed = r.listed;
     if (!recoveringStation.empty() && recoveringStation != entry.station)
         entry.note += " (recorded by " + recoveringStation + ")";
     return entry;

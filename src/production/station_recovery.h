@@ -22,6 +22,8 @@ struct RecoveredReservation {
     std::vector<std::int64_t> capcodes;
     std::int64_t frequencyHz = 0;
     std::string reason;
+    EntrySource source = {};      // who wrote it from what, when the write had begun
+    ListColumns listed = {};      // its allocation list's columns, when it came from one
 };
 
 // The record entry that says what became of a recovered reservation.

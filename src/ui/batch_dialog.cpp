@@ -21,8 +21,8 @@ BatchDialog::BatchDialog(ProductionLine& line, MessageBoxes& messages, QWidget* 
     txtBatch->setObjectName(QStringLiteral("txtBatch"));
     lblNext = new QLabel(this);
     lblNext->setObjectName(QStringLiteral("lblNext"));
-    if (const auto next = line.next(); next.ok() && next.value() && !line.batch().empty())
-        lblNext->setText(QStringLiteral("Next capcode: %1").arg(*next.value()));
+    if (!line.batch().empty())
+        lblNext->setText(QString::fromStdString(line.batchLine()));
     cmdJoin = new QPushButton(QStringLiteral("Join"), this);
     cmdJoin->setDefault(true);
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
@@ -52,10 +52,7 @@ bool BatchDialog::join()
         messages_.message(QString::fromStdString(joined.message()), MessageBoxes::Icon::Warning);
         return false;
     }
-    const auto next = line_.next();
-    lblNext->setText(!next.ok()     ? QString::fromStdString(next.message())
-                     : next.value() ? QStringLiteral("Next capcode: %1").arg(*next.value())
-                                    : QStringLiteral("No capcode left"));
+    lblNext->setText(QString::fromStdString(line_.batchLine()));
     accept();
     return true;
 }

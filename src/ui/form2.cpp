@@ -318,12 +318,7 @@ void Form2::showBatch()
     lblBatch->setVisible(joined);
     if (!joined)
         return;
-    const auto next = ctx_.line.next();
-    lblBatch->setText(QStringLiteral("Batch %1, next capcode %2")
-                          .arg(QString::fromStdString(ctx_.line.batch()),
-                               !next.ok()     ? QStringLiteral("unknown (the database cannot be reached)")
-                               : next.value() ? QString::number(*next.value())
-                                              : QStringLiteral("none left")));
+    lblBatch->setText(QString::fromStdString(ctx_.line.batchLine()));
 }
 
 void Form2::cmdBatch_Click()

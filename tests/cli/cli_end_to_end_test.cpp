@@ -493,6 +493,22 @@ TEST_F(CliProduction, AnUnknownBatchOrARunningTableFileIsRefusedBeforeAnyPager)
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(cli({"batch", "create", "tray-18", "--first", "1600002", "--production-db", db}).exitCode, 2)
         << "overlapping ranges are refused";
+    // FLEX's own addresses only when allowed (the default end of a range stops before them).
+    r = cli({"batch", "create", "flex", "--first", "1933313", "--production-db", db});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("FLEX keeps for itself")) << r.err.toStdString();
+    EXPECT_EQ(cli({"batch", "create", "flex", "--first", "1933313", "--allow-special-addresses", "--production-db", db})
+                  .exitCode,
+              0);
+    QFile list(path("bad.csv"));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write("capcode,customer\n1650000,ACME\n16x0001,ACME\n1650002-1650001,ACME\n");
+    list.close();
+    r = cli({"batch", "create", "from-list", "--capcodes", path("bad.csv"), "--production-db", db});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("bad.csv:3: \"16x0001\" is not a capcode") &&
+                r.err.contains("bad.csv:4: the range 1650002-1650001 runs backwards"))
+        << r.err.toStdString();
     for (const QString& mistyped : {QStringLiteral("tray-71"), QStringLiteral("Tray-17 ")}) {
         r = cli({"produce", "p.tbl", "--count", "1", "--no-wait", "--port", "2", "--batch", mistyped,
                  "--production-db", db});
@@ -532,12 +548,50 @@ TEST_F(CliProduction, AnUnknownBatchOrARunningTableFileIsRefusedBeforeAnyPager)
     EXPECT_EQ(cli({"batch", "show", "tray-71", "--production-db", db}).exitCode, 2);
 }
 
+TEST_F(CliProduction, ACarriersListIsWalkedOnTheStationsRecordAndTheRecordSaysWhoMadeEachPager)
+{
+    const auto writeList = [this](const QString& name, const QByteArray& text) {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    writeList("bad.csv", "capcode;customer\n1500005;ACME\n1500005;ACME\n");
+    CliRun r = cli({"produce", "p.tbl", "--count", "1", "--no-wait", "--port", "2", "--capcodes", "bad.csv"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("bad.csv:3: capcode 1500005 is listed twice (also on line 2)")) << r.err.toStdString();
+    EXPECT_EQ(writesSeen(), 0);
+
+    writeList("tray.csv", "capcode;customer;region\n1500005;ACME;north\n1500001\n1500003;Zed;\n");
+    r = cli({"produce", "p.tbl", "--count", "2", "--no-wait", "--port", "2", "--capcodes", "tray.csv", "--operator",
+             "ann"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("1st capcode : 1500005 (ACME)") && r.err.contains("1st capcode : 1500001\n"))
+        << r.err.toStdString();
+    const QString version = cli({"--version"}).out.section(' ', 1).trimmed();
+    r = cli({"history", "--csv"});
+    EXPECT_TRUE(r.out.contains(",1500005,") && r.out.contains(",ann," + version + ",p.tbl,") &&
+                r.out.contains(",tray.csv,ACME,,,region=north\r\n"))
+        << r.out.toStdString();
+
+    // A list new to the record may not hold what the record holds as used.
+    writeList("next.csv", "capcode\n1500002\n1500001\n1500005\n");
+    r = cli({"produce", "p.tbl", "--count", "1", "--no-wait", "--port", "2", "--capcodes", "next.csv"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("used, uncertain or held by a running run: 1500001, 1500005")) << r.err.toStdString();
+    r = cli({"produce", "p.tbl", "--count", "2", "--no-wait", "--port", "2", "--capcodes", "tray.csv"});
+    EXPECT_EQ(r.exitCode, 1) << "one pager of two: the list goes on where it stopped";
+    EXPECT_TRUE(r.err.contains("1st capcode : 1500003 (Zed)") && r.err.contains("The list tray.csv has no capcode left"))
+        << r.err.toStdString();
+}
+
 TEST_F(CliProduction, TheLastCapcodeLeavesTheSequenceExhaustedAndTheNextRunSaysSoBeforeWriting)
 {
     testing::PgCluster cluster;
     ASSERT_TRUE(cluster.ok()) << cluster.error();
     const QString db = QString::fromStdString(cluster.conninfo());
-    ASSERT_EQ(cli({"batch", "create", "end", "--first", "2031614", "--production-db", db}).exitCode, 0);
+    ASSERT_EQ(cli({"batch", "create", "end", "--first", "2031614", "--allow-special-addresses", "--production-db", db})
+                  .exitCode,
+              0);
     ASSERT_EQ(cli({"set", "p.tbl", "capcode.1=2031614", "capcode.1.enable=on"}).exitCode, 0);
     struct Case {
         QStringList shared;

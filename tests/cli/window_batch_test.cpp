@@ -153,3 +153,39 @@ TEST_F(WindowOnABatch, TheWindowAndAProduceRunShareOneBatchWithoutRepeatingACapc
         {1500004, "line-2"},       {1500005, "test-station"}, {1500006, "test-station"}};
     EXPECT_EQ(verifiedBy, expected);
 }
+
+TEST_F(WindowOnABatch, TheProgrammingWindowShowsTheNextCapcodeOfAListWithItsCustomer)
+{
+    px316t::testing::PgCluster cluster;
+    ASSERT_TRUE(cluster.ok()) << cluster.error();
+    {
+        AllocationList list;
+        list.entries = {{1500007, 2, "ACME", "", "", {}}, {1500003, 3, "Zed", "", "", {}}};
+        auto admin = PgConnection::open(cluster.conninfo());
+        ASSERT_TRUE(admin.ok());
+        ASSERT_TRUE(createListBatch(*admin.value(), "tray-9", list, "tray.csv").ok());
+    }
+    form->WriteOpt->setChecked(true);
+    form->optAuto1->setChecked(true);
+    QStringList shown;
+    form->onProgrammingWindow = [&](Form2& w) {
+        QTimer::singleShot(0, &w, [&] {
+            ASSERT_TRUE(QTest::qWaitFor([&w] { return w.cmdExit->isVisible(); }, 2000));
+            w.onBatchWindow = [&](QDialog& d) {
+                auto& dialog = static_cast<BatchDialog&>(d);
+                dialog.txtDatabase->setText(QString::fromStdString(cluster.conninfo()));
+                dialog.txtBatch->setText(QStringLiteral("tray-9"));
+                EXPECT_TRUE(dialog.join());
+                shown << dialog.lblNext->text();
+            };
+            w.cmdBatch->click();
+            shown << w.lblBatch->text();
+            w.cmdWrite->click();
+            shown << w.lblBatch->text() + " / " + QString::number(boardCapcode());
+            w.cmdExit->click();
+        });
+    };
+    form->mnuEB_Click();
+    EXPECT_EQ(shown, (QStringList{"Batch tray-9, next capcode 1500007 (ACME)", "Batch tray-9, next capcode 1500007 (ACME)",
+                                  "Batch tray-9, next capcode 1500003 (Zed) / 1500007"}));
+}

@@ -1,7 +1,7 @@
 // One contract for every capcode sequence: in memory, a station's own record
 // (SQLite) and a batch of the shared database (PostgreSQL, a throw-away
-// cluster per test; not in the Windows build, which has no PostgreSQL client).
-// The same cases run on each.
+// cluster per test; not in the Windows build, which has no PostgreSQL client),
+// the last two also walking an allocation list. The same cases run on each.
 #include "production/local_sequence.h"
 #include "production/pg_production.h"
 #include "production/sqlite_record_store.h"
@@ -21,7 +21,19 @@
 namespace px316t {
 namespace {
 
-enum class Backend { Memory, Sqlite, Postgres };
+enum class Backend { Memory, Sqlite, Postgres, SqliteList, PostgresList };
+
+bool walksList(Backend b) { return b == Backend::SqliteList || b == Backend::PostgresList; }
+bool shared(Backend b) { return b == Backend::Postgres || b == Backend::PostgresList; }
+
+// A list of `capcodes` in that order, each with its customer "c<capcode>".
+AllocationList listOf(const std::vector<std::uint64_t>& capcodes)
+{
+    AllocationList list;
+    for (std::uint64_t c : capcodes)
+        list.entries.push_back({c, 2, "c" + std::to_string(c), "", "", {}});
+    return list;
+}
 
 const ImageSummary kImage{1000, {1000}, 152012500, std::string(64, 'a')};
 
@@ -30,7 +42,7 @@ protected:
 #ifndef _WIN32
     void SetUp() override
     {
-        if (GetParam() == Backend::Postgres) {
+        if (shared(GetParam())) {
             cluster = std::make_unique<testing::PgCluster>();
             ASSERT_TRUE(cluster->ok()) << cluster->error();
         }
@@ -41,9 +53,19 @@ protected:
     std::string conninfo() const { return {}; }
 #endif
 
-    // A new run (another station on the shared database) over first..last.
+    // A new run (another station on the shared database) over first..last, or
+    // over a list of them in that order.
     std::shared_ptr<CapcodeSequence> open(std::uint64_t first, std::uint64_t last, const std::string& station)
     {
+        std::vector<std::uint64_t> capcodes;
+        for (std::uint64_t c = first; walksList(GetParam()) && c <= last; ++c)
+            capcodes.push_back(c);
+        return open(capcodes, first, last, station);
+    }
+    std::shared_ptr<CapcodeSequence> open(const std::vector<std::uint64_t>& capcodes, std::uint64_t first,
+                                          std::uint64_t last, const std::string& station)
+    {
+        const LocalList list{"contract.csv", listOf(capcodes)};
         switch (GetParam()) {
         case Backend::Memory:
             return std::make_shared<LocalCapcodeSequence>(first, last);
@@ -52,9 +74,18 @@ protected:
             EXPECT_TRUE(opened.ok()) << opened.message();
             return opened.ok() ? std::move(opened.value()) : nullptr;
         }
+        case Backend::SqliteList: {
+            auto opened = SqliteCapcodeSequence::open(recordPath(), station, 0, 0, &list);
+            EXPECT_TRUE(opened.ok()) << opened.message();
+            return opened.ok() ? std::move(opened.value()) : nullptr;
+        }
         case Backend::Postgres:
-            if (auto db = PgConnection::open(conninfo()); db.ok())
-                createBatch(*db.value(), BatchSpec{"contract", first, last});   // refused once it exists
+        case Backend::PostgresList:
+            // Refused once it exists.
+            if (auto db = PgConnection::open(conninfo()); db.ok() && GetParam() == Backend::Postgres)
+                createBatch(*db.value(), BatchSpec{"contract", first, last, true});
+            else if (db.ok())
+                createListBatch(*db.value(), "contract", list.list, list.file);
             auto opened = PgCapcodeSequence::open(conninfo(), "contract", station);
             EXPECT_TRUE(opened.ok()) << opened.message();
             return opened.ok() ? std::move(opened.value()) : nullptr;
@@ -70,7 +101,7 @@ protected:
     std::vector<RecordEntry> recordEntries()
     {
         Outcome<std::vector<RecordEntry>> listed = Failure{"no record"};
-        if (GetParam() == Backend::Sqlite)
+        if (!shared(GetParam()))
             listed = SqliteRecordStore::open(recordPath()).value()->list(std::nullopt);
         else
             listed = PgRecordStore::open(conninfo()).value()->list(std::nullopt);
@@ -202,17 +233,54 @@ TEST_P(CapcodeSequenceContract, ARunThatEndsWithoutFinishingIsRecoveredAndRecord
                                                                {1001, RecordResult::Uncertain}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryBackend, CapcodeSequenceContract,
+// The same sequences, where they walk a list.
+class ListSequenceContract : public CapcodeSequenceContract {};
+
+TEST_P(ListSequenceContract, AListIsWalkedInItsOrderAndAGivenBackCapcodeByItsPlace)
+{
+    auto sequence = open({1005, 1001, 1009, 1003}, 0, 0, "bench-1");
+    ASSERT_TRUE(sequence);
+    std::vector<Reservation> held;
+    for (int i = 0; i < 3; ++i)
+        held.push_back(sequence->reserveNext().value());
+    EXPECT_EQ(held[2].capcode, 1009u);
+    EXPECT_EQ(held[2].listed.customer, "c1009");
+    EXPECT_EQ(held[2].listed.list, "contract.csv");
+    ASSERT_TRUE(sequence->giveBack(held[2]).ok());
+    ASSERT_TRUE(sequence->giveBack(held[0]).ok());
+    EXPECT_EQ(next(*sequence), 1005u);
+    EXPECT_EQ(sequence->listColumnsOf(1003).value().customer, "c1003");
+    std::vector<std::uint64_t> order;
+    for (auto r = sequence->reserveNext(); r.ok(); r = sequence->reserveNext())
+        order.push_back(r.value().capcode);
+    EXPECT_EQ(order, (std::vector<std::uint64_t>{1005, 1009, 1003}));
+    EXPECT_TRUE(sequence->exhausted());
+}
+
+std::string backendName(const ::testing::TestParamInfo<Backend>& info)
+{
+    switch (info.param) {
+    case Backend::Memory: return "InMemory";
+    case Backend::Sqlite: return "StationRecord";
+    case Backend::Postgres: return "SharedBatch";
+    case Backend::SqliteList: return "StationRecordList";
+    case Backend::PostgresList: break;
+    }
+    return "SharedBatchList";
+}
+
 #ifdef _WIN32
-                         ::testing::Values(Backend::Memory, Backend::Sqlite),
+INSTANTIATE_TEST_SUITE_P(EveryBackend, CapcodeSequenceContract,
+                         ::testing::Values(Backend::Memory, Backend::Sqlite, Backend::SqliteList), backendName);
+INSTANTIATE_TEST_SUITE_P(EveryListBackend, ListSequenceContract, ::testing::Values(Backend::SqliteList), backendName);
 #else
-                         ::testing::Values(Backend::Memory, Backend::Sqlite, Backend::Postgres),
+INSTANTIATE_TEST_SUITE_P(EveryBackend, CapcodeSequenceContract,
+                         ::testing::Values(Backend::Memory, Backend::Sqlite, Backend::Postgres, Backend::SqliteList,
+                                           Backend::PostgresList),
+                         backendName);
+INSTANTIATE_TEST_SUITE_P(EveryListBackend, ListSequenceContract,
+                         ::testing::Values(Backend::SqliteList, Backend::PostgresList), backendName);
 #endif
-                         [](const auto& info) {
-                             return std::string(info.param == Backend::Memory   ? "InMemory"
-                                                : info.param == Backend::Sqlite ? "StationRecord"
-                                                                                : "SharedBatch");
-                         });
 
 } // namespace
 } // namespace px316t

@@ -272,6 +272,84 @@ TEST_F(SharedProduction, BatchesAreCreatedExplicitlyAndUnknownOrOverlappingOnesA
     }
     EXPECT_TRUE(statesOf(cluster, "tray-17").empty()) << "a refused station reserved nothing";
     EXPECT_EQ(listBatches(*admin.value()).value().size(), 1u);
+
+    // FLEX's own addresses only when allowed; a list and a range never share a
+    // capcode, though a range may lie in a list's gaps.
+    EXPECT_NE(createBatch(*admin.value(), BatchSpec{"flex", 1933000, 1933400}).message().find("FLEX keeps"),
+              std::string::npos);
+    EXPECT_TRUE(createBatch(*admin.value(), BatchSpec{"flex", 1933000, 1933400, true}).ok());
+    AllocationList listA;
+    for (std::uint64_t c : {1700005, 1700001, 1700009})
+        listA.entries.push_back({c, 2, "ACME", "", "", {}});
+    ASSERT_TRUE(createListBatch(*admin.value(), "list-a", listA, "a.csv").ok());
+    struct Overlap {
+        std::vector<std::uint64_t> list;   // empty: the range below
+        BatchSpec range;
+        const char* said;
+    } overlaps[] = {
+        {{1650000, 1600050, 1600051}, {}, "The list b.csv overlaps the batch \"tray-17\" in capcodes 1600050-1600051"},
+        {{1700009, 1700002, 1933100}, {}, "overlaps the batch \"flex\" in capcodes 1933100 and the batch \"list-a\" "
+                                          "in capcodes 1700009"},
+        {{}, {"r", 1700000, 1700003}, "The range 1700000..1700003 overlaps the batch \"list-a\" in capcodes 1700001"},
+    };
+    for (const Overlap& o : overlaps) {
+        AllocationList list;
+        for (std::uint64_t c : o.list)
+            list.entries.push_back({c, 2, "", "", "", {}});
+        const Status s = o.list.empty() ? createBatch(*admin.value(), o.range)
+                                        : createListBatch(*admin.value(), "list-b", list, "b.csv");
+        EXPECT_TRUE(s.refused()) << s.message();
+        EXPECT_NE(s.message().find(o.said), std::string::npos) << s.message();
+    }
+    EXPECT_TRUE(createBatch(*admin.value(), BatchSpec{"in-the-gap", 1700002, 1700004}).ok());
+    auto shown = describeBatch(*admin.value(), "list-a");
+    ASSERT_TRUE(shown.ok()) << shown.message();
+    EXPECT_EQ(shown.value().left, 3);
+    EXPECT_EQ(shown.value().coming.front().capcode, 1700005u);
+    EXPECT_EQ(shown.value().coming.front().customer, "ACME");
+    EXPECT_EQ(listBatches(*admin.value()).value().size(), 4u) << "no refused list left a batch behind";
+}
+
+TEST_F(SharedProduction, AnOlderDatabaseIsBroughtUpToDateInPlace)
+{
+    {
+        auto made = PgRecordStore::open(cluster.conninfo());
+        ASSERT_TRUE(made.ok()) << made.message();
+    }
+    // Back to the tables of the previous version, with an entry of its time.
+    auto admin = PgConnection::open(cluster.conninfo());
+    ASSERT_TRUE(admin.value()
+                    ->run("DROP TABLE px316t_batch_capcode;"
+                          "ALTER TABLE px316t_batch DROP COLUMN list_file, DROP COLUMN list_size,"
+                          " DROP COLUMN next_position, DROP COLUMN extra_columns;"
+                          "ALTER TABLE px316t_reservation DROP COLUMN operator, DROP COLUMN program_version,"
+                          " DROP COLUMN table_file, DROP COLUMN table_sha256;"
+                          "ALTER TABLE px316t_record DROP COLUMN operator, DROP COLUMN program_version,"
+                          " DROP COLUMN table_file, DROP COLUMN table_sha256, DROP COLUMN list_file,"
+                          " DROP COLUMN customer, DROP COLUMN order_ref, DROP COLUMN label, DROP COLUMN list_extra;"
+                          "UPDATE px316t_schema SET version = 2;"
+                          "INSERT INTO px316t_batch (name, first_capcode, last_capcode, next_capcode)"
+                          " VALUES ('old', 1000, 1999, 1000);"
+                          "INSERT INTO px316t_record (time_utc, station, port, operation, batch, capcodes,"
+                          " frequency_hz, result, sha256, note) VALUES (now(), 'old', 'COM1', 'write', 'old', '',"
+                          " 0, 'success', '', 'before')")
+                    .ok());
+    auto station = openStation(cluster, "old", "bench-1");
+    ASSERT_TRUE(station.ok()) << station.message();
+    auto held = station.value()->reserveNext();
+    ASSERT_TRUE(held.ok()) << held.message();
+    EntrySource source{"ann", "5.02", "a.tbl", "ab"};
+    ASSERT_TRUE(station.value()->beginWriting(held.value(), {"COM2", summarizeImage(imageFor(1000)), source}).ok());
+    auto shared = PgRecordStore::open(cluster.conninfo());
+    RecordEntry e = entryForImage(imageFor(1000), RecordOperation::Write, RecordResult::Success, "bench-1", "COM2");
+    e.source = source;
+    ASSERT_TRUE(shared.value()->append(e).ok());
+    const auto entries = shared.value()->list(std::nullopt);
+    ASSERT_TRUE(entries.ok()) << entries.message();
+    ASSERT_EQ(entries.value().size(), 2u);
+    EXPECT_EQ(entries.value()[0].note, "before");
+    EXPECT_EQ(entries.value()[1].source.operatorName, "ann");
+    EXPECT_EQ(entries.value()[1].source.tableFile, "a.tbl");
 }
 
 TEST_F(SharedProduction, ReleasingAStationThatNeverComesBackListsItsCapcodesAndTakesThemFromIt)

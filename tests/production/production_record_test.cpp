@@ -67,16 +67,21 @@ TEST(RecordCsv, QuotesFieldsThatHoldSeparatorsOrQuotes)
     RecordEntry entry = entryForImage(sampleImage(), RecordOperation::Verify, RecordResult::VerifyError, "bench, 2",
                                       "COM3");
     entry.note = "said \"no\"";
+    entry.source = {"ann", "5.02", "a.tbl", "ab12"};
+    entry.listed = {"tray.csv", "Acme, Ltd", "PO-1", "box 1", "region=north"};
     const std::string csv = formatRecordCsv({entry});
     const auto firstLineEnd = csv.find("\r\n");
     ASSERT_NE(firstLineEnd, std::string::npos);
     EXPECT_EQ(csv.substr(0, firstLineEnd),
-              "id,time_utc,station,port,operation,batch,first_capcode,capcodes,frequency_100hz,result,sha256,note");
+              "id,time_utc,station,port,operation,batch,first_capcode,capcodes,frequency_100hz,result,sha256,note,"
+              "operator,program_version,table_file,table_sha256,list,customer,order,label,list_columns");
     const std::string row = csv.substr(firstLineEnd + 2);
     EXPECT_NE(row.find(",\"bench, 2\",COM3,verify,,1234567,1234567 2000000,1520125,verify error,"),
               std::string::npos)
         << row;
-    EXPECT_NE(row.find(",\"said \"\"no\"\"\"\r\n"), std::string::npos) << row;
+    EXPECT_NE(row.find(",\"said \"\"no\"\"\",ann,5.02,a.tbl,ab12,tray.csv,\"Acme, Ltd\",PO-1,box 1,region=north\r\n"),
+              std::string::npos)
+        << row;
 
     // Fields a spreadsheet would run as formulas are neutralised.
     for (const char* formula : {"=HYPERLINK(1)", "+1", "-2+3", "@SUM(A1)"}) {
@@ -194,6 +199,39 @@ TEST_F(SqliteRecord, DamageInsideTheFileIsFoundToo)
     ASSERT_TRUE(store.ok()) << store.message();
     EXPECT_NE(notice.find("moved to"), std::string::npos) << notice;
     EXPECT_TRUE(store.value()->list(std::nullopt).value().empty());
+}
+
+TEST_F(SqliteRecord, AnOlderRecordIsBroughtUpToDateAndKeepsWhoMadeEachEntryFromWhat)
+{
+    std::filesystem::create_directories(dbPath().parent_path());
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(dbPath().string().c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "CREATE TABLE production_record (id INTEGER PRIMARY KEY AUTOINCREMENT, time_utc TEXT "
+                               "NOT NULL, station TEXT NOT NULL, port TEXT NOT NULL, operation TEXT NOT NULL, batch "
+                               "TEXT NOT NULL, first_capcode INTEGER, capcodes TEXT NOT NULL, frequency_hz INTEGER NOT "
+                               "NULL, result TEXT NOT NULL, sha256 TEXT NOT NULL, note TEXT NOT NULL);"
+                               "INSERT INTO production_record VALUES (NULL, '2026-12-07T10:00:00.000Z', 'old', 'COM1',"
+                               " 'write', '', 1000, '1000', 0, 'success', 'aa', 'before');",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    auto store = SqliteRecordStore::open(dbPath());
+    ASSERT_TRUE(store.ok()) << store.message();
+    RecordEntry e = entryForImage(sampleImage(), RecordOperation::Write, RecordResult::Success, "s", "COM2");
+    e.source = {"ann", "5.02", "a.tbl", std::string(64, 'b')};
+    e.listed = {"tray.csv", "Acme", "PO-1", "box 1", "region=north"};
+    ASSERT_TRUE(store.value()->append(e).ok());
+    const auto all = store.value()->list(std::nullopt);
+    ASSERT_TRUE(all.ok()) << all.message();
+    ASSERT_EQ(all.value().size(), 2u);
+    EXPECT_EQ(all.value()[0].note, "before");
+    EXPECT_EQ(all.value()[0].source.operatorName, "");
+    const RecordEntry& got = all.value()[1];
+    e.id = got.id;
+    EXPECT_EQ(recordRow(got), recordRow(e));
 }
 
 // Needs the child program of the Qt build.
