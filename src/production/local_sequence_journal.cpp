@@ -3,6 +3,7 @@
 // being handed out again.
 #include "production/local_sequence.h"
 
+#include "production/allocation_list.h"
 #include "production/sqlite_helpers.h"
 #include "production/sqlite_record_store.h"
 
@@ -14,19 +15,12 @@ using sqlite::exec;
 using sqlite::lastError;
 using sqlite::Statement;
 
-// "1000100..1000102, 1000110"
-std::string capcodeRanges(const std::vector<JournalLine>& lines)
+std::vector<std::uint64_t> capcodesOf(const std::vector<JournalLine>& lines)
 {
-    std::string text;
-    for (std::size_t i = 0; i < lines.size();) {
-        std::size_t j = i;
-        while (j + 1 < lines.size() && lines[j + 1].capcode == lines[j].capcode + 1)
-            ++j;
-        text += (text.empty() ? "" : ", ") + std::to_string(lines[i].capcode) +
-                (j > i ? ".." + std::to_string(lines[j].capcode) : "");
-        i = j + 1;
-    }
-    return text;
+    std::vector<std::uint64_t> capcodes;
+    for (const auto& line : lines)
+        capcodes.push_back(line.capcode);
+    return capcodes;
 }
 
 struct RecordRow {
@@ -39,7 +33,7 @@ struct RecordRow {
 std::string lostCapcodesMessage(const std::vector<JournalLine>& lost, const std::filesystem::path& journal)
 {
     return "The production record did not hold capcodes this station wrote or may have written: " +
-           capcodeRanges(lost) + " (the capcode journal " + journal.string() +
+           describeCapcodes(capcodesOf(lost)) + " (the capcode journal " + journal.string() +
            " holds them; the record was lost, damaged or replaced). They are on the record again as uncertain and "
            "will never be written again. Nothing was written now: start again (press Write again, or run produce "
            "again) and the next pager gets the next free capcode.";

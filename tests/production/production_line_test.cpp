@@ -100,7 +100,7 @@ TEST(ProductionLine, ALostOrDamagedRecordStopsTheLineOnceAndNoWrittenCapcodeIsWr
         std::vector<std::string> notices;
         const LineOffer stopped = line.offer(1000, false, notices);
         EXPECT_EQ(stopped.kind, LineOffer::Kind::Refused);
-        EXPECT_NE(stopped.message.find("1000..1002"), std::string::npos) << stopped.message;
+        EXPECT_NE(stopped.message.find("1000-1002"), std::string::npos) << stopped.message;
         EXPECT_EQ(notices.size(), damaged ? 1u : 0u);
         const Press next = press(line, 1000);
         EXPECT_EQ(next.offer.kind, LineOffer::Kind::Moved);
