@@ -113,6 +113,8 @@ Outcome<std::unique_ptr<PgConnection>> PgConnection::open(const std::string& con
     return std::unique_ptr<PgConnection>(new PgConnection(conn));
 }
 
+PgConnection::PgConnection(pg_conn* conn) : conn_(conn), backendPid_(PQbackendPID(conn)) {}
+
 PgConnection::~PgConnection() { PQfinish(conn_); }
 
 std::string PgConnection::error() const
@@ -167,7 +169,7 @@ void PgConnection::noteFailure(const pg_result* result)
 
 bool PgConnection::isConnected() const { return !broken_ && PQstatus(conn_) == CONNECTION_OK; }
 
-int PgConnection::backendPid() const { return PQbackendPID(conn_); }
+int PgConnection::backendPid() const { return backendPid_; }
 
 Status PgConnection::keepSchema(const std::string& schema)
 {
@@ -184,6 +186,8 @@ bool PgConnection::reconnectIfBroken()
         return true;
     PQreset(conn_);
     broken_ = PQstatus(conn_) != CONNECTION_OK;
+    if (!broken_)
+        backendPid_ = PQbackendPID(conn_);
     if (!broken_ && !schema_.empty())
         broken_ = !keepSchema(schema_).ok();
     return !broken_;

@@ -66,12 +66,15 @@ public:
     Status keepSchema(const std::string& schema);
 
 private:
-    explicit PgConnection(pg_conn* conn) : conn_(conn) {}
+    explicit PgConnection(pg_conn* conn);
     std::string error() const;
     void noteFailure(const pg_result* result);
 
     pg_conn* conn_;
     bool broken_ = false;
+    // libpq forgets the server process once the connection breaks, which is
+    // when a reconnect needs it to end that session.
+    int backendPid_ = 0;
     std::string schema_;
 };
 
