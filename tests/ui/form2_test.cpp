@@ -11,14 +11,12 @@
 #include "ui/form2.h"
 #include "production/pg_production.h"
 #include "ui/production_record_dialog.h"
-#include "production/image_summary.h"
 #include "production/sqlite_record_store.h"
 #include "table/builtin_tables.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -488,8 +486,6 @@ TEST_F(ProgrammingWindow, ProductionRecordsTheCapcodeWrittenAndTheWindowShowsIt)
     EXPECT_TRUE(lastRow.contains("|uncertain|") && lastRow.contains("the pager may hold it")) << lastRow.toStdString();
 }
 
-// ---- what the window checks and who the record names --------------------------------
-
 TEST_F(ProgrammingWindow, AReadPagerWhoseFrameMaskIsNotItsCapcodesOwnIsSaidAndShownRebuilt)
 {
     PagerTable sound = makeDefaultPagerTable();
@@ -509,8 +505,7 @@ TEST_F(ProgrammingWindow, EntriesNameTheOperatorTypedAndTheTableFileTheImageCame
     const QString file = dir.filePath("tray 4.tbl");
     files.paths.push_back(file);
     form->mnuSBTF_Click();
-    std::ifstream in(file.toStdString(), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string sha = sha256Hex(table().data(), table().size());   // of the file's bytes
     writeMode();
     autoIncrease(true);
     runCommand(&Form1::mnuEB_Click, [&](Form2& w) {
@@ -525,7 +520,6 @@ TEST_F(ProgrammingWindow, EntriesNameTheOperatorTypedAndTheTableFileTheImageCame
     runCommand(&Form1::mnuEB1_Click);
     const auto entries = recorded(dir.path());
     ASSERT_EQ(entries.size(), 3u);
-    const std::string sha = sha256Hex(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         EXPECT_EQ(entries[i].source.operatorName, "Ines Kowal") << i;
         EXPECT_EQ(entries[i].source.tableFile + entries[i].source.tableSha256, i < 2 ? "tray 4.tbl" + sha : "") << i;
