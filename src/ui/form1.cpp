@@ -551,8 +551,8 @@ void Form1::openTableFile(const QString& path)
 
 void Form1::recordTableFile(const QString& path)
 {
-    // The name and SHA-256 of the bytes as they were read or written; a file
-    // that cannot be read again names none rather than a wrong one.
+    // The file just opened or saved, by its name and the SHA-256 of its bytes;
+    // a file that cannot be read back names none rather than a wrong one.
     const auto source = withTableFile(EntrySource{}, toPath(path));
     if (source.ok())
         line_.setTableSource(source.value().tableFile, source.value().tableSha256);
