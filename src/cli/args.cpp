@@ -96,7 +96,8 @@ const std::map<std::string, const char*> CommandHelp = {
              "before the pager is read. Exit 1 when the read fails; FILE is then not touched.\n"
              "FILE holds what the window holds after Pager > Read: in each long pair the\n"
              "second slot follows the first, and the layout bits and the frame mask are\n"
-             "made from the capcodes; the backup keeps the bytes as they came.\n"},
+             "made from the capcodes; the backup keeps the bytes as they came. A pager\n"
+             "whose frame mask is not the one its capcodes give is said on a line of its own.\n"},
     {"write", "Usage: px316t-cli write FILE [--port N] [--json]\n\nWrites the table file FILE into the pager, then verifies "
               "it. Exit 1 when\nthe write or the verification fails. The pager gets what the window writes\n"
               "after File > Open of FILE: in each long pair the second slot follows the\n"
@@ -104,7 +105,8 @@ const std::map<std::string, const char*> CommandHelp = {
               "from the capcodes, and capcodes past the last usable slot are disabled.\n"
               "FILE itself is not rewritten.\n"},
     {"verify", "Usage: px316t-cli verify FILE [--port N] [--json]\n\nCompares the pager with the table file FILE as the "
-               "window opens it (see\nwrite). Exit 1 on a difference or a failed read.\n"},
+               "window opens it (see\nwrite). Exit 1 on a difference or a failed read. A FILE\n"
+               "whose frame mask is not the one its capcodes give is said on a line of its own.\n"},
     {"produce", "Usage: px316t-cli produce FILE --count N [--port N ...|--all-boards] [--no-wait]\n"
                 "                          [--batch NAME | --capcodes LIST.csv [--allow-special-addresses]]\n"
                 "                          [--json] [--production-db CONNINFO] [--station NAME]\n"
@@ -189,7 +191,9 @@ const std::map<std::string, const char*> CommandHelp = {
              "one JSON object with the values unescaped instead. Frequencies are in units\n"
              "of 100 Hz (frequency=9310125 is 931.0125 MHz), in show, set and history alike.\n"
              "FILE is seen as the window opens it (see write): a stale frame mask shows\n"
-             "the mask made from the capcodes.\n"},
+             "the mask made from the capcodes. Then, for each enabled capcode, a comment\n"
+             "line with its label form and FLEX frame and phase, which set passes over:\n"
+             "# capcode.1.flex=A1000100 frame 42 phase 1\n"},
     {"set", "Usage: px316t-cli set FILE NAME=VALUE ...\n\nChanges fields in order, with the window's rules and "
             "messages. A refused\nvalue changes nothing (exit 2); otherwise FILE is replaced atomically.\n"
             "Values take the escapes show prints (\\\\, \\n, \\r, \\t, \\xHH), so show's lines can\n"
@@ -197,6 +201,8 @@ const std::map<std::string, const char*> CommandHelp = {
             "the pager's code page (Windows-1252) does not have is refused. A choice or\n"
             "switch set to the value it shows changes nothing, as in the window. FILE is\n"
             "opened as the window opens it (see write) and saved with the changes.\n"
+            "Arguments starting with # (show's comment lines) are passed over. A capcode\n"
+            "FLEX keeps for itself (1933313 to 2031614) is stored, with a warning.\n"
             "Names: see px316t-cli show, or the README.\n"},
     {"diff", "Usage: px316t-cli diff A B [--json]\n\nPrints the fields that differ (NAME: A-value -> B-value), then the other\n"
              "differing bytes by address, of A and B as the window opens them (see\n"

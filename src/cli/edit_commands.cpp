@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/json_line.h"
 #include "cli/table_io.h"
+#include "editor/capcode_flex.h"
 #include "editor/field_catalog.h"
 #include "editor/pager_document.h"
 #include "editor/prompt_rules.h"
@@ -32,6 +33,11 @@ int cmdShow(const Args& a)
     // characters are escaped, so no value can pass for another field.
     for (const FieldEntry& e : fieldCatalog().entries())
         std::printf("%s=%s\n", e.name.c_str(), escapedText(e.show(*document)).c_str());
+    // Where each enabled capcode sits in FLEX and how a label writes it: a
+    // comment, which set passes over, so show's lines can still be set again.
+    for (int k = 0; k < 16; ++k)
+        if (const auto flex = flexDescription(*document, k))
+            std::printf("# capcode.%d.flex=%s\n", k + 1, flex->c_str());
     return Ok;
 }
 
@@ -43,8 +49,11 @@ int cmdSet(const Args& a)
     auto document = openTable(file);
     if (!document)
         return Usage;
+    const PagerDocument before(*document);
     for (int i = 1; i < a.positional.size(); ++i) {
         const QString& assignment = a.positional[i];
+        if (assignment.startsWith(QLatin1Char('#')))
+            continue;   // a comment line of show
         const int eq = assignment.indexOf(QLatin1Char('='));
         if (eq <= 0)
             return usage("set", QStringLiteral("expected NAME=VALUE, not ") + assignment);
@@ -72,7 +81,12 @@ int cmdSet(const Args& a)
             return Usage;
         }
     }
-    return saveTable(file, document->image()) ? Ok : Failed;
+    if (!saveTable(file, document->image()))
+        return Failed;
+    // Accepted, as the window accepts them, but the operator hears about them.
+    for (const std::string& warning : newSpecialAddressWarnings(before, *document))
+        say(warning);
+    return Ok;
 }
 
 int cmdDiff(const Args& a)

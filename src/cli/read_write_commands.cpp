@@ -6,6 +6,7 @@
 #include "cli/json_line.h"
 #include "cli/production_data.h"
 #include "cli/table_io.h"
+#include "editor/capcode_flex.h"
 #include "link/link_kind.h"
 #include "production/backup_store.h"
 #include "production/link_transfer.h"
@@ -64,6 +65,9 @@ int cmdRead(const Args& a)
         return Failed;
     }
     progress.finishLine();
+    // A mask another tool stored is said; FILE gets the capcodes' own, as the window shows it.
+    if (const auto mismatch = frameMaskMismatch(table))
+        say(*mismatch);
     // The pager as it came; a backup that cannot be written is said once and
     // does not fail the read.
     if (auto backup = writeBackup(defaultBackupFolder(), table); !backup.ok())
@@ -86,7 +90,8 @@ int cmdWriteOrVerify(const Args& a, bool write)
     if (badPort)
         return Usage;
     // The image the window would send after File > Open; FILE itself stays as it is.
-    const auto document = openTable(a.positional[0]);
+    PagerTable asStored{};
+    const auto document = openTable(a.positional[0], &asStored);
     if (!document)
         return Usage;
     const PagerTable& table = document->image();
@@ -115,6 +120,10 @@ int cmdWriteOrVerify(const Args& a, bool write)
     const auto difference = ok ? std::nullopt : board.sequence.lastDifference();
     if (difference)
         say(differenceLine(*difference));
+    // A file whose mask is not its capcodes' own was verified with their mask.
+    if (!write)
+        if (const auto mismatch = frameMaskMismatch(asStored))
+            say(*mismatch);
     if (wantsJson(a))
         pagerJson(port, table, ok ? "success" : resultText(recordResultOf(board.sequence.lastFailure())), difference)
             .print();

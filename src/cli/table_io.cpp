@@ -21,7 +21,7 @@ std::string systemText(const std::error_code& error) { return error ? error.mess
 
 } // namespace
 
-std::optional<PagerDocument> openTable(const QString& file)
+std::optional<PagerDocument> openTable(const QString& file, PagerTable* asStored)
 {
     const std::filesystem::path path = pathFromUtf8(file.toStdString());
     std::error_code ec;
@@ -47,6 +47,8 @@ std::optional<PagerDocument> openTable(const QString& file)
     }
     PagerTable table{};
     applyTableFileBytes(table, bytes);
+    if (asStored)
+        *asStored = table;
     return std::optional<PagerDocument>(std::in_place, table);
 }
 

@@ -15,7 +15,8 @@ namespace px316t::cli {
 // The table file as the window's File > Open sees it: its image with the
 // rules of arrival applied (see PagerDocument::arrive); nothing (after one
 // line) for a folder, a file of another size or one that cannot be read.
-std::optional<PagerDocument> openTable(const QString& file);
+// `asStored` receives the file's image before those rules.
+std::optional<PagerDocument> openTable(const QString& file, PagerTable* asStored = nullptr);
 // Replaces FILE atomically; false after one line that says why.
 bool saveTable(const QString& file, const PagerTable& table);
 

@@ -41,6 +41,11 @@ inline constexpr std::string_view ProgrammerInitialError = "Programmer Initial E
 inline constexpr std::string_view ParallelPortNotAvailable =
     "The parallel-port board is not available in this program.";
 
+// ---- an image from elsewhere --------------------------------------------------------
+// "The frame mask 0004 in the image does not match the frames of its capcodes (0804).":
+// the mask an image holds is not the one its enabled capcodes give (four hex digits each).
+std::string frameMaskMismatch(std::uint16_t stored, std::uint16_t capcodes);
+
 // ---- production --------------------------------------------------------------------
 // "Capcode 1 (X) is not a capcode that can be raised; nothing was written.":
 // row 1 shows `shown`, which is no whole number a run can start from.

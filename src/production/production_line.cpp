@@ -22,7 +22,34 @@ Status ProductionLine::openServices(const ProductionOptions& options, std::vecto
     if (!opened.ok())
         return opened.failure();
     services_ = std::move(opened.value());
+    applySource();
     return {};
+}
+
+void ProductionLine::applySource()
+{
+    if (!services_)
+        return;
+    services_->setOperator(operator_.empty() ? options_.operatorName : operator_);
+    services_->useTableSource(tableFile_, tableSha256_);
+}
+
+void ProductionLine::setOperator(const std::string& name)
+{
+    operator_ = name;
+    applySource();
+}
+
+std::string ProductionLine::operatorName() const
+{
+    return currentSource(operator_.empty() ? options_.operatorName : operator_).operatorName;
+}
+
+void ProductionLine::setTableSource(const std::string& name, const std::string& sha256)
+{
+    tableFile_ = name;
+    tableSha256_ = sha256;
+    applySource();
 }
 
 Outcome<ProductionServices*> ProductionLine::services(std::vector<std::string>& notices)
@@ -60,6 +87,7 @@ Status ProductionLine::joinBatch(const std::string& conninfo, const std::string&
     }
     options_ = options;
     services_ = std::move(services.value());
+    applySource();
     sequence_ = std::move(sequence.value());
     batch_ = batch;
     wanted_.clear();

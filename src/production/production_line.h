@@ -59,6 +59,14 @@ public:
     // list names one; "none left", or "unknown" when the database cannot be reached.
     std::string batchLine();
 
+    // Who the record names from now on; empty: the one configured at start.
+    void setOperator(const std::string& name);
+    // The operator the record names now.
+    std::string operatorName() const;
+    // The table file the image came from, by the name and SHA-256 of its bytes
+    // when it was opened or saved; both empty when it came from none.
+    void setTableSource(const std::string& name, const std::string& sha256);
+
     // One pager on the sequence the last offer() opened: reserve, begin
     // writing (committed), write and verify, record, mark used or uncertain.
     PagerStep produce(PagerProgrammer& programmer, const std::string& port,
@@ -77,6 +85,11 @@ private:
     std::uint64_t first_ = 0;
     bool longPair_ = false;
     std::optional<std::uint64_t> offered_;
+    std::string operator_;   // empty: options_.operatorName
+    std::string tableFile_;
+    std::string tableSha256_;
+    // Puts the operator and table file on the services just opened.
+    void applySource();
 };
 
 } // namespace px316t

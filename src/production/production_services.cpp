@@ -54,6 +54,17 @@ Status ProductionServices::useTableFile(const std::filesystem::path& file)
     return {};
 }
 
+void ProductionServices::useTableSource(const std::string& name, const std::string& sha256)
+{
+    source_.tableFile = name;
+    source_.tableSha256 = sha256;
+}
+
+void ProductionServices::setOperator(const std::string& name)
+{
+    source_.operatorName = currentSource(name).operatorName;
+}
+
 Outcome<std::filesystem::path> ProductionServices::backupRead(const PagerTable& image)
 {
     return writeBackup(backupFolder_, image);

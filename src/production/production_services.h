@@ -42,6 +42,11 @@ public:
     const EntrySource& source() const { return source_; }
     // The table file the next writes come from (its name and SHA-256 go on the record).
     Status useTableFile(const std::filesystem::path& file);
+    // The table file by a name and SHA-256 taken when it was read or written
+    // (both empty: the image came from no file).
+    void useTableSource(const std::string& name, const std::string& sha256);
+    // Who the next entries name (empty: the one configured, or the login name).
+    void setOperator(const std::string& name);
     bool shared() const { return !conninfo_.empty(); }
     const std::filesystem::path& backupFolder() const { return backupFolder_; }
     SqliteRecordStore& localRecord() { return *local_; }

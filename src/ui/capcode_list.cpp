@@ -1,5 +1,6 @@
 #include "ui/capcode_list.h"
 
+#include "editor/capcode_flex.h"
 #include "editor/capcode_layout.h"
 #include "editor/pager_document.h"
 #include "ui/binding/capcode_row_binding.h"
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -165,6 +167,19 @@ void CapcodeList::read_dftaddr()
     // A slot the display skips shows nothing, never a number of an earlier image.
     for (QLineEdit* field : txtAddr)
         FieldBinding::of(field)->show();
+    showFlexTips();
+}
+
+void CapcodeList::showFlexTips()
+{
+    for (int k = 0; k < Rows; ++k) {
+        QStringList tip;
+        if (const auto flex = flexDescription(ctx_.document, k))
+            tip << QString::fromStdString(*flex);
+        if (const auto warning = specialAddressWarning(ctx_.document, k))
+            tip << QString::fromStdString(*warning);
+        txtAddr[k]->setToolTip(tip.join(QLatin1Char('\n')));
+    }
 }
 
 void CapcodeList::set_frame()
@@ -189,6 +204,7 @@ void CapcodeList::set_frame()
     }
     if (lblFrame)
         FieldBinding::of(lblFrame)->show();
+    showFlexTips();
 }
 
 // ---- layout ----------------------------------------------------------------

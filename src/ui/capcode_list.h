@@ -34,6 +34,9 @@ public:
     void read_dftaddr();
     // Shows the frame mask and greys out the rows the pager cannot use.
     void set_frame();
+    // Each row's tool tip: where its capcode sits in FLEX when it is enabled,
+    // and the warning for an address FLEX keeps for itself.
+    void showFlexTips();
     // Lays out the visible rows, numbers them, sizes the scroll range, and
     // enables "Manual Write Enable" as the layout allows.
     void ChkCapLen();

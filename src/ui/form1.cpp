@@ -3,6 +3,7 @@
 #include "board/board_connection.h"
 #include "editor/messages.h"
 #include "link/board_detection.h"
+#include "production/entry_origin.h"
 #include "production/link_transfer.h"
 #include "production/production_line.h"
 #include "registry/cls_registry_access.h"
@@ -540,9 +541,23 @@ void Form1::openTableFile(const QString& path)
 {
     std::error_code reason;
     const TableFileError error = document_.openFile(toPath(path), reason);
-    if (error != TableFileError::None)
+    if (error != TableFileError::None) {
         messages_.message(QString::fromStdString(describeTableFileError(error, reason ? reason.message() : "")),
                           error == TableFileError::NotFound ? MessageBoxes::Icon::None : MessageBoxes::Icon::Warning);
+        return;
+    }
+    recordTableFile(path);
+}
+
+void Form1::recordTableFile(const QString& path)
+{
+    // The file just opened or saved, by its name and the SHA-256 of its bytes;
+    // a file that cannot be read back names none rather than a wrong one.
+    const auto source = withTableFile(EntrySource{}, toPath(path));
+    if (source.ok())
+        line_.setTableSource(source.value().tableFile, source.value().tableSha256);
+    else
+        line_.setTableSource({}, {});
 }
 
 bool Form1::commitFieldForFileCommand()
@@ -577,9 +592,12 @@ void Form1::mnuSBTF_Click()
         return;
     std::error_code reason;
     const TableFileError error = document_.saveFile(toPath(*chosen), reason);
-    if (error != TableFileError::None)
+    if (error != TableFileError::None) {
         messages_.message(QString::fromStdString(describeTableFileError(error, reason ? reason.message() : "")),
                            MessageBoxes::Icon::Warning);
+        return;
+    }
+    recordTableFile(*chosen);
 }
 
 // ---- Pager commands ----------------------------------------------------------
@@ -597,7 +615,9 @@ void Form1::runPagerCommand(int command)
     ProgrammingContext context{document_, commandState_, messages_, board_.pagerLink(), line_,
                                [this] { return inModifyMode(); }, {}, {}, {}, {}};
     context.currentPort = [this] { return portName(linkKind_, board_.state().BoardPort); };
+    context.registry = &registry_;
     context.afterRead = [this](const auto& image) {
+        line_.setTableSource({}, {});   // the image comes from the pager now, not from a file
         if (ProductionServices* services = production())
             if (auto backup = services->backupRead(image); !backup.ok())
                 messages_.message(QString::fromStdString(backup.message()), MessageBoxes::Icon::Warning);

@@ -168,6 +168,8 @@ private:
     // Commits the field being edited before Open or Save; false when that commit
     // refused the entry and the command is dropped.
     bool commitFieldForFileCommand();
+    // The record names `path` (and the SHA-256 of its bytes) as the image's table file.
+    void recordTableFile(const QString& path);
     // Shows what the document says changed as a whole.
     void follow(DocumentChange change);
     // The band, the pair lengths and every control, after the image arrived.

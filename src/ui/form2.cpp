@@ -1,7 +1,9 @@
 #include "ui/form2.h"
 
+#include "editor/capcode_flex.h"
 #include "editor/messages.h"
 #include "production/link_transfer.h"
+#include "registry/cls_registry_access.h"
 #include "ui/batch_dialog.h"
 #include "ui/dialogs.h"
 #include "ui/twips.h"
@@ -9,6 +11,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -20,6 +23,23 @@ namespace {
 
 const QColor kPurple(128, 0, 128);
 const QString kAutoCaption = QStringLiteral(" 1st capcode : ");
+const std::string kOperatorKey = "HKEY_CURRENT_USER\\Software\\PX316T\\Production";
+const std::string kOperatorValue = "Operator";
+
+// Enter ends the name here; it does not reach the window's default button,
+// which would write a pager.
+class OperatorField final : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        QLineEdit::keyPressEvent(event);
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            event->accept();
+    }
+};
 
 QLabel* makeLabel(QWidget* parent, const QString& name, const QRect& twips, const QFont& font,
                   const QColor& text, const QColor& background)
@@ -93,6 +113,19 @@ Form2::Form2(ProgrammingContext context, QWidget* parent)
     lblBatch->setObjectName(QStringLiteral("lblBatch"));
     lblBatch->setGeometry(twipsToPixels(QRect(588, 636, 4080, 312)));
     lblBatch->hide();
+    lblOperator = new QLabel(QStringLiteral("Operator"), this);
+    lblOperator->setObjectName(QStringLiteral("lblOperator"));
+    lblOperator->setGeometry(twipsToPixels(QRect(588, 2460, 900, 312)));
+    lblOperator->hide();
+    txtOperator = new OperatorField(this);
+    txtOperator->setObjectName(QStringLiteral("txtOperator"));
+    txtOperator->setGeometry(twipsToPixels(QRect(1500, 2430, 1380, 372)));
+    txtOperator->hide();
+    if (ctx_.registry)
+        if (const std::string kept = ctx_.registry->ReadText(kOperatorKey, kOperatorValue, ""); !kept.empty())
+            ctx_.line.setOperator(kept);
+    txtOperator->setText(QString::fromStdString(ctx_.line.operatorName()));
+    connect(txtOperator, &QLineEdit::editingFinished, this, [this] { operatorEdited(); });
     connect(cmdBatch, &QPushButton::clicked, this, [this] { cmdBatch_Click(); });
     connect(cmdWrite, &QPushButton::clicked, this, [this] { cmdWrite_Click(); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
@@ -155,6 +188,7 @@ void Form2::Form_Activate()
         if (sequence_.read(read, *this)) {
             if (ctx_.afterRead)
                 ctx_.afterRead(read);
+            checkFrameMask(read);
             // The window shows what arrived, with the rules of arrival.
             ctx_.document.arrive(read);
         }
@@ -166,6 +200,7 @@ void Form2::Form_Activate()
         sequence_.verify(ctx_.document.image(), *this);
         if (ctx_.afterVerify)
             ctx_.afterVerify(ctx_.document.image(), recordResultOf(sequence_.lastFailure()), board);
+        checkFrameMask(ctx_.document.image());
         break;
     }
     case PagerWrite: {
@@ -178,6 +213,8 @@ void Form2::Form_Activate()
             cmdWrite->show();
             cmdExit->show();
             cmdBatch->setVisible(true);
+            lblOperator->show();
+            txtOperator->show();
             {
                 std::vector<std::string> notices;
                 const Status joined = ctx_.line.joinWantedBatch(notices);
@@ -215,9 +252,13 @@ void Form2::cmdWrite_Click()
 {
     if (busy_)
         return;
+    // A name typed without leaving the field is the one this pager is recorded with.
+    if (txtOperator->text().trimmed().toStdString() != ctx_.line.operatorName())
+        operatorEdited();
     cmdWrite->setEnabled(false);
     cmdExit->setEnabled(false);
     cmdBatch->setEnabled(false);
+    txtOperator->setEnabled(false);
     lblAuto1->setText(kAutoCaption + QString::fromStdString(ctx_.document.shownCapcodeText(0)));
     {
         const BusyScope busy(busy_);
@@ -226,6 +267,7 @@ void Form2::cmdWrite_Click()
     cmdWrite->setEnabled(true);
     cmdExit->setEnabled(true);
     cmdBatch->setEnabled(true);
+    txtOperator->setEnabled(true);
     PB1->setValue(0);
     Label1->clear();
     showBatch();
@@ -235,6 +277,23 @@ void Form2::cmdWrite_Click()
 void Form2::warn(const std::string& text)
 {
     ctx_.messages.message(QString::fromStdString(text), MessageBoxes::Icon::Warning);
+}
+
+void Form2::operatorEdited()
+{
+    const std::string typed = txtOperator->text().trimmed().toStdString();
+    ctx_.line.setOperator(typed);
+    if (ctx_.registry)
+        ctx_.registry->WriteText(kOperatorKey, kOperatorValue, typed);
+    // An empty field stands for the one configured, and shows who that is.
+    if (typed.empty())
+        txtOperator->setText(QString::fromStdString(ctx_.line.operatorName()));
+}
+
+void Form2::checkFrameMask(const PagerTable& image)
+{
+    if (const auto mismatch = frameMaskMismatch(image))
+        ctx_.messages.message(QString::fromStdString(*mismatch), MessageBoxes::Icon::Warning);
 }
 
 void Form2::showFirstCapcode(std::uint64_t capcode)

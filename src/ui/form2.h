@@ -16,12 +16,14 @@
 #include <functional>
 
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
 
 namespace px316t {
 
 class MessageBoxes;
+class clsRegistryAccess;
 
 // What the window works on, handed over by the main window.
 struct ProgrammingContext {
@@ -43,6 +45,8 @@ struct ProgrammingContext {
     std::function<void(const PagerTable&)> afterRead;
     std::function<void(const PagerTable&, const PagerTransfer&, const std::string& port)> afterWrite;
     std::function<void(const PagerTable&, RecordResult, const std::string& port)> afterVerify;
+    // Where the operator's name is kept between runs; none: it is not kept.
+    clsRegistryAccess* registry = nullptr;
 };
 
 class Form2 : public QDialog, public ProgressView {
@@ -71,6 +75,8 @@ public:
     QPushButton* cmdExit = nullptr;
     QPushButton* cmdBatch = nullptr;
     QLabel* lblBatch = nullptr;   // the joined batch and its next capcode
+    QLabel* lblOperator = nullptr;
+    QLineEdit* txtOperator = nullptr;   // who the record names for the pagers written here
 
 public slots:
     void reject() override;
@@ -89,6 +95,10 @@ private:
     void showFirstCapcode(std::uint64_t capcode);
     void showBatch();
     void warn(const std::string& text);
+    // The operator typed in the field is the one the record names, kept for the next run.
+    void operatorEdited();
+    // Says when `image` holds a frame mask its capcodes do not give.
+    void checkFrameMask(const PagerTable& image);
 
     ProgrammingContext ctx_;
     ProgrammingSequence sequence_;

@@ -670,6 +670,49 @@ void putPrompt(PagerTable& t, int n, int spaces, const std::vector<std::uint8_t>
 
 QStringList linesOf(const QString& out) { return out.split('\n', Qt::SkipEmptyParts); }
 
+// What FLEX makes of a file's capcodes: show names each enabled one's place in
+// a comment set passes over, set warns of an address FLEX keeps for itself,
+// and read and verify say when an image's frame mask is not its capcodes' own.
+TEST_F(CliUsbBoard, ShowSetReadAndVerifySayWhatFlexMakesOfTheCapcodes)
+{
+    ASSERT_EQ(cli({"new", "a.tbl"}).exitCode, 0);
+    ASSERT_EQ(cli({"set", "a.tbl", "capcode.1=1000100", "capcode.1.enable=on", "capcode.2.enable=off"}).exitCode, 0);
+    const CliRun shown = cli({"show", "a.tbl"});
+    EXPECT_TRUE(shown.out.contains("\n# capcode.1.flex=A1000100 frame 42 phase 1\n")) << shown.out.toStdString();
+    EXPECT_FALSE(shown.out.contains("# capcode.2.flex="));
+    const QByteArray sound = bytes("a.tbl");
+    PagerTable odd = image("a.tbl");
+    odd[0x93] ^= 0x01;   // another tool's mask
+    for (const QString name : {"odd.tbl", "pager.tbl"}) {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char*>(odd.data()), PagerTableSize);
+    }
+    startEmulator();
+    struct Case {
+        QStringList args;
+        int exitCode;
+        QString says;   // counted in stderr
+        int times;
+    } cases[] = {
+        {QStringList{"set", "a.tbl"} + linesOf(shown.out).filter(QRegularExpression("^(# |capcode\\.1=)")), 0, "=", 0},
+        {{"set", "b.tbl", "capcode.3=2029570", "capcode.4=2029570"}, 0, "may never ring", 1},
+        {{"set", "b.tbl", "capcode.3=2029570", "capcode.5=1933312"}, 0, "may never ring", 0},
+        {{"read", "-o", "r.tbl"}, 0, "frame mask", 1},
+        {{"verify", "a.tbl"}, 1, "frame mask", 0},   // the pager differs; the file is sound
+        {{"write", "a.tbl"}, 0, "frame mask", 0},
+        {{"verify", "odd.tbl"}, 0, "frame mask", 1},   // verified with its capcodes' own mask
+    };
+    ASSERT_EQ(cli({"new", "b.tbl"}).exitCode, 0);
+    for (const Case& c : cases) {
+        const CliRun r = cli(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args.join(' ').toStdString() << "\n" << r.err.toStdString();
+        EXPECT_EQ(r.err.count(c.says), c.times) << r.err.toStdString();
+    }
+    EXPECT_EQ(bytes("a.tbl"), sound) << "show's lines set again change nothing";
+    EXPECT_EQ(bytes("r.tbl"), sound) << "the read file holds the capcodes' own mask";
+}
+
 // show prints one line per field whatever the bytes, set takes those lines
 // back, and --json keeps the exact characters.
 TEST_F(CliTest, ShowEscapesEveryHiddenByteAndSetTakesItsLinesBack)

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QScrollBar>
+#include <QToolTip>
 
 using namespace px316t;
 using px316t::testing::Form1Fixture;
@@ -395,4 +396,31 @@ TEST_F(CapcodeRows, MouseClicksOnTheRowsAndTheModeButtons)
     EXPECT_TRUE(GetBits(table(), 0x73, 2, 1));
     QTest::mouseClick(form->ModifyOpt, Qt::LeftButton);
     EXPECT_TRUE(enableBox(2)->isEnabled());
+}
+
+// An enabled row's tool tip gives its FLEX place; an address FLEX keeps for
+// itself is stored and said once at its field, never in a message box.
+TEST_F(CapcodeRows, ToolTipsGiveTheFlexPlaceAndAReservedAddressIsSaidAtItsField)
+{
+    // 1000100 div 16 = 62506, mod 128 = 42, div 4 mod 4 = 1; 2029570: frame 0, phase 0.
+    const struct {
+        int k;
+        QString typed;
+        bool enabled;
+        QString place;
+        bool warns;
+    } rows[] = {{0, "1000100", true, "A1000100 frame 42 phase 1", false}, {1, "1000100", false, "", false},
+                {2, "2029570", true, "A2029570 frame 0 phase 0", true}, {3, "2029570", false, "", true}};
+    for (const auto& r : rows) {
+        enableBox(r.k)->setChecked(r.enabled);
+        enter(field(r.k), r.typed);
+        const QString tip = field(r.k)->toolTip();
+        EXPECT_TRUE(tip.left(r.place.size()) == r.place && tip.contains(" phase ") == r.enabled) << r.k << ": " << tip.toStdString();
+        EXPECT_EQ(tip.contains("may never ring"), r.warns) << tip.toStdString();
+        EXPECT_EQ(QToolTip::isVisible() && QToolTip::text().contains(r.typed), r.warns) << r.k;
+        QToolTip::hideText();
+    }
+    EXPECT_TRUE(messages.messages.empty());
+    enter(field(2), "");   // passing through without a change says nothing more
+    EXPECT_FALSE(QToolTip::isVisible());
 }

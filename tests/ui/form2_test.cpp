@@ -399,6 +399,7 @@ TEST_F(ProgrammingWindow, EveryReadKeepsABackupOfThePagerAsItCame)
 {
     PagerTable image = makeDefaultPagerTable();
     storeCapcodeWord(image, 0, 4321 + 32768, false);
+    applyArrivalRules(image);   // a pager whose frame mask is its capcodes' own
     std::copy(image.begin(), image.end(), boardMemory().begin());
     runCommand(&Form1::mnuEntire_Click);
     boardMemory()[0x300] ^= 0x5A;
@@ -483,4 +484,67 @@ TEST_F(ProgrammingWindow, ProductionRecordsTheCapcodeWrittenAndTheWindowShowsIt)
     EXPECT_EQ(rows, 5);
     EXPECT_TRUE(lastRow.contains("|test-station||write||1234569|")) << lastRow.toStdString();
     EXPECT_TRUE(lastRow.contains("|uncertain|") && lastRow.contains("the pager may hold it")) << lastRow.toStdString();
+}
+
+TEST_F(ProgrammingWindow, AReadPagerWhoseFrameMaskIsNotItsCapcodesOwnIsSaidAndShownRebuilt)
+{
+    PagerTable sound = makeDefaultPagerTable();
+    applyArrivalRules(sound);
+    std::copy(sound.begin(), sound.end(), boardMemory().begin());
+    boardMemory()[0x92 + 4 * 5] ^= 0x10;   // a copy of the mask
+    runCommand(&Form1::mnuEntire_Click);
+    ASSERT_EQ(messages.texts().size(), 2);
+    EXPECT_TRUE(messages.texts()[1].startsWith("The frame mask ")) << messages.texts()[1].toStdString();
+    EXPECT_EQ(table(), sound);
+}
+
+// The operator typed in the window (kept for the next run; emptied, the one
+// configured) and the table file the image came from are on every entry.
+TEST_F(ProgrammingWindow, EntriesNameTheOperatorTypedAndTheTableFileTheImageCameFrom)
+{
+    const QString file = dir.filePath("tray 4.tbl");
+    files.paths.push_back(file);
+    form->mnuSBTF_Click();
+    const std::string sha = sha256Hex(table().data(), table().size());   // of the file's bytes
+    writeMode();
+    autoIncrease(true);
+    runCommand(&Form1::mnuEB_Click, [&](Form2& w) {
+        const std::size_t frames = fake->log(kBoardCom).writes.size();
+        w.txtOperator->clear();
+        QTest::keyClicks(w.txtOperator, QStringLiteral(" Ines Kowal "));
+        QTest::keyClick(w.txtOperator, Qt::Key_Return);
+        EXPECT_EQ(fake->log(kBoardCom).writes.size(), frames) << "Enter in the field writes no pager";
+        pressWrite(w);
+    });
+    runCommand(&Form1::mnuEntire_Click);   // from now on the image comes from the pager
+    runCommand(&Form1::mnuEB1_Click);
+    const auto entries = recorded(dir.path());
+    ASSERT_EQ(entries.size(), 3u);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].source.operatorName, "Ines Kowal") << i;
+        EXPECT_EQ(entries[i].source.tableFile + entries[i].source.tableSha256, i < 2 ? "tray 4.tbl" + sha : "") << i;
+    }
+}
+
+TEST_F(Form1Fixture, TheOperatorTypedIsKeptForTheNextRun)
+{
+    QStringList shown;
+    for (const QString typed : {"Ines Kowal", "", ""}) {
+        form->WriteOpt->setChecked(true);
+        form->optAuto1->setChecked(true);
+        form->onProgrammingWindow = [&](Form2& w) {
+            QTimer::singleShot(0, &w, [&] {
+                EXPECT_TRUE(QTest::qWaitFor([&w] { return w.txtOperator->isVisible(); }, 2000));
+                shown << w.txtOperator->text();
+                w.txtOperator->setText(typed);
+                emit w.txtOperator->editingFinished();
+                w.cmdExit->click();
+            });
+        };
+        form->mnuEB_Click();
+        start(LinkKind::USB);
+    }
+    ASSERT_EQ(shown.size(), 3);
+    EXPECT_EQ(shown[1], "Ines Kowal");
+    EXPECT_EQ(shown[2], shown[0]) << "an emptied field stands for the one configured";
 }

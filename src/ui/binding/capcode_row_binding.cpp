@@ -1,9 +1,11 @@
 #include "ui/binding/capcode_row_binding.h"
 
+#include "editor/capcode_flex.h"
 #include "ui/field_events.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QToolTip>
 
 namespace px316t {
 
@@ -25,6 +27,7 @@ void CapcodeRowBinding::showValue(const std::string& value) { setFieldText(box_,
 void CapcodeRowBinding::gotFocus()
 {
     document_.enterCapcode(row_);
+    entered_ = document_.shownCapcodeText(row_);
     setFieldText(box_, QString());
     checked_.clear();
 }
@@ -70,6 +73,13 @@ void CapcodeRowBinding::lostFocus()
     }
     // The field shows the stored capcode in its 7- or 10-digit form.
     showRows_();
+    // An address FLEX keeps for itself is stored all the same; the operator is
+    // told once, at the field, without holding up the entry.
+    if (document_.shownCapcodeText(row_) == entered_)
+        return;
+    entered_ = document_.shownCapcodeText(row_);
+    if (const auto warning = specialAddressWarning(document_, row_))
+        QToolTip::showText(box_->mapToGlobal(QPoint(0, box_->height())), QString::fromStdString(*warning), box_);
 }
 
 } // namespace px316t

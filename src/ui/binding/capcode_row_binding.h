@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 
 class QKeyEvent;
 class QLineEdit;
@@ -39,6 +40,7 @@ private:
     QWidget* background_;
     std::function<void()> showRows_;
     QString checked_;   // the text the key-release check last passed
+    std::string entered_;   // what the row showed when its field was entered
 };
 
 } // namespace px316t
