@@ -295,6 +295,15 @@ bool isSelector(const FieldEntry& e)
 
 } // namespace
 
+std::optional<int> choiceIndex(const FieldEntry& entry, const std::string& value)
+{
+    if (!entry.items.empty())
+        return itemIndex(entry.items, value);
+    if (entry.values == listed({"on", "off"}))
+        return itemIndex(OnOff, value);
+    return std::nullopt;
+}
+
 bool isMailDropAlertLength(std::uint8_t length)
 {
     return std::find(MailDropAlertLengths.begin(), MailDropAlertLengths.end(), length) != MailDropAlertLengths.end();

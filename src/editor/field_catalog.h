@@ -102,6 +102,11 @@ private:
 // Adds the prompts, the prompt language, the logo font and the password.
 void addPromptAndPasswordFields(FieldCatalog& catalog);
 
+// The position of `value` among a choice's entries (its items, or off and on
+// of a switch), compared as `set` compares them; nothing for a field that is
+// not a choice or a value that is none of its entries.
+std::optional<int> choiceIndex(const FieldEntry& entry, const std::string& value);
+
 // The field catalogue of this program.
 const FieldCatalog& fieldCatalog();
 

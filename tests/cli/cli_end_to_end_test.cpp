@@ -4,6 +4,7 @@
 #include "support/link_emulator_process.h"
 #include "support/pg_cluster.h"
 
+#include "editor/field_catalog.h"
 #include "editor/pager_document.h"
 #include "editor/prompt_rules.h"
 #include "link/link_kind.h"
@@ -272,6 +273,12 @@ TEST_F(CliTest, SetAppliesTheWindowsRulesAndARefusalChangesNothing)
         {"frequency=4500000", "Frequency setting error(9280000 < = Frequency < =9320000 )"},
         {"frequency=9300000", "Channel Spacing Error!"},
         {"capcode.1=3000000000", "Please insert a number between 1 to 2031615"},
+        // What the image would not keep: a pair long without a long capcode,
+        // manual write against the capcode layout.
+        {"pair.2.length=Long", "2101249 or more in capcode.3: give it one in the same set, after the length, or "
+                               "make the pair Short"},
+        {"manual_write_enable=off", "the capcode layout decides manual write (on while all pairs are short or all "
+                                    "long, off while they are mixed)"},
     };
     for (const Case& c : refusals) {
         // A good assignment before the refused one is not kept either.
@@ -292,6 +299,16 @@ TEST_F(CliTest, SetAppliesTheWindowsRulesAndARefusalChangesNothing)
     EXPECT_TRUE(shown.out.contains("\npair.1.length=Long\n"));
     EXPECT_TRUE(shown.out.contains("\ncapcode.2=-\n"));
     EXPECT_TRUE(shown.out.contains("\ncapcode.2.enable=on\n"));   // the second half follows the first
+
+    // Every line show prints, set back, leaves the file byte for byte.
+    const QByteArray before = bytes("a.tbl");
+    QStringList assignments{"set", "a.tbl"};
+    for (const QString& line : shown.out.split('\n', Qt::SkipEmptyParts))
+        if (fieldCatalog().at(line.section('=', 0, 0).toStdString()).set)
+            assignments << line;
+    const CliRun back = cli(assignments);
+    EXPECT_EQ(back.exitCode, 0) << back.err.toStdString();
+    EXPECT_EQ(bytes("a.tbl"), before);
 }
 
 TEST_F(CliTest, DiffNamesFieldsThenOtherBytesAndBadFilesAreRefused)

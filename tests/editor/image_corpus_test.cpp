@@ -1,7 +1,10 @@
 // Every image of the corpus through the pager document: opened and saved, it
 // comes back the same, and the rules of arrival change only the bytes the
 // image derives from its capcodes.
+#include "editor/field_assignments.h"
+#include "editor/field_catalog.h"
 #include "editor/pager_document.h"
+#include "editor/prompt_rules.h"
 #include "images/image_corpus.h"
 #include "support/unique_folder.h"
 #include "table/memory_map.h"
@@ -63,6 +66,26 @@ TEST_P(ImageCorpus, OpenSaveOpenKeepsTheImageAndOnlyTheDerivedBytesChange)
             }
         }
     }
+}
+
+// What show prints, set back line by line, is taken and leaves every byte.
+TEST_P(ImageCorpus, EveryShownLineSetBackLeavesTheImageByteForByte)
+{
+    const PagerDocument opened(testing::corpusImage(GetParam()).bytes);
+    std::vector<FieldAssignment> lines;
+    for (const FieldEntry& e : fieldCatalog().entries()) {
+        if (!e.set)
+            continue;
+        const std::string shown = e.show(opened);
+        const auto unescaped = unescapedText(escapedText(shown));
+        ASSERT_TRUE(unescaped) << e.name;
+        lines.push_back({e.name, *unescaped});
+    }
+    PagerDocument edited(opened);
+    const AssignmentsResult result = applyAssignments(edited, lines);
+    EXPECT_TRUE(result.ok()) << lines[result.index].name << ": " << result.message;
+    EXPECT_FALSE(result.changed);
+    EXPECT_EQ(edited.image(), opened.image());
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ImageCorpus, ::testing::ValuesIn(testing::imageCorpusNames()),
