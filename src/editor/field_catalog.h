@@ -107,6 +107,10 @@ void addPromptAndPasswordFields(FieldCatalog& catalog);
 // not a choice or a value that is none of its entries.
 std::optional<int> choiceIndex(const FieldEntry& entry, const std::string& value);
 
+// The contrast level the slider shows for a stored byte: 1 to 8, a byte above
+// 8 shows 4 and a byte of 0 shows 1 (the slider's least).
+std::uint8_t shownContrast(std::uint8_t stored);
+
 // The field catalogue of this program.
 const FieldCatalog& fieldCatalog();
 

@@ -19,9 +19,11 @@ namespace {
 
 // The bits the rules of arrival may rewrite: the frame mask and its copies,
 // the enable, type and priority bytes, the mail-drop alert lengths of the
-// second rows, and the layout's bits of 0x3D.
+// second rows, the layout's bits of 0x3D and the contrast.
 bool derived(int address, int bit)
 {
+    if (address == map::ScreenContrast)   // a level the slider cannot show
+        return true;
     if (map::FrameRecords.contains(address))
         return (address - map::FrameRecords.first) % map::FrameRecordSize >= 2;
     for (const int k : {0, 8}) {
