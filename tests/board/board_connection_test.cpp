@@ -109,16 +109,6 @@ TEST_F(BoardConnectionTest, ABoardLostInMidWriteFailsAndIsThenNoBoard)
     EXPECT_EQ(problem.rfind("COM" + std::to_string(emulator->com) + " cannot be opened", 0), 0u) << problem;
 }
 
-TEST_F(BoardConnectionTest, APortNamedWhereNoBoardAnswersIsNoBoard)
-{
-    const auto silent = startEmulator({"--com", "6", "--fast", "--silent"});
-    ASSERT_TRUE(silent->ready);
-    BoardConnection board(LinkKind::USB, boxes, status, parts());
-    EXPECT_FALSE(board.connect(6, problem));
-    EXPECT_EQ(problem, "COM6: The Programmed Board is not responding!");
-    EXPECT_EQ(board.state().BoardPort, -1);
-}
-
 TEST_F(BoardConnectionTest, TheParallelPortBoardIsFoundByItsProbeAndBadOptionsGiveNoBoard)
 {
     QFile memory(dir.filePath(QStringLiteral("lpt.tbl")));

@@ -4,7 +4,6 @@
 #include "support/link_emulator_process.h"
 #include "support/pg_cluster.h"
 
-#include "editor/field_catalog.h"
 #include "editor/pager_document.h"
 #include "editor/prompt_rules.h"
 #include "link/link_kind.h"
@@ -306,16 +305,6 @@ TEST_F(CliTest, SetAppliesTheWindowsRulesAndARefusalChangesNothing)
     EXPECT_TRUE(shown.out.contains("\npair.1.length=Long\n"));
     EXPECT_TRUE(shown.out.contains("\ncapcode.2=-\n"));
     EXPECT_TRUE(shown.out.contains("\ncapcode.2.enable=on\n"));   // the second half follows the first
-
-    // Every line show prints, set back, leaves the file byte for byte.
-    const QByteArray before = bytes("a.tbl");
-    QStringList assignments{"set", "a.tbl"};
-    for (const QString& line : shown.out.split('\n', Qt::SkipEmptyParts))
-        if (fieldCatalog().at(line.section('=', 0, 0).toStdString()).set)
-            assignments << line;
-    const CliRun back = cli(assignments);
-    EXPECT_EQ(back.exitCode, 0) << back.err.toStdString();
-    EXPECT_EQ(bytes("a.tbl"), before);
 }
 
 TEST_F(CliTest, DiffNamesFieldsThenOtherBytesAndBadFilesAreRefused)
