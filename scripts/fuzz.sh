@@ -4,7 +4,7 @@
 #
 #     scripts/fuzz.sh TARGET SECONDS [more libFuzzer options]
 #
-# TARGET is one of: table_file reg_import usb_replies lpt_status cli_set allocation_list. The harnesses
+# TARGET is one of: table_file reg_import usb_replies lpt_status cli_set show_set allocation_list. The harnesses
 # are built in build-fuzz/. The run starts from the target's corpus in
 # tests/fuzz/corpus/TARGET and grows a working corpus in build-fuzz/corpus/TARGET;
 # a crash is written to build-fuzz/findings/TARGET/. Copy a small reproducer of
@@ -12,7 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(table_file reg_import usb_replies lpt_status cli_set allocation_list)
+targets=(table_file reg_import usb_replies lpt_status cli_set show_set allocation_list)
 if [ $# -lt 2 ] || [[ ! " ${targets[*]} " == *" $1 "* ]] || ! [[ $2 =~ ^[0-9]+$ ]]; then
   echo "usage: $0 TARGET SECONDS [libFuzzer options]   (TARGET: ${targets[*]})" >&2
   exit 2

@@ -108,7 +108,12 @@ bool BoardConnection::connect(std::optional<int> port, std::string& problem)
             return false;
         }
         ports_->close(*port);
-        state_.BoardPort = static_cast<std::int16_t>(*port);
+        // A port that opens is not yet the board: nothing is sent to a pager
+        // through a port where no board answers the board query.
+        if (!detection_->UsbBoardAnswersOn(*port)) {
+            problem = "COM" + std::to_string(*port) + ": " + std::string(messages::BoardNotResponding);
+            return false;
+        }
         return true;
     }
     if (detection_->FindUsbBoard())

@@ -4,6 +4,7 @@
 #include "cli/json_line.h"
 #include "cli/table_io.h"
 #include "editor/capcode_flex.h"
+#include "editor/field_assignments.h"
 #include "editor/field_catalog.h"
 #include "editor/pager_document.h"
 #include "editor/prompt_rules.h"
@@ -50,6 +51,8 @@ int cmdSet(const Args& a)
     if (!document)
         return Usage;
     const PagerDocument before(*document);
+    std::vector<FieldAssignment> assignments;
+    std::vector<std::string> written;
     for (int i = 1; i < a.positional.size(); ++i) {
         const QString& assignment = a.positional[i];
         if (assignment.startsWith(QLatin1Char('#')))
@@ -58,30 +61,33 @@ int cmdSet(const Args& a)
         if (eq <= 0)
             return usage("set", QStringLiteral("expected NAME=VALUE, not ") + assignment);
         const std::string name = assignment.left(eq).trimmed().toStdString();
-        const std::string written = assignment.mid(eq + 1).toStdString();
+        written.push_back(assignment.mid(eq + 1).toStdString());
         // The escapes show prints are taken back, so its lines can be set again.
-        const auto unescaped = unescapedText(written);
+        const auto unescaped = unescapedText(written.back());
         if (!unescaped) {
-            say(name + "=" + written + ": a backslash starts one of \\\\, \\n, \\r, \\t or \\xHH");
+            say(name + "=" + written.back() + ": a backslash starts one of \\\\, \\n, \\r, \\t or \\xHH");
             return Usage;
         }
-        const std::string& value = *unescaped;
-        const FieldEntry* entry = fieldCatalog().find(name);
-        if (!entry) {
-            say("unknown field name: " + name);
-            return Usage;
-        }
-        if (!entry->set) {
-            say(name + ": shown only; it follows from other fields");
-            return Usage;
-        }
-        const SetResult result = entry->set(*document, value);
-        if (result.outcome != SetOutcome::Changed) {
-            say(name + "=" + written + ": " + result.message);
-            return Usage;
-        }
+        assignments.push_back({name, *unescaped});
     }
-    if (!saveTable(file, document->image()))
+    const AssignmentsResult result = applyAssignments(*document, assignments);
+    if (!result.ok()) {
+        const std::string& name = assignments[result.index].name;
+        switch (result.failure) {
+        case AssignmentFailure::UnknownField:
+            say("unknown field name: " + name);
+            break;
+        case AssignmentFailure::ShownOnly:
+            say(name + ": shown only; it follows from other fields");
+            break;
+        default:
+            say(name + "=" + written[result.index] + ": " + result.message);
+            break;
+        }
+        return Usage;
+    }
+    // Nothing changed: the file stays byte for byte as it was.
+    if (result.changed && !saveTable(file, document->image()))
         return Failed;
     // Accepted, as the window accepts them, but the operator hears about them.
     for (const std::string& warning : newSpecialAddressWarnings(before, *document))

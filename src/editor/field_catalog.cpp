@@ -295,6 +295,22 @@ bool isSelector(const FieldEntry& e)
 
 } // namespace
 
+std::optional<int> choiceIndex(const FieldEntry& entry, const std::string& value)
+{
+    if (!entry.items.empty())
+        return itemIndex(entry.items, value);
+    if (entry.values == listed({"on", "off"}))
+        return itemIndex(OnOff, value);
+    return std::nullopt;
+}
+
+std::uint8_t shownContrast(std::uint8_t stored)
+{
+    if (stored > 8)
+        return 4;
+    return stored < 1 ? 1 : stored;
+}
+
 bool isMailDropAlertLength(std::uint8_t length)
 {
     return std::find(MailDropAlertLengths.begin(), MailDropAlertLengths.end(), length) != MailDropAlertLengths.end();
@@ -523,8 +539,7 @@ FieldCatalog::FieldCatalog()
     entries_.push_back(checkOption("display_source_enable", map::DisplaySourceEnable));
     entries_.push_back({"screen_contrast",
                         [](const PagerDocument& s) {
-                            const std::uint8_t v = s.table()[map::ScreenContrast];
-                            return std::to_string(v > 8 ? 4 : v);
+                            return std::to_string(shownContrast(s.table()[map::ScreenContrast]));
                         },
                         [](PagerDocument& s, const std::string& v) -> SetResult {
                             const auto n = parseNumber(v);

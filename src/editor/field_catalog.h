@@ -102,6 +102,15 @@ private:
 // Adds the prompts, the prompt language, the logo font and the password.
 void addPromptAndPasswordFields(FieldCatalog& catalog);
 
+// The position of `value` among a choice's entries (its items, or off and on
+// of a switch), compared as `set` compares them; nothing for a field that is
+// not a choice or a value that is none of its entries.
+std::optional<int> choiceIndex(const FieldEntry& entry, const std::string& value);
+
+// The contrast level the slider shows for a stored byte: 1 to 8, a byte above
+// 8 shows 4 and a byte of 0 shows 1 (the slider's least).
+std::uint8_t shownContrast(std::uint8_t stored);
+
 // The field catalogue of this program.
 const FieldCatalog& fieldCatalog();
 

@@ -59,6 +59,8 @@ std::string capcodeText(const ShownCapcode& shown)
 
 void applyArrivalRules(PagerTable& image)
 {
+    // The slider cannot show a contrast outside 1 to 8: the pager gets the level shown.
+    image[map::ScreenContrast] = shownContrast(image[map::ScreenContrast]);
     mirrorLongPairs(image);
     const PairLengths lengths = pairLengthsOf(image);
     applyCapcodeLayoutBits(image, rowsOf(lengths));

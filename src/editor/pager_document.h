@@ -62,8 +62,9 @@ public:
     // An image that arrives whole replaces this one: the second slot of every
     // long pair follows its first (type, priority, a set enable bit, a
     // mail-drop alert length from pair 2 on), the capcode layout's bits are
-    // stored, capcodes past the last usable slot are disabled and the frame
-    // mask is rebuilt. The pair lengths follow the long-word flags, the band
+    // stored, capcodes past the last usable slot are disabled, the frame
+    // mask is rebuilt and a contrast outside 1 to 8 becomes the level the
+    // slider shows. The pair lengths follow the long-word flags, the band
     // follows byte 0xF1 (an unknown band leaves it). Announces Image.
     void arrive(const PagerTable& image);
     // A table file, read whole before anything changes: a shorter file

@@ -99,6 +99,21 @@ std::vector<int> BoardDetection::FindAllUsbBoards()
     return found;
 }
 
+bool BoardDetection::UsbBoardAnswersOn(int port)
+{
+    clock_.letEventsRun();
+    if (ports_.lstatus(port) < 0 && !OpenBoardPort(ports_, port))
+        return false;
+    const bool answers = queryBoard(port);
+    if (answers) {
+        state_.BoardPort = static_cast<std::int16_t>(port);
+        InitUsbBoard();
+    }
+    if (ports_.lstatus(port) >= 0)
+        ports_.close(port);
+    return answers;
+}
+
 bool BoardDetection::FindUsbBoard()
 {
     if (state_.StartupProbe)

@@ -43,6 +43,9 @@ public:
     // FindUsbBoard sets up the one it finds), in COM order; BoardPort is left
     // at the first.
     std::vector<int> FindAllUsbBoards();
+    // Whether a board answers the board query on the open-able COM `port`:
+    // when it does, it is set up and becomes BoardPort, as a scan would make it.
+    bool UsbBoardAnswersOn(int port);
     void InitUsbBoard();
     void Timer1_Timer();
 

@@ -48,7 +48,11 @@ bool ProgrammingSequence::verify(const PagerTable& table, ProgressView& progress
         return noLink();
     const bool same = link_->verifyAll(table, progress);
     lastDifference_ = same ? std::nullopt : link_->lastDifference();
-    return finish(same);
+    finish(same);
+    // Nothing was compared with a board that went away: said as such, never as a difference.
+    if (lastFailure_ == TransferFailure::BoardLost)
+        messages_.message(QString::fromLatin1(messages::BoardNotResponding), MessageBoxes::Icon::Warning);
+    return same;
 }
 
 void ProgrammingSequence::holdVerifySuccess(bool hold)

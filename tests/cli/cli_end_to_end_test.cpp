@@ -254,6 +254,13 @@ TEST_F(CliUsbBoard, MissingBoardOrPortGivesOneLineAndStatusOne)
     EXPECT_EQ(cli({"read", "-o", "j.tbl", "--json", "--port", "42"}).out.trimmed(),
               R"({"port":"COM42","capcode":null,"result":"no board"})");
     EXPECT_EQ(cli({"write", "a.tbl", "--json"}).out.trimmed(), R"({"port":null,"capcode":1234567,"result":"no board"})");
+    // A port where no board answers is no board: nothing is written or recorded.
+    testing::EmulatorProcess silent(QStringLiteral(PX316T_BOARD_EMULATOR), dir.path(), {"--com", "3", "--silent"});
+    r = cli({"write", "a.tbl", "--port", "3", "--json"});
+    EXPECT_EQ(r.err.trimmed(), "COM3: The Programmed Board is not responding!");
+    EXPECT_EQ(r.out.trimmed(), R"({"port":"COM3","capcode":1234567,"result":"no board"})");
+    EXPECT_EQ(cli({"history", "--csv"}).out.count('\n'), 1) << "the header only";
+
     startEmulator({"--unplug-after", "3"});   // the board is found, then lost in the read
     EXPECT_EQ(cli({"read", "-o", "j.tbl", "--json"}).out.trimmed(),
               R"({"port":"COM2","capcode":null,"result":"link lost"})");
@@ -272,6 +279,12 @@ TEST_F(CliTest, SetAppliesTheWindowsRulesAndARefusalChangesNothing)
         {"frequency=4500000", "Frequency setting error(9280000 < = Frequency < =9320000 )"},
         {"frequency=9300000", "Channel Spacing Error!"},
         {"capcode.1=3000000000", "Please insert a number between 1 to 2031615"},
+        // What the image would not keep: a pair long without a long capcode,
+        // manual write against the capcode layout.
+        {"pair.2.length=Long", "2101249 or more in capcode.3: give it one in the same set, after the length, or "
+                               "make the pair Short"},
+        {"manual_write_enable=off", "the capcode layout decides manual write (on while all pairs are short or all "
+                                    "long, off while they are mixed)"},
     };
     for (const Case& c : refusals) {
         // A good assignment before the refused one is not kept either.
@@ -375,6 +388,19 @@ TEST_F(CliUsbBoard, ReadKeepsABackupAndWriteAndVerifyAreRecorded)
 
     EXPECT_EQ(cli({"history", "--since", "2199-01-01"}).out.count('\n'), 1) << "the header only";
     EXPECT_EQ(cli({"history", "--since", "someday"}).exitCode, 2);
+}
+
+// Found (two frames), written (eight), lost in the verify's fourth: nothing was compared.
+TEST_F(CliUsbBoard, ABoardLostInTheVerifyIsALostBoardNotADifference)
+{
+    startEmulator({"--unplug-after", QString::number(2 + 8 + 3)});
+    ASSERT_EQ(cli({"new", "a.tbl"}).exitCode, 0);
+    const CliRun r = cli({"write", "a.tbl", "--json"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("The Programmed Board is not responding!") && !r.err.contains("Verify Error!"))
+        << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), R"({"port":"COM2","capcode":1234567,"result":"link lost"})");
+    EXPECT_EQ(csvRows(cli({"history", "--csv"}).out).back().value(9), "link lost");
 }
 
 TEST_F(CliUsbBoard, ProduceDrivesSeveralBoardsFromOneSequence)

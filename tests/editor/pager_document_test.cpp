@@ -56,6 +56,11 @@ TEST(PagerDocumentArrival, RebuildsWhatTheImageDerivesAndNothingElse)
              setCapcodeEnabled(t, 12, true);
          },
          [](const PagerTable& t) { EXPECT_FALSE(capcodeEnabled(t, 12)); }},
+        // The slider shows 4 above 8 and 1 for 0: the pager gets what is shown.
+        {"contrast above 8", [](PagerTable& t) { t[map::ScreenContrast] = 134; },
+         [](const PagerTable& t) { EXPECT_EQ(t[map::ScreenContrast], 4); }},
+        {"contrast 0", [](PagerTable& t) { t[map::ScreenContrast] = 0; },
+         [](const PagerTable& t) { EXPECT_EQ(t[map::ScreenContrast], 1); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -201,10 +201,16 @@ TEST_F(LptBusTest, VerifyReadsOnceAcrossBlocksAndStopsAfterTheFirstDifference)
         return e.kind == BusEvent::Byte && e.value == 0xFF;
     });
     EXPECT_EQ(received, 102);
-    ASSERT_GE(ev.size(), 2u);
-    EXPECT_EQ(ev.back().kind, BusEvent::Stop);
-    EXPECT_TRUE(ev[ev.size() - 2].ninthReleased);
-    EXPECT_FALSE(ev[ev.size() - 3].ninthReleased);
+    // Then the memory is asked once whether it still answers (a board pulled
+    // off reads as bytes that differ): START, control, STOP.
+    ASSERT_GE(ev.size(), 6u);
+    const auto tail = ev.end() - 6;
+    EXPECT_FALSE(tail[0].ninthReleased);
+    EXPECT_TRUE(tail[1].ninthReleased);
+    EXPECT_EQ(tail[2].kind, BusEvent::Stop);
+    EXPECT_EQ(tail[3].kind, BusEvent::Start);
+    EXPECT_EQ(tail[4].kind, BusEvent::Byte);
+    EXPECT_EQ(tail[5].kind, BusEvent::Stop);
     expectIdleAfterWindowStop();
 }
 
@@ -342,6 +348,7 @@ enum class LptOperation { Read, Write, Verify };
 struct LossOutcome {
     bool failed = false;
     bool bytesRight = false;
+    bool lost = false;   // the operation says the board went away
     std::vector<std::string> messages;
 };
 
@@ -387,6 +394,7 @@ LossOutcome runWithLoss(LptOperation op, int loseAt, std::uint8_t stuck, std::si
         break;
     }
     outcome.messages = rig.host.texts();
+    outcome.lost = rig.bus.lastFailureWasLoss();
     if (writes)
         *writes = rig.board.dataWrites.size();
     return outcome;
@@ -431,6 +439,21 @@ TEST(LptBoardLost, NoSuccessWithWrongBytesWhenTheBoardGoesDuringTheLastPage)
             EXPECT_GT(failures, 300) << c.name;
         }
     }
+}
+
+// A board pulled off early in a verify reads as bytes that differ from the
+// table: nothing was compared, so it is a lost board, not a difference.
+TEST(LptBoardLost, InTheMiddleOfAVerifyIsALossNotADifference)
+{
+    for (std::uint8_t stuck : {std::uint8_t(0xFF), std::uint8_t(0x00)}) {
+        const LossOutcome o = runWithLoss(LptOperation::Verify, 3000, stuck);
+        EXPECT_TRUE(o.failed) << int(stuck);
+        EXPECT_TRUE(o.lost) << int(stuck);
+        EXPECT_EQ(o.messages, std::vector<std::string>{"Read error!"}) << int(stuck);
+    }
+    const LossOutcome intact = runWithLoss(LptOperation::Verify, 0, 0);
+    EXPECT_FALSE(intact.lost);
+    EXPECT_EQ(intact.messages, std::vector<std::string>{"Verify Error!"});
 }
 
 } // namespace

@@ -143,8 +143,10 @@ TEST_F(ProgrammingSequenceTest, FailedWriteOrVerifySaysWhyAndLeavesTheImage)
     board.faults().unplugAfterFrames = board.framesAnswered() + 8;   // gone after the eight write frames
     state.BoardPort = BoardCom;
     EXPECT_FALSE(sequence.write(table, progress) && sequence.verify(table, progress));
-    EXPECT_EQ(boxes.texts, QStringList{"Read error!"});
-    EXPECT_EQ(boxes.statusAtMessage, QStringList{"Verifying Now....."});
+    // Nothing was compared: the board is said to be gone, never a difference.
+    EXPECT_EQ(boxes.texts, (QStringList{"Read error!", "The Programmed Board is not responding!"}));
+    EXPECT_EQ(boxes.statusAtMessage, (QStringList{"Verifying Now.....", "Verifying Now....."}));
+    EXPECT_EQ(sequence.lastFailure(), TransferFailure::BoardLost);
     EXPECT_TRUE(command.TransferFailed);
     EXPECT_EQ(table, before);
 }

@@ -169,6 +169,7 @@ bool LptBus::beginTransfer(LptProgress& progress, const ProgressStart& start, st
                            const std::string& errorText)
 {
     lastFailureWasDifference_ = false;
+    lastFailureWasLoss_ = false;
     progress.setMaximum(start.maximum);
     progress.setPosition(start.position);
     progress.setColor(start.color);
@@ -268,6 +269,20 @@ bool LptBus::lpt_readall(std::span<std::uint8_t> into, int first, int last, LptP
     return false;
 }
 
+bool LptBus::differenceOrLoss(int address)
+{
+    // A board pulled off reads as bytes that differ: a difference counts only
+    // while the memory still answers.
+    if (!memoryStillAnswers(address)) {
+        lastFailureWasLoss_ = true;
+        host_.message(ReadError, false);
+    } else {
+        lastFailureWasDifference_ = true;
+        host_.message(VerifyError, false);
+    }
+    return true;
+}
+
 bool LptBus::lpt_verify(std::span<const std::uint8_t> table, int first, int last, LptProgress& progress)
 {
     if (!beginTransfer(progress, {last - 16, first, LptProgress::BarColor::Purple, "Verifying Now....."},
@@ -285,23 +300,17 @@ bool LptBus::lpt_verify(std::span<const std::uint8_t> table, int first, int last
     // and block boundaries.
     for (int a = first; a < last; ++a) {
         if (ReceiveByte(false) != table[static_cast<std::size_t>(a)]) {
-            lastFailureWasDifference_ = true;
-            host_.message(VerifyError, false);
             ReceiveByte(true);
-            BusStop();
-            return true;
+            return differenceOrLoss(a);
         }
         if (a % SerialMemoryPage == 0)
             progress.setPosition(a);
     }
-    if (ReceiveByte(true) != table[static_cast<std::size_t>(last)]) {
-        lastFailureWasDifference_ = true;
-        host_.message(VerifyError, false);
-        BusStop();
-        return true;
-    }
+    if (ReceiveByte(true) != table[static_cast<std::size_t>(last)])
+        return differenceOrLoss(last);
     // Equal bytes prove nothing when the board was pulled off while they came.
     if (!memoryStillAnswers(last)) {
+        lastFailureWasLoss_ = true;
         host_.message(ReadError, false);
         return true;
     }

@@ -94,6 +94,9 @@ public:
     // Whether the last failed operation failed because the memory's bytes
     // differ from the table (a verify's difference), not for want of an answer.
     bool lastFailureWasDifference() const { return lastFailureWasDifference_; }
+    // Whether the last failed verify lost the memory on its way: it answered
+    // at the start and no longer at the end.
+    bool lastFailureWasLoss() const { return lastFailureWasLoss_; }
     // A production step says "Verify Success!" itself once its bookkeeping
     // committed; while held, a verify that succeeds says nothing.
     void holdVerifySuccess(bool hold) { holdVerifySuccess_ = hold; }
@@ -120,6 +123,8 @@ private:
     // cycle is over), then STOP. Only this proves that the board was there for
     // every byte: a board pulled off answers nothing, or holds the data line.
     bool memoryStillAnswers(int address);
+    // Ends a verify at a byte that differs: a difference, or a lost memory.
+    bool differenceOrLoss(int address);
     bool writePages(std::span<const std::uint8_t> table, int first, int last, LptProgress& progress);
 
     PortIo& port_;
@@ -127,6 +132,7 @@ private:
     LptHost& host_;
     bool lineHeldLow_ = false;   // the data line read low while the bus should be idle
     bool lastFailureWasDifference_ = false;
+    bool lastFailureWasLoss_ = false;
     bool holdVerifySuccess_ = false;
 };
 

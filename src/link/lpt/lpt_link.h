@@ -25,6 +25,7 @@ public:
     bool lpt_verify(const PagerTable& table, int first, int last, ProgressView& progress) override;
     void BusStop() override;
     bool LastFailureWasDifference() const override { return bus_.lastFailureWasDifference(); }
+    bool LastFailureWasLoss() const override { return bus_.lastFailureWasLoss(); }
     void HoldVerifySuccess(bool hold) override { bus_.holdVerifySuccess(hold); }
 
     LptBus& bus() { return bus_; }

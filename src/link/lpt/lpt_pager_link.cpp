@@ -21,10 +21,13 @@ bool LptPagerLink::readAll(PagerTable& table, ProgressView& progress)
 
 bool LptPagerLink::verifyAll(const PagerTable& table, ProgressView& progress)
 {
-    // The verify compares as it reads: a failure is a difference, or a memory
-    // that did not answer ("Read error!").
+    // The verify compares as it reads: a failure is a difference, a memory
+    // that did not answer ("Read error!"), or one lost on the way.
     const bool failed = lpt_.lpt_verify(table, 0, PagerTableLast, progress);
-    return finish(failed, lpt_.LastFailureWasDifference() ? TransferFailure::VerifyMismatch : TransferFailure::NoAnswer);
+    const TransferFailure failure = lpt_.LastFailureWasLoss()         ? TransferFailure::BoardLost
+                                    : lpt_.LastFailureWasDifference() ? TransferFailure::VerifyMismatch
+                                                                      : TransferFailure::NoAnswer;
+    return finish(failed, failure);
 }
 
 } // namespace px316t

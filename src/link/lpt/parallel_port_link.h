@@ -21,6 +21,8 @@ public:
     // Whether the last failed operation found bytes that differ from the table
     // (a verify's difference) rather than a memory that did not answer.
     virtual bool LastFailureWasDifference() const = 0;
+    // Whether the last failed verify lost the board on its way.
+    virtual bool LastFailureWasLoss() const = 0;
     // While held, a verify that succeeds says nothing: a production step says
     // so once its bookkeeping committed.
     virtual void HoldVerifySuccess(bool hold) = 0;
