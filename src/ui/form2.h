@@ -14,7 +14,11 @@
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -22,6 +26,8 @@ class QPushButton;
 namespace px316t {
 
 class MessageBoxes;
+class clsRegistryAccess;
+class LabelStream;
 
 // What the window works on, handed over by the main window.
 struct ProgrammingContext {
@@ -43,6 +49,8 @@ struct ProgrammingContext {
     std::function<void(const PagerTable&)> afterRead;
     std::function<void(const PagerTable&, const PagerTransfer&, const std::string& port)> afterWrite;
     std::function<void(const PagerTable&, RecordResult, const std::string& port)> afterVerify;
+    // The store of the label size setting; null: the default size, not kept.
+    clsRegistryAccess* registry = nullptr;
 };
 
 class Form2 : public QDialog, public ProgressView {
@@ -62,6 +70,12 @@ public:
     void cmdBatch_Click();
     // Shows the batch dialog; tests fill it in instead of running it.
     std::function<void(QDialog&)> onBatchWindow;
+    // "Production": the live view of the line's rate, beside this window.
+    void cmdProduction_Click();
+    // Shows the live view (tests look at it instead); it deletes itself when closed.
+    std::function<void(QDialog&)> onProductionWindow;
+    // The label size as typed: kept when it is one, else refused and shown as it was.
+    void txtLabelSize_Commit();
 
 
     QLabel* lblAuto1 = nullptr;
@@ -71,6 +85,12 @@ public:
     QPushButton* cmdExit = nullptr;
     QPushButton* cmdBatch = nullptr;
     QLabel* lblBatch = nullptr;   // the joined batch and its next capcode
+    // Labels in the production mode: after each pager, to a printer or a PDF file.
+    QCheckBox* chkLabel = nullptr;
+    QComboBox* cboLabelPrinter = nullptr;   // "PDF file", then the system's printers
+    QLineEdit* txtLabelFile = nullptr;
+    QLineEdit* txtLabelSize = nullptr;      // "62 x 29" (mm)
+    QPushButton* cmdProduction = nullptr;
 
 public slots:
     void reject() override;
@@ -89,11 +109,19 @@ private:
     void showFirstCapcode(std::uint64_t capcode);
     void showBatch();
     void warn(const std::string& text);
+    // The label controls (form2_labels.cpp; hidden in a build without labels).
+    void createLabelControls();
+    void showLabelControls();
+    // The label of a pager done with `capcode`, when labels are asked for.
+    void printLabel(std::uint64_t capcode, bool longPair, const PagerTable& image, const std::string& customer);
 
     ProgrammingContext ctx_;
     ProgrammingSequence sequence_;
     bool activated_ = false;
     bool busy_ = false;   // a transfer runs: the window cannot be closed
+    // The labels of this window's run; made again when their destination or size changes.
+    std::shared_ptr<LabelStream> labels_;
+    QString labelsFor_;
 };
 
 } // namespace px316t
