@@ -1,7 +1,7 @@
 #pragma once
 // Labels and reports of the command line: label_command.cpp and
 // batch_paper_commands.cpp; a build without the print library says it cannot
-// (paper_unavailable.cpp).
+// (paper_unavailable.cpp). The line's figures: batch_stats_command.cpp.
 #include "cli/args.h"
 #include "table/pager_table.h"
 

@@ -23,6 +23,4 @@ int cmdLabel(const Args&) { return usage("label", kUnavailable); }
 
 int cmdBatchReport(const BatchPaperRequest&) { return usage("batch", kUnavailable); }
 
-int cmdBatchStats(const BatchPaperRequest&) { return usage("batch", kUnavailable); }
-
 } // namespace px316t::cli
