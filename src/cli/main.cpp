@@ -91,6 +91,17 @@ int main(int argc, char** argv)
         raw << QString::fromLocal8Bit(argv[i]);
     if (drawsPaper(raw)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Without a login session Qt says it made up a runtime folder; the
+        // drawing needs none, and a script reading stderr would trip on it.
+        static QtMessageHandler previous = nullptr;
+        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+                return;
+            if (previous)
+                previous(type, context, text);
+            else
+                std::fprintf(stderr, "%s\n", qPrintable(text));
+        });
         app = std::make_unique<QGuiApplication>(argc, argv);
     }
 #endif
