@@ -15,6 +15,7 @@ enum Exit { Ok = 0, Failed = 1, Usage = 2 };
 // One line on stderr.
 void say(const std::string& line);
 void say(const QString& line);
+inline void say(const char* line) { say(std::string(line)); }
 
 // Every help ends with the exit status a script can rely on.
 extern const char* const ExitStatusHelp;

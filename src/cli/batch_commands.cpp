@@ -1,6 +1,8 @@
 // px316t-cli batch: the batches of the shared production database. A batch is
 // created explicitly, so that a mistyped name in `produce --batch` is refused
 // instead of starting a second sequence over the same capcodes.
+#include "cli/paper.h"
+
 #include "editor/capcode_codec.h"
 #include "editor/flex_address.h"
 #include "production/allocation_list.h"
@@ -24,10 +26,6 @@ int cmdBatchExport(PgConnection& db, const std::string& name);
 
 namespace {
 
-enum Exit { Ok = 0, Failed = 1, Usage = 2 };
-
-void say(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
-
 int usage(const std::string& problem)
 {
     say("px316t-cli batch: " + problem);
@@ -44,8 +42,9 @@ struct BatchArgs {
 
 BatchArgs parse(const QStringList& list)
 {
-    static const QStringList valued = {"--first", "--last", "--capcodes", "--station", "--production-db", "--operator"};
-    static const QStringList flags = {"--allow-special-addresses", "--csv"};
+    static const QStringList valued = {"--first", "--last", "--capcodes", "--station", "--production-db", "--operator",
+                                       "-o"};
+    static const QStringList flags = {"--allow-special-addresses", "--csv", "--json", "--watch"};
     BatchArgs a;
     for (int i = 0; i < list.size(); ++i) {
         if (flags.contains(list[i])) {
@@ -57,7 +56,7 @@ BatchArgs parse(const QStringList& list)
             }
             a.options[list[i].toStdString()] = list[i + 1].toStdString();
             ++i;
-        } else if (list[i].startsWith(QLatin1String("--"))) {
+        } else if (list[i].startsWith(QLatin1String("-"))) {
             a.error = "unknown option " + list[i].toStdString();
             return a;
         } else {
@@ -247,9 +246,10 @@ int cmdBatch(const QStringList& args)
     if (a.error)
         return usage(*a.error);
     if (a.positional.empty())
-        return usage("expected create, list, show, release or export");
+        return usage("expected create, list, show, release, export, report or stats");
     const std::string& what = a.positional[0];
-    if (what != "create" && what != "list" && what != "show" && what != "release" && what != "export")
+    if (what != "create" && what != "list" && what != "show" && what != "release" && what != "export" &&
+        what != "report" && what != "stats")
         return usage("unknown batch command " + what);
     std::string conninfo = productionDatabaseFromEnvironment();
     if (const auto it = a.options.find("--production-db"); it != a.options.end())
@@ -257,6 +257,13 @@ int cmdBatch(const QStringList& args)
     if (conninfo.empty())
         return usage("batches live in the shared production database: give --production-db CONNINFO or set "
                      "PX316T_PRODUCTION_DB");
+    if (what == "report" || what == "stats") {
+        if (a.positional.size() != 2)
+            return usage(what + " needs a batch name");
+        const BatchPaperRequest request{conninfo,          a.positional[1],  a.has("-o") ? a.options.at("-o") : "",
+                                        a.has("--csv"),    a.has("--json"), a.has("--watch")};
+        return what == "report" ? cmdBatchReport(request) : cmdBatchStats(request);
+    }
     auto connection = PgConnection::open(conninfo);
     if (!connection.ok()) {
         say(connection.message());

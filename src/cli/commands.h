@@ -16,6 +16,7 @@ int cmdShow(const Args& a);                           // edit_commands.cpp
 int cmdSet(const Args& a);
 int cmdDiff(const Args& a);
 int cmdNew(const Args& a);
+int cmdLabel(const Args& a);                          // label_command.cpp
 // The batch command parses its own arguments (batch_commands.cpp).
 int cmdBatch(const QStringList& args);
 

@@ -9,14 +9,19 @@
 #include "cli/args.h"
 #include "cli/board.h"
 #include "cli/commands.h"
+#include "cli/paper.h"
 #include "board/lpt_board.h"
 
 #include <QCoreApplication>
+#ifdef PX316T_WITH_PRINT
+#include <QGuiApplication>
+#endif
 #include <QStringList>
 
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -58,6 +63,7 @@ int runCommand(const std::string& command, const px316t::cli::Args& a)
     if (command == "write") return cmdWriteOrVerify(a, true);
     if (command == "verify") return cmdWriteOrVerify(a, false);
     if (command == "produce") return cmdProduce(a);
+    if (command == "label") return cmdLabel(a);
     if (command == "history") return cmdHistory(a);
     if (command == "show") return cmdShow(a);
     if (command == "set") return cmdSet(a);
@@ -76,7 +82,31 @@ int main(int argc, char** argv)
     // The arguments come from QCoreApplication::arguments(), which on Windows
     // reads the wide command line (GetCommandLineW): names outside the ANSI
     // code page arrive whole.
-    QCoreApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+#ifdef PX316T_WITH_PRINT
+    // Labels and reports are drawn with Qt Gui, on the offscreen platform: the
+    // command line needs no display, and shows no window.
+    QStringList raw;
+    for (int i = 1; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    if (drawsPaper(raw)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Without a login session Qt says it made up a runtime folder; the
+        // drawing needs none, and a script reading stderr would trip on it.
+        static QtMessageHandler previous = nullptr;
+        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+                return;
+            if (previous)
+                previous(type, context, text);
+            else
+                std::fprintf(stderr, "%s\n", qPrintable(text));
+        });
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    }
+#endif
+    if (!app)
+        app = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("PX316T"));
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty()) {
@@ -89,11 +119,12 @@ int main(int argc, char** argv)
                                 QStringLiteral("--station"), QStringLiteral("--lpt-simulated"),
                                 QStringLiteral("--lpt-vcd"), QStringLiteral("--first"),
                                 QStringLiteral("--last"), QStringLiteral("--capcodes"),
-                                QStringLiteral("--operator")};
+                                QStringLiteral("--operator"), QStringLiteral("--labels"),
+                                QStringLiteral("--label-printer")};
     const QStringList flags = {QStringLiteral("--json"),       QStringLiteral("--no-wait"),
                                QStringLiteral("--force"),      QStringLiteral("--all-boards"),
                                QStringLiteral("--csv"),        QStringLiteral("--shared"),
-                               QStringLiteral("--allow-special-addresses")};
+                               QStringLiteral("--allow-special-addresses"), QStringLiteral("--local")};
     // Options may stand before the command: they are taken as if they followed it.
     QStringList leading;
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("-")) && args.first() != QLatin1String("--help") &&
@@ -148,7 +179,8 @@ int main(int argc, char** argv)
         {"verify", {"--port", "--json"}},
         {"produce",
          {"--count", "--port", "--all-boards", "--no-wait", "--batch", "--json", "--capcodes",
-          "--allow-special-addresses"}},
+          "--allow-special-addresses", "--labels", "--label-printer"}},
+        {"label", {"-o", "--label-printer", "--capcodes", "--local"}},
         {"history", {"--since", "--csv", "--shared"}},
         {"show", {"--json"}},
         {"set", {}},

@@ -7,6 +7,7 @@
 #include "cli/cli_faces.h"
 #include "cli/commands.h"
 #include "cli/json_line.h"
+#include "cli/paper.h"
 #include "cli/production_data.h"
 #include "cli/table_io.h"
 
@@ -20,10 +21,8 @@
 #include "table/path_text.h"
 
 #include <filesystem>
-#include <filesystem>
 #include <iostream>
 #include <limits>
-#include <optional>
 #include <optional>
 
 namespace px316t::cli {
@@ -195,9 +194,9 @@ std::string noneLeftMessage(ProductionServices& production, const std::string& b
 class ProduceRun {
 public:
     ProduceRun(const ProduceRequest& request, const PagerDocument& file, ProductionServices& production,
-               CapcodeSequence& sequence, const LocalList* list)
+               CapcodeSequence& sequence, const LocalList* list, RunLabels* labels)
         : request_(request), file_(file), production_(production), sequence_(sequence), list_(list),
-          inFile_(*file.firstCapcode()), several_(request.ports.size() > 1)
+          labels_(labels), inFile_(*file.firstCapcode()), several_(request.ports.size() > 1)
     {
     }
 
@@ -235,6 +234,7 @@ private:
     ProductionServices& production_;
     CapcodeSequence& sequence_;
     const LocalList* list_;
+    RunLabels* labels_;   // null: no labels
     std::uint64_t inFile_;   // the capcode FILE holds
     bool several_;
     int done_ = 0;
@@ -296,8 +296,15 @@ bool ProduceRun::pagerDone(const std::string& port, std::uint64_t capcode)
     ++done_;
     // Said only now: the pager is recorded and its capcode marked used.
     say(prefix(port) + std::string(messages::VerifySuccess));
+    const PagerTable written = file_.imageWithFirstCapcode(capcode);
     if (request_.json)
-        pagerJson(port, file_.imageWithFirstCapcode(capcode), "success").print();
+        pagerJson(port, written, "success").print();
+    // The label only now, and whatever becomes of it the pager stands.
+    if (labels_) {
+        const auto listed = sequence_.listColumnsOf(capcode);
+        labels_->pagerDone({port, capcode, file_.pairShownLong(0), written, request_.batch,
+                            listed.ok() ? listed.value().customer : std::string()});
+    }
     const auto next = sequence_.peekNext();
     if (!next.ok()) {
         // Not an empty batch: the run stops until the database answers again.
@@ -378,6 +385,11 @@ int cmdProduce(const Args& a)
         return Failed;
     }
 
+    bool labelsRefused = false;
+    const std::unique_ptr<RunLabels> labels = runLabels(a, request->json, labelsRefused);
+    if (labelsRefused)
+        return Usage;
+
     auto production = openProduction(a, request->file);
     if (!production)
         return Failed;
@@ -425,7 +437,7 @@ int cmdProduce(const Args& a)
 
     if (!chooseBoards(*request))
         return Failed;
-    ProduceRun run(*request, *file, *production, sequence, list ? &*list : nullptr);
+    ProduceRun run(*request, *file, *production, sequence, list ? &*list : nullptr, labels.get());
     return run.finish(run.run());
 }
 

@@ -1,5 +1,8 @@
 #include "production/line_stats.h"
 
+#include "production/pg_record.h"
+#include "production/sqlite_record_store.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -92,6 +95,29 @@ std::string formatLineFigures(const LineFigures& figures, double limitPerBoardPe
         row(s, s.station.c_str());
     row(figures.line, "(line)");
     return out;
+}
+
+LineRecordReader lineRecordReader(std::string conninfo, std::string batch, std::filesystem::path localRecord)
+{
+    return [conninfo = std::move(conninfo), batch = std::move(batch),
+            localRecord = std::move(localRecord)](SystemTime since) -> Outcome<std::vector<RecordEntry>> {
+        std::unique_ptr<RecordStore> store;
+        if (!batch.empty()) {
+            auto shared = PgRecordStore::open(conninfo);
+            if (!shared.ok())
+                return Failure{shared.message()};
+            store = std::move(shared.value());
+        } else {
+            auto local = SqliteRecordStore::open(localRecord);
+            if (!local.ok())
+                return Failure{local.message()};
+            store = std::move(local.value());
+        }
+        auto entries = store->list(since);
+        if (entries.ok())
+            std::erase_if(entries.value(), [&](const RecordEntry& e) { return e.batch != batch; });
+        return entries;
+    };
 }
 
 } // namespace px316t

@@ -6,10 +6,15 @@
 #include "production/production_record.h"
 
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace px316t {
+
+// What one USB board's wire allows: about 990 pagers an hour.
+inline constexpr double UsbBoardPagersPerHour = 990;
 
 struct StationFigures {
     std::string station;
@@ -41,6 +46,13 @@ struct LineFigureOptions {
 // Entries outside [now - span, now] are left out.
 LineFigures computeLineFigures(const std::vector<RecordEntry>& entries, SystemTime now,
                                const LineFigureOptions& options = {});
+
+// Reads the record a line's figures come from: the entries of `batch` in the
+// shared database `conninfo`, or (batch empty) the entries without a batch of
+// the station's own record at `localRecord`. Each call opens its own
+// connection, so a view may call it on a thread of its own.
+using LineRecordReader = std::function<Outcome<std::vector<RecordEntry>>(SystemTime since)>;
+LineRecordReader lineRecordReader(std::string conninfo, std::string batch, std::filesystem::path localRecord);
 
 // Aligned lines for a terminal: each station's totals, its current rate and
 // that rate against `limitPerBoardPerHour` times its boards.

@@ -388,13 +388,15 @@ Outcome<std::optional<std::uint64_t>> SqliteCapcodeSequence::peekNext()
     return next;
 }
 
-Outcome<std::vector<ReservationRow>> SqliteCapcodeSequence::notUsed()
+namespace {
+
+Outcome<std::vector<ReservationRow>> reservationRows(sqlite3* db, const char* where)
 {
-    const std::lock_guard lock(mutex_);
-    Statement query(db_, "SELECT capcode, state, station, instance, port, reason, changed_utc FROM local_reservation"
-                         " WHERE state <> 'used' ORDER BY capcode");
+    const std::string sql = std::string("SELECT capcode, state, station, instance, port, reason, changed_utc FROM "
+                                        "local_reservation") + where + " ORDER BY capcode";
+    Statement query(db, sql.c_str());
     if (!query.ok())
-        return recordFailure("could not be read", lastError(db_));
+        return recordFailure("could not be read", lastError(db));
     std::vector<ReservationRow> rows;
     while (query.step() == SQLITE_ROW) {
         ReservationRow r;
@@ -407,6 +409,35 @@ Outcome<std::vector<ReservationRow>> SqliteCapcodeSequence::notUsed()
         r.since = query.columnText(6);
         rows.push_back(std::move(r));
     }
+    return rows;
+}
+
+} // namespace
+
+Outcome<std::vector<ReservationRow>> SqliteCapcodeSequence::notUsed()
+{
+    const std::lock_guard lock(mutex_);
+    return reservationRows(db_, " WHERE state <> 'used'");
+}
+
+Outcome<std::vector<ReservationRow>> localReservations(const std::filesystem::path& recordPath)
+{
+    // Read only: looking does not make a record, nor a run of its own.
+    sqlite3* db = nullptr;
+    if (!std::filesystem::exists(recordPath))
+        return std::vector<ReservationRow>{};
+    if (sqlite3_open_v2(utf8FromPath(recordPath).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        const std::string error = lastError(db);
+        sqlite3_close(db);
+        return recordFailure("could not be opened", error);
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    Outcome<std::vector<ReservationRow>> rows = std::vector<ReservationRow>{};
+    // A record no run was ever made on has no reservations yet.
+    if (Statement table(db, "SELECT 1 FROM sqlite_master WHERE name = 'local_reservation'");
+        table.ok() && table.step() == SQLITE_ROW)
+        rows = reservationRows(db, "");
+    sqlite3_close(db);
     return rows;
 }
 

@@ -49,6 +49,11 @@ struct LocalList {
     AllocationList list;
 };
 
+// Every reservation of the record at `recordPath`, lowest capcode first,
+// read without opening a run (none when the record or its sequence does not
+// exist yet).
+Outcome<std::vector<ReservationRow>> localReservations(const std::filesystem::path& recordPath);
+
 class SqliteCapcodeSequence : public CapcodeSequence {
 public:
     // Opens the sequence of the record at `recordPath` for capcodes first..last,

@@ -60,6 +60,19 @@ Outcome<ProductionServices*> ProductionLine::services(std::vector<std::string>& 
     return services_.get();
 }
 
+Outcome<LineRecordReader> ProductionLine::recordReader(std::vector<std::string>& notices)
+{
+    auto opened = services(notices);
+    if (!opened.ok())
+        return Failure{opened.message()};
+    return lineRecordReader(options_.databaseConninfo, batch_, opened.value()->localRecord().path());
+}
+
+std::string ProductionLine::recordName() const
+{
+    return batch_.empty() ? "this station's record" : "batch " + batch_;
+}
+
 Status ProductionLine::joinBatch(const std::string& conninfo, const std::string& batch,
                                  std::vector<std::string>& notices)
 {

@@ -6,6 +6,7 @@
 // looking up from the capcode the image shows; with a batch of the shared
 // database, the batch decides. Either way a capcode the record holds as
 // written or possibly written is never offered again.
+#include "production/line_stats.h"
 #include "production/production_run.h"
 #include "production/production_services.h"
 
@@ -66,6 +67,10 @@ public:
     // The table file the image came from, by the name and SHA-256 of its bytes
     // when it was opened or saved; both empty when it came from none.
     void setTableSource(const std::string& name, const std::string& sha256);
+    // What the line's live view reads: the joined batch's entries, else this
+    // station's own record; and how the view names it.
+    Outcome<LineRecordReader> recordReader(std::vector<std::string>& notices);
+    std::string recordName() const;
 
     // One pager on the sequence the last offer() opened: reserve, begin
     // writing (committed), write and verify, record, mark used or uncertain.

@@ -36,6 +36,7 @@ PagerStep producePagerStep(CapcodeSequence& sequence, RecordStore& record, Pager
     }
     const Reservation held = reservation.value();
     step.capcode = held.capcode;
+    step.listed = held.listed;
     step.state = ReservationState::Reserved;
     const PagerTable image = context.imageFor(held.capcode);
 

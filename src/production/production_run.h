@@ -59,6 +59,7 @@ struct StepContext {
 struct PagerStep {
     StepStop stop = StepStop::None;
     std::uint64_t capcode = 0;        // 0 when none was reserved
+    ListColumns listed = {};          // the allocation list's columns of the capcode
     PagerTransfer transfer;
     std::optional<ReservationState> state;   // what became of the capcode
     std::string message;              // why it stopped, for the operator

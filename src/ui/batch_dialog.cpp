@@ -26,17 +26,21 @@ BatchDialog::BatchDialog(ProductionLine& line, MessageBoxes& messages, QWidget* 
     cmdJoin = new QPushButton(QStringLiteral("Join"), this);
     cmdJoin->setDefault(true);
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdReport = new QPushButton(QStringLiteral("Report..."), this);
+    cmdReport->setObjectName(QStringLiteral("cmdReport"));
     auto* form = new QFormLayout(this);
     form->addRow(QStringLiteral("Production database:"), txtDatabase);
     form->addRow(QStringLiteral("Batch:"), txtBatch);
     form->addRow(lblNext);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdReport);
     buttons->addStretch();
     buttons->addWidget(cmdJoin);
     buttons->addWidget(cmdCancel);
     form->addRow(buttons);
     connect(cmdJoin, &QPushButton::clicked, this, [this] { join(); });
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(cmdReport, &QPushButton::clicked, this, [this] { cmdReport_Click(); });
 }
 
 bool BatchDialog::join()

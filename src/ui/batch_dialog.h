@@ -7,6 +7,9 @@
 
 #include <QDialog>
 
+#include <functional>
+#include <optional>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -20,12 +23,17 @@ public:
     // Joins the batch the fields name; true (and the dialog accepted) when it
     // was joined, else the message says why and the dialog stays open.
     bool join();
+    // "Report...": the report of the batch the fields name, as a PDF (or CSV)
+    // file chosen by `chooseReportFile` (a save dialog unless a test answers).
+    void cmdReport_Click();
+    std::function<std::optional<QString>(const QString& suggested)> chooseReportFile;
 
     QLineEdit* txtDatabase = nullptr;
     QLineEdit* txtBatch = nullptr;
     QLabel* lblNext = nullptr;
     QPushButton* cmdJoin = nullptr;
     QPushButton* cmdCancel = nullptr;
+    QPushButton* cmdReport = nullptr;
 
 private:
     ProductionLine& line_;

@@ -613,7 +613,7 @@ void Form1::runPagerCommand(int command)
         return;
     }
     ProgrammingContext context{document_, commandState_, messages_, board_.pagerLink(), line_,
-                               [this] { return inModifyMode(); }, {}, {}, {}, {}};
+                               [this] { return inModifyMode(); }, {}, {}, {}, {}, &registry_};
     context.currentPort = [this] { return portName(linkKind_, board_.state().BoardPort); };
     context.registry = &registry_;
     context.afterRead = [this](const auto& image) {

@@ -6,6 +6,7 @@
 #include "registry/cls_registry_access.h"
 #include "ui/batch_dialog.h"
 #include "ui/dialogs.h"
+#include "ui/line_view.h"
 #include "ui/twips.h"
 
 #include <QCloseEvent>
@@ -126,6 +127,12 @@ Form2::Form2(ProgrammingContext context, QWidget* parent)
             ctx_.line.setOperator(kept);
     txtOperator->setText(QString::fromStdString(ctx_.line.operatorName()));
     connect(txtOperator, &QLineEdit::editingFinished, this, [this] { operatorEdited(); });
+    cmdProduction = new QPushButton(QStringLiteral("Production"), this);
+    cmdProduction->setObjectName(QStringLiteral("cmdProduction"));
+    cmdProduction->setGeometry(twipsToPixels(QRect(3400, 3540, 1268, 360)));
+    cmdProduction->hide();
+    createLabelControls();
+    connect(cmdProduction, &QPushButton::clicked, this, [this] { cmdProduction_Click(); });
     connect(cmdBatch, &QPushButton::clicked, this, [this] { cmdBatch_Click(); });
     connect(cmdWrite, &QPushButton::clicked, this, [this] { cmdWrite_Click(); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
@@ -215,6 +222,10 @@ void Form2::Form_Activate()
             cmdBatch->setVisible(true);
             lblOperator->show();
             txtOperator->show();
+            // The production mode's own row: labels and the line's live view.
+            setFixedSize(twipsToPixels(QRect(0, 0, 5280, 5040)).size());
+            cmdProduction->show();
+            showLabelControls();
             {
                 std::vector<std::string> notices;
                 const Status joined = ctx_.line.joinWantedBatch(notices);
@@ -345,6 +356,7 @@ void Form2::produceOne()
     case StepStop::None:
         // Said only now: the pager is recorded and its capcode marked used.
         ctx_.messages.message(QString::fromLatin1(messages::VerifySuccess));
+        printLabel(step.capcode, longPair, base.imageWithFirstCapcode(step.capcode), step.listed.customer);
         if (known)
             showFirstCapcode(next);
         else if (!peeked.ok())
@@ -378,6 +390,25 @@ void Form2::showBatch()
     if (!joined)
         return;
     lblBatch->setText(QString::fromStdString(ctx_.line.batchLine()));
+}
+
+void Form2::cmdProduction_Click()
+{
+    std::vector<std::string> notices;
+    auto reader = ctx_.line.recordReader(notices);
+    for (const std::string& notice : notices)
+        warn(notice);
+    if (!reader.ok()) {
+        warn(reader.message());
+        return;
+    }
+    auto* view = new LineView(reader.value(), QString::fromStdString("Production of " + ctx_.line.recordName()),
+                              UsbBoardPagersPerHour, this);
+    view->setAttribute(Qt::WA_DeleteOnClose);
+    if (onProductionWindow)
+        onProductionWindow(*view);
+    else
+        view->show();
 }
 
 void Form2::cmdBatch_Click()

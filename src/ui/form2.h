@@ -14,9 +14,12 @@
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 
-class QLabel;
+class QCheckBox;
+class QComboBox;
 class QLineEdit;
+class QLabel;
 class QProgressBar;
 class QPushButton;
 
@@ -24,6 +27,7 @@ namespace px316t {
 
 class MessageBoxes;
 class clsRegistryAccess;
+class LabelStream;
 
 // What the window works on, handed over by the main window.
 struct ProgrammingContext {
@@ -45,7 +49,8 @@ struct ProgrammingContext {
     std::function<void(const PagerTable&)> afterRead;
     std::function<void(const PagerTable&, const PagerTransfer&, const std::string& port)> afterWrite;
     std::function<void(const PagerTable&, RecordResult, const std::string& port)> afterVerify;
-    // Where the operator's name is kept between runs; none: it is not kept.
+    // Where the operator's name and the label size are kept between runs;
+    // none: they are not kept (the default label size).
     clsRegistryAccess* registry = nullptr;
 };
 
@@ -66,6 +71,12 @@ public:
     void cmdBatch_Click();
     // Shows the batch dialog; tests fill it in instead of running it.
     std::function<void(QDialog&)> onBatchWindow;
+    // "Production": the live view of the line's rate, beside this window.
+    void cmdProduction_Click();
+    // Shows the live view (tests look at it instead); it deletes itself when closed.
+    std::function<void(QDialog&)> onProductionWindow;
+    // The label size as typed: kept when it is one, else refused and shown as it was.
+    void txtLabelSize_Commit();
 
 
     QLabel* lblAuto1 = nullptr;
@@ -77,6 +88,12 @@ public:
     QLabel* lblBatch = nullptr;   // the joined batch and its next capcode
     QLabel* lblOperator = nullptr;
     QLineEdit* txtOperator = nullptr;   // who the record names for the pagers written here
+    // Labels in the production mode: after each pager, to a printer or a PDF file.
+    QCheckBox* chkLabel = nullptr;
+    QComboBox* cboLabelPrinter = nullptr;   // "PDF file", then the system's printers
+    QLineEdit* txtLabelFile = nullptr;
+    QLineEdit* txtLabelSize = nullptr;      // "62 x 29" (mm)
+    QPushButton* cmdProduction = nullptr;
 
 public slots:
     void reject() override;
@@ -99,11 +116,19 @@ private:
     void operatorEdited();
     // Says when `image` holds a frame mask its capcodes do not give.
     void checkFrameMask(const PagerTable& image);
+    // The label controls (form2_labels.cpp; hidden in a build without labels).
+    void createLabelControls();
+    void showLabelControls();
+    // The label of a pager done with `capcode`, when labels are asked for.
+    void printLabel(std::uint64_t capcode, bool longPair, const PagerTable& image, const std::string& customer);
 
     ProgrammingContext ctx_;
     ProgrammingSequence sequence_;
     bool activated_ = false;
     bool busy_ = false;   // a transfer runs: the window cannot be closed
+    // The labels of this window's run; made again when their destination or size changes.
+    std::shared_ptr<LabelStream> labels_;
+    QString labelsFor_;
 };
 
 } // namespace px316t

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QFile>
 #include <QTimer>
 
 #include <set>
@@ -126,6 +127,17 @@ TEST_F(WindowOnABatch, TheWindowAndAProduceRunShareOneBatchWithoutRepeatingACapc
                     EXPECT_EQ(produce(run, cli), 0) << error.toStdString();
                 }
             }
+            // The batch dialog's report counts the pagers of both stations.
+            w.onBatchWindow = [&](QDialog& d) {
+                auto& dialog = static_cast<BatchDialog&>(d);
+                dialog.chooseReportFile = [&](const QString& suggested) {
+                    EXPECT_TRUE(suggested.endsWith("batch-tray-5.pdf")) << suggested.toStdString();
+                    return std::optional<QString>(other.filePath("tray-5.csv"));
+                };
+                dialog.cmdReport->click();
+                dialog.reject();
+            };
+            w.cmdBatch->click();
             w.cmdExit->click();
         });
     };
@@ -135,6 +147,12 @@ TEST_F(WindowOnABatch, TheWindowAndAProduceRunShareOneBatchWithoutRepeatingACapc
     EXPECT_EQ(messages.texts().count("Verify Success!"), 4) << messages.texts().join('|').toStdString();
     EXPECT_EQ(window, (std::vector<std::uint32_t>{1500000, 1500001, 1500005, 1500006}));
     EXPECT_EQ(cli, (QStringList{"1500002", "1500003", "1500004"}));
+    QFile report(other.filePath("tray-5.csv"));
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    const QString csv = QString::fromUtf8(report.readAll());
+    EXPECT_TRUE(csv.contains("count,used,7,") && csv.contains("station,line-2,3,") &&
+                csv.contains("station,test-station,4,"))
+        << csv.toStdString();
 
     // The shared record holds each capcode's verified write once, by its station.
     auto shared = PgRecordStore::open(cluster.conninfo());

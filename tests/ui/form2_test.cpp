@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QProcess>
 #include <QTimer>
 
 #include <QTableWidget>
@@ -547,4 +548,43 @@ TEST_F(Form1Fixture, TheOperatorTypedIsKeptForTheNextRun)
     ASSERT_EQ(shown.size(), 3);
     EXPECT_EQ(shown[1], "Ines Kowal");
     EXPECT_EQ(shown[2], shown[0]) << "an emptied field stands for the one configured";
+TEST_F(ProgrammingWindow, ALabelFollowsEachPagerTheRecordKeptAndTheLineViewOpensBeside)
+{
+    writeMode();
+    autoIncrease(true);
+    const QString pdf = dir.path() + QStringLiteral("/labels.pdf");
+    QString liveTitle;
+    runCommand(&Form1::mnuEB_Click, [&](Form2& w) {
+        ASSERT_TRUE(w.chkLabel->isVisible());
+        EXPECT_EQ(w.txtLabelSize->text(), "62 x 29");
+        w.txtLabelSize->setText("5 x 5");
+        w.txtLabelSize_Commit();
+        EXPECT_EQ(w.txtLabelSize->text(), "62 x 29") << "a refused size shows the one kept";
+        w.chkLabel->setChecked(true);
+        w.cboLabelPrinter->setCurrentIndex(0);
+        w.txtLabelFile->setText(pdf);
+        pressWrite(w);
+        // A pager whose verify fails leaves its capcode uncertain: no label.
+        clock.onEvents = [&] {
+            if (w.Label1->text() == "Verifying Now.....")
+                board->memory()[0x200] ^= 0xFF;
+        };
+        pressWrite(w);
+        clock.onEvents = {};
+        pressWrite(w);
+        w.onProductionWindow = [&](QDialog& view) {
+            liveTitle = view.windowTitle();
+            view.close();
+        };
+        w.cmdProduction->click();
+    });
+    EXPECT_EQ(liveTitle, "Production");
+    ASSERT_FALSE(messages.texts().isEmpty());
+    EXPECT_TRUE(messages.texts()[0].contains("no label size")) << messages.texts()[0].toStdString();
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(60000));
+    const QString labels = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(labels.contains("A1234567") && labels.contains("A1234569")) << labels.toStdString();
+    EXPECT_FALSE(labels.contains("A1234568")) << labels.toStdString();
 }
