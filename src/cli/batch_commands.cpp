@@ -10,6 +10,7 @@
 #include "production/pg_production.h"
 #include "production/production_record.h"
 #include "production/station_recovery.h"
+#include "table/path_text.h"
 
 #include <QStringList>
 
@@ -100,23 +101,25 @@ int createFromList(PgConnection& db, const BatchArgs& a)
 {
     if (a.has("--first") || a.has("--last"))
         return usage("--capcodes and --first/--last exclude each other: a batch is a list or a range");
-    const std::filesystem::path file = a.options.at("--capcodes");
+    const std::string name = a.options.at("--capcodes");
+    const std::filesystem::path file = pathFromUtf8(name);
+    const std::string fileName = utf8FromPath(file.filename());
     AllocationListOptions options;
     options.allowSpecialAddresses = a.has("--allow-special-addresses");
-    const AllocationListResult read = readAllocationList(file, file.string(), options);
+    const AllocationListResult read = readAllocationList(file, name, options);
     for (const std::string& error : read.errors)
         say(error);
     if (!read.ok()) {
         say("Nothing was created.");
         return Usage;
     }
-    const Status created = createListBatch(db, a.positional[1], read.list, file.filename().string());
+    const Status created = createListBatch(db, a.positional[1], read.list, fileName);
     if (!created.ok()) {
         say(created.message());
         return created.refused() ? Usage : Failed;
     }
     std::printf("Batch %s: list %s, %zu capcodes, first %llu\n", a.positional[1].c_str(),
-                file.filename().string().c_str(), read.list.entries.size(),
+                fileName.c_str(), read.list.entries.size(),
                 static_cast<unsigned long long>(read.list.entries.front().capcode));
     return Ok;
 }

@@ -1,5 +1,7 @@
 #include "cli/production_data.h"
 
+#include "table/path_text.h"
+
 #include <string>
 #include <vector>
 
@@ -28,7 +30,7 @@ std::unique_ptr<ProductionServices> openProduction(const Args& a, const QString&
         return nullptr;
     }
     if (!tableFile.isEmpty())
-        if (Status used = services.value()->useTableFile(tableFile.toStdString()); !used.ok()) {
+        if (Status used = services.value()->useTableFile(pathFromUtf8(tableFile.toStdString())); !used.ok()) {
             say(used.message());
             return nullptr;
         }

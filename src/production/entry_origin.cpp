@@ -1,6 +1,7 @@
 #include "production/entry_origin.h"
 
 #include "production/image_summary.h"
+#include "table/path_text.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -53,8 +54,8 @@ Outcome<EntrySource> withTableFile(EntrySource source, const std::filesystem::pa
     std::ifstream in(file, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (!in && !in.eof())
-        return Failure{"The table file " + file.string() + " could not be read for the record."};
-    source.tableFile = file.filename().string();
+        return Failure{"The table file " + utf8FromPath(file) + " could not be read for the record."};
+    source.tableFile = utf8FromPath(file.filename());
     source.tableSha256 = sha256Hex(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     return source;
 }
