@@ -787,6 +787,9 @@ TEST_F(CliTest, MessagesSayWhatIsWrong)
         {{"produce", "a.tbl", "--count", "99999999999", "--no-wait"}, "at most 2147483647"},
         {{"produce", "a.tbl", "--count", "ten", "--no-wait"}, "a whole number of pagers, not ten"},
         {{"produce", "a.tbl", "--count", "0", "--no-wait"}, "at least 1"},
+        // A character that shows nothing is named by its code point.
+        {{"set", "a.tbl", "prompt.1=\\x85"}, "U+0085"},
+        {{"set", "a.tbl", "prompt.1=A\\x7F\u263A"}, "U+263A"},
     };
     for (const Case& c : cases) {
         const CliRun r = cli(c.args);
