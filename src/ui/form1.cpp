@@ -102,6 +102,9 @@ Form1::~Form1()
 void Form1::buildMenus()
 {
     ControlFactory factory(controls_, font());
+    // Each menu and item has a mnemonic (the letter after "&", underlined), so
+    // that Alt and that letter open the menu and a letter chooses an item; the
+    // captions read as they always have.
     auto item = [&](QMenu* menu, const QString& name, const QString& caption, const QKeySequence& shortcut) {
         QAction* action = menu->addAction(caption);
         if (!shortcut.isEmpty())
@@ -109,28 +112,28 @@ void Form1::buildMenus()
         factory.registerWithoutGeometry(action, name);
         return action;
     };
-    mnuFile = menuBar()->addMenu(QStringLiteral("File"));
+    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     factory.registerWithoutGeometry(mnuFile->menuAction(), QStringLiteral("mnuFile"));
-    mnuLBFF = item(mnuFile, QStringLiteral("mnuLBFF"), QStringLiteral("Open"), QKeySequence(QStringLiteral("Ctrl+O")));
-    mnuSBTF = item(mnuFile, QStringLiteral("mnuSBTF"), QStringLiteral("Save"), QKeySequence(QStringLiteral("Ctrl+S")));
+    mnuLBFF = item(mnuFile, QStringLiteral("mnuLBFF"), QStringLiteral("&Open"), QKeySequence(QStringLiteral("Ctrl+O")));
+    mnuSBTF = item(mnuFile, QStringLiteral("mnuSBTF"), QStringLiteral("&Save"), QKeySequence(QStringLiteral("Ctrl+S")));
     // The caption "-" of the classic menu makes this item a separator; a Qt
     // separator carries no text (some styles would print it as a heading).
     mnudash = mnuFile->addSeparator();
     factory.registerWithoutGeometry(mnudash, QStringLiteral("mnudash"));
-    mnuExit = item(mnuFile, QStringLiteral("mnuExit"), QStringLiteral("Exit"), QKeySequence(QStringLiteral("Ctrl+E")));
+    mnuExit = item(mnuFile, QStringLiteral("mnuExit"), QStringLiteral("E&xit"), QKeySequence(QStringLiteral("Ctrl+E")));
     // Not one of the window's own controls: kept out of the control list.
-    mnuProductionRecord = new QAction(QStringLiteral("Production Record..."), this);
+    mnuProductionRecord = new QAction(QStringLiteral("&Production Record..."), this);
     mnuFile->insertAction(mnudash, mnuProductionRecord);
 
-    mnuPager = menuBar()->addMenu(QStringLiteral("Pager"));
+    mnuPager = menuBar()->addMenu(QStringLiteral("&Pager"));
     factory.registerWithoutGeometry(mnuPager->menuAction(), QStringLiteral("mnuPager"));
-    mnuEntire = item(mnuPager, QStringLiteral("mnuEntire"), QStringLiteral("Read"), QKeySequence(Qt::Key_F3));
-    mnuEB = item(mnuPager, QStringLiteral("mnuEB"), QStringLiteral("Write"), QKeySequence(Qt::Key_F4));
-    mnuEB1 = item(mnuPager, QStringLiteral("mnuEB1"), QStringLiteral("Verfy"), QKeySequence(Qt::Key_F9));
+    mnuEntire = item(mnuPager, QStringLiteral("mnuEntire"), QStringLiteral("&Read"), QKeySequence(Qt::Key_F3));
+    mnuEB = item(mnuPager, QStringLiteral("mnuEB"), QStringLiteral("&Write"), QKeySequence(Qt::Key_F4));
+    mnuEB1 = item(mnuPager, QStringLiteral("mnuEB1"), QStringLiteral("&Verfy"), QKeySequence(Qt::Key_F9));
 
-    mnuHelp = menuBar()->addMenu(QStringLiteral("Help"));
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     factory.registerWithoutGeometry(mnuHelp->menuAction(), QStringLiteral("mnuHelp"));
-    mnuAbout = item(mnuHelp, QStringLiteral("mnuAbout"), QStringLiteral("About"), QKeySequence());
+    mnuAbout = item(mnuHelp, QStringLiteral("mnuAbout"), QStringLiteral("&About"), QKeySequence());
 
     connect(mnuLBFF, &QAction::triggered, this, [this] { mnuLBFF_Click(); });
     connect(mnuSBTF, &QAction::triggered, this, [this] { mnuSBTF_Click(); });
