@@ -37,6 +37,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QFileInfo>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -196,7 +198,11 @@ void Form1::buildWindow()
             "QRadioButton { color: white; background-color: rgb(0, 128, 128); }"
             "QRadioButton::indicator { width: 8px; height: 8px; border: 2px solid white; border-radius: 6px;"
             " background-color: rgb(0, 128, 128); }"
-            "QRadioButton::indicator:checked { background-color: white; }"));
+            "QRadioButton::indicator:checked { background-color: white; }"
+            // The focus is shown as a yellow ring and an underlined caption:
+            // a Tab stop must say that it holds the focus.
+            "QRadioButton:focus { text-decoration: underline; }"
+            "QRadioButton::indicator:focus { border-color: yellow; }"));
     ModifyOpt->setChecked(true);
     connect(ModifyOpt, &QRadioButton::toggled, this, [this](bool on) { if (on) ModifyOpt_Click(); });
     connect(WriteOpt, &QRadioButton::toggled, this, [this](bool on) { if (on) WriteOpt_Click(); });
@@ -589,6 +595,9 @@ void Form1::mnuSBTF_Click()
 
 void Form1::runPagerCommand(int command)
 {
+    // Where the focus was goes back there after the command and its messages,
+    // so that Tab and typing go on from the same control.
+    const QPointer<QWidget> focused = focusWidget();
     // Commit the field being edited; a refused entry drops the command once.
     picTabBack->setFocus(Qt::OtherFocusReason);
     commandState_.PagerCommand = command;
@@ -618,10 +627,14 @@ void Form1::runPagerCommand(int command)
         if (ProductionServices* services = production())
             reportRecord(services->recordTransfer(image, RecordOperation::Verify, result, port));
     };
-    Form2 window(std::move(context), this);
-    if (onProgrammingWindow)
-        onProgrammingWindow(window);
-    window.exec();
+    {
+        Form2 window(std::move(context), this);
+        if (onProgrammingWindow)
+            onProgrammingWindow(window);
+        window.exec();
+    }
+    if (focused && focused != picTabBack && focused->window() == this && focused->isVisible() && focused->isEnabled())
+        focused->setFocus(Qt::OtherFocusReason);
 }
 
 ProductionServices* Form1::production()

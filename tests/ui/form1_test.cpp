@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
+#include <QImage>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -150,6 +151,18 @@ TEST_F(Form1Fixture, TheMenusOpenFromTheKeyboard)
     QTest::keyClick(form->mnuHelp, Qt::Key_A);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !shown.isEmpty(); }, 2000));
     EXPECT_EQ(shown, "frmAbout");
+}
+
+// The mode buttons are Tab stops: the one that holds the focus shows it.
+TEST_F(Form1Fixture, TheModeButtonsShowTheFocus)
+{
+    for (QRadioButton* mode : {form->ModifyOpt, form->WriteOpt}) {
+        form->picTabBack->setFocus(Qt::MouseFocusReason);
+        const QImage without = mode->grab().toImage();
+        mode->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(mode->hasFocus());
+        EXPECT_NE(mode->grab().toImage(), without) << mode->objectName().toStdString();
+    }
 }
 
 TEST(AboutBox, TitleByLinkKindAndFixedTexts)
