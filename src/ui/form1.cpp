@@ -20,6 +20,7 @@
 #include "ui/form_resize.h"
 #include "ui/frm_about.h"
 #include "ui/hand_cursor.h"
+#include "ui/held_messages.h"
 #include "ui/password_field.h"
 #include "ui/prompts_panel.h"
 #include "ui/production_record_dialog.h"
@@ -56,6 +57,8 @@ constexpr int kClientWidth = 9510;     // design client size, twips
 constexpr int kClientHeight = 6675;
 const QRect kPageRect(276, 456, 8940, 5796);
 const QString kTableFilter = QStringLiteral("Table files (*.tbl)|*.tbl");
+// A table file may have any name (Save adds no extension), so Open also lists every file.
+const QString kOpenFilter = kTableFilter + QStringLiteral("|All files (*)|*");
 
 void setColours(QWidget* w, const QColor& text, const QColor& background)
 {
@@ -75,7 +78,8 @@ Form1::Form1(Form1Services services)
     : linkKind_(services.linkKind), document_(services.document), messages_(services.messages),
       fileDialogs_(services.fileDialogs), registry_(services.registry), board_(services.board),
       line_(services.line), endProgram_(std::move(services.endProgram)), appFolder_(services.appFolder),
-      documentsFolder_(services.documentsFolder), folderWritable_(std::move(services.folderWritable))
+      documentsFolder_(services.documentsFolder), folderWritable_(std::move(services.folderWritable)),
+      startupMessages_(services.startupMessages)
 {
     setObjectName(QStringLiteral("Form1"));
     context_ = std::make_unique<EditorContext>(EditorContext{document_, messages_, arrays_, nullptr,
@@ -267,6 +271,9 @@ void Form1::Form_Load()
     if (loaded_)
         return;
     loaded_ = true;
+    // What the start-up has to say waits for the window, and is said once.
+    if (startupMessages_)
+        startupMessages_->hold();
     if (appFolder_.isEmpty())
         appFolder_ = QCoreApplication::applicationDirPath();
     filePlaces_ = std::make_unique<FilePlaces>(appFolder_, documentsFolder_, folderWritable_);
@@ -298,12 +305,13 @@ void Form1::InitTables()
 {
     // The document holds the start-up image since it was made.
     if (linkKind_ == LinkKind::USB) {
-        setWindowTitle(QStringLiteral("Quorvalent USB PX316T V5.02"));
+        programTitle_ = QStringLiteral("Quorvalent USB PX316T V5.02");
         lblMsg->setVisible(true);
     } else {
-        setWindowTitle(QStringLiteral("Quorvalent PX316T V5.02"));
+        programTitle_ = QStringLiteral("Quorvalent PX316T V5.02");
         lblMsg->setVisible(false);
     }
+    setWindowTitle(programTitle_);
     // Selecting the band runs its change handler; the document holds that
     // band's preset already.
     frequency_->selectBand(StartupBand);
@@ -413,6 +421,17 @@ void Form1::closeEvent(QCloseEvent* event)
 {
     event->accept();
     endProgram();
+}
+
+void Form1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (startupMessages_)
+        QTimer::singleShot(0, this, [this] {
+            if (startupMessages_)
+                startupMessages_->release();
+            startupMessages_ = nullptr;
+        });
 }
 
 void Form1::mnuExit_Click() { endProgram(); }
@@ -532,7 +551,7 @@ void Form1::mnuLBFF_Click()
     // the image after the load.
     if (!commitFieldForFileCommand())
         return;
-    const auto chosen = fileDialogs_.openFile(fileDialogFolder(), kTableFilter);
+    const auto chosen = fileDialogs_.openFile(fileDialogFolder(), kOpenFilter);
     if (!chosen)
         return;
     if (filePlaces_)
@@ -552,6 +571,13 @@ void Form1::openTableFile(const QString& path)
     if (error != TableFileError::None)
         messages_.message(QString::fromStdString(describeTableFileError(error, reason ? reason.message() : "")),
                           error == TableFileError::NotFound ? MessageBoxes::Icon::None : MessageBoxes::Icon::Warning);
+    else
+        nameFileInTitle(path);
+}
+
+void Form1::nameFileInTitle(const QString& path)
+{
+    setWindowTitle(programTitle_ + QStringLiteral(" - ") + QFileInfo(path).fileName());
 }
 
 bool Form1::commitFieldForFileCommand()
@@ -589,6 +615,8 @@ void Form1::mnuSBTF_Click()
     if (error != TableFileError::None)
         messages_.message(QString::fromStdString(describeTableFileError(error, reason ? reason.message() : "")),
                            MessageBoxes::Icon::Warning);
+    else
+        nameFileInTitle(*chosen);
 }
 
 // ---- Pager commands ----------------------------------------------------------

@@ -233,7 +233,7 @@ TEST_F(CliUsbBoard, ProduceRunsTheWholeCountAndWaitsForEnter)
     // Without --no-wait the run waits for Enter; no input ends it after one pager.
     r = cli({"produce", "p.tbl", "--count", "3", "--port", "2"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("Stopped after 1 pagers."));
+    EXPECT_TRUE(r.err.contains("Stopped after 1 pager.")) << r.err.toStdString();
     EXPECT_EQ(firstCapcode("p.tbl"), "0002004");
 }
 

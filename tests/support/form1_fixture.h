@@ -63,9 +63,13 @@ protected:
         customize(services);
         form.app = std::make_unique<ApplicationRoot>(services);
         form->Form_Load();
+        saidBeforeShow = messages.texts();
         form->show();
         QApplication::setActiveWindow(form.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        // What the start-up says comes once the window is up.
+        QCoreApplication::processEvents();
+        saidAtStart = messages.texts();
         messages.clear();
     }
 
@@ -91,6 +95,8 @@ protected:
     RecordingMessageBoxes messages;
     ScriptedFileDialogs files;
     int programEnds = 0;
+    QStringList saidBeforeShow;   // the messages of the start-up, before and after the window showed
+    QStringList saidAtStart;
     StartedWindow form;
 };
 
