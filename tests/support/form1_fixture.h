@@ -65,11 +65,13 @@ protected:
         form->Form_Load();
         saidBeforeShow = messages.texts();
         form->show();
-        QApplication::setActiveWindow(form.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-        // What the start-up says comes once the window is up.
+        // What the start-up says comes once the window is up (and before it is
+        // activated here, since a message box may take the activation).
         QCoreApplication::processEvents();
         saidAtStart = messages.texts();
+        form->activateWindow();
+        QApplication::setActiveWindow(form.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
         messages.clear();
     }
 
