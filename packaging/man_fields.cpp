@@ -1,12 +1,16 @@
 // Writes a man page from its template, with the field names of the command
-// line's show, set and diff taken from the field catalogue itself:
+// line's show, set and diff taken from the field catalogue itself, and its
+// options and exit statuses from the command line's own table:
 //
 //     px316t-man-fields TEMPLATE OUTPUT
 //
 // The template's line `.\" @FIELD-NAMES@` becomes one tagged paragraph per
-// name pattern (e.g. capcode.N.type, N = 2..16) with the values it takes.
+// name pattern (e.g. capcode.N.type, N = 2..16) with the values it takes;
+// `.\" @OPTIONS@` one per option, `.\" @EXIT-STATUS@` one per exit status.
+#include "cli/cli_options.h"
 #include "editor/field_catalog.h"
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -56,6 +60,37 @@ std::string fieldList()
     return out.str();
 }
 
+std::string optionList()
+{
+    std::ostringstream out;
+    for (const px316t::cli::CliOption& option : px316t::cli::cliOptions()) {
+        out << ".TP\n";
+        if (option.value.empty())
+            out << ".B " << roffText(option.name) << "\n";
+        else
+            out << ".BI " << roffText(option.name) << " \" " << roffText(option.value) << "\"\n";
+        std::string who;
+        for (const std::string& command : option.commands)
+            who += (who.empty() ? "(" : ", ") + command;
+        out << roffText((who.empty() ? "" : who + ") ") + option.help) << ".\n";
+    }
+    return out.str();
+}
+
+std::string exitStatusList()
+{
+    std::ostringstream out;
+    for (const px316t::cli::ExitStatus& status : px316t::cli::exitStatuses()) {
+        out << ".TP\n.B " << status.code << "\n";
+        std::string reasons;
+        for (const std::string& reason : status.reasons)
+            reasons += (reasons.empty() ? "" : "; ") + reason;
+        reasons[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(reasons[0])));
+        out << roffText(reasons) << ".\n";
+    }
+    return out.str();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -75,6 +110,10 @@ int main(int argc, char** argv)
         if (line == ".\\\" @FIELD-NAMES@") {
             page << fieldList();
             placed = true;
+        } else if (line == ".\\\" @OPTIONS@") {
+            page << optionList();
+        } else if (line == ".\\\" @EXIT-STATUS@") {
+            page << exitStatusList();
         } else {
             page << line << "\n";
         }

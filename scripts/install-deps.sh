@@ -23,6 +23,7 @@ else
     libzint-dev zbar-tools poppler-utils   # label barcodes; the tests scan them back from a rendered PDF
     postgresql
     fonts-liberation fonts-dejavu-core
+    fonts-unifont   # draws the control pictures, DEL and the C1 controls of prompt boxes each its own way
     xvfb xauth
     sigrok-cli
     imagemagick xdotool   # screenshots when trying the program under a virtual display

@@ -24,21 +24,22 @@ ApplicationRoot::ApplicationRoot(ApplicationOptions options)
     if (!options.fileDialogs)
         qtFileDialogs_ = std::make_unique<QtFileDialogs>(nullptr);
     messages_ = options.messages ? options.messages : qtMessages_.get();
+    held_ = std::make_unique<HeldMessages>(*messages_);
     fileDialogs_ = options.fileDialogs ? options.fileDialogs : qtFileDialogs_.get();
     registry_ = options.makeRegistry ? options.makeRegistry() : std::make_unique<clsRegistryAccess>();
 
     BoardConnectionParts parts{std::move(options.makeSerialPorts), options.linkClock, registry_.get(),
                                options.parallelPort, std::move(options.findLptBoard), nullptr};
-    board_ = std::make_unique<BoardConnection>(options.linkKind, *messages_, status_, std::move(parts));
+    board_ = std::make_unique<BoardConnection>(options.linkKind, *held_, status_, std::move(parts));
 
     line_ = std::make_unique<ProductionLine>(options.production ? *options.production
                                                                 : productionOptionsFromEnvironment());
     line_->wantBatch(options.batch);
 
-    window_ = std::make_unique<Form1>(Form1Services{options.linkKind, document_, *messages_, *fileDialogs_,
+    window_ = std::make_unique<Form1>(Form1Services{options.linkKind, document_, *held_, *fileDialogs_,
                                                     *registry_, *board_, *line_, std::move(options.endProgram),
                                                     options.appFolder, options.documentsFolder,
-                                                    std::move(options.folderWritable)});
+                                                    std::move(options.folderWritable), held_.get()});
     status_.window = window_.get();
     // The Qt boxes and dialogs are modal to the main window.
     if (qtMessages_)

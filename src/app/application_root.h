@@ -11,6 +11,7 @@
 #include "production/production_services.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
+#include "ui/held_messages.h"
 
 #include <QString>
 
@@ -75,6 +76,8 @@ private:
     std::unique_ptr<QtMessageBoxes> qtMessages_;
     std::unique_ptr<QtFileDialogs> qtFileDialogs_;
     MessageBoxes* messages_;
+    // What the board and the window say; the start-up's messages wait for the window.
+    std::unique_ptr<HeldMessages> held_;
     FileDialogs* fileDialogs_;
     std::unique_ptr<clsRegistryAccess> registry_;
     StatusRelay status_;

@@ -1,5 +1,7 @@
 #include "cli/args.h"
 
+#include "cli/cli_options.h"
+
 #include <cstdio>
 
 namespace px316t::cli {
@@ -7,13 +9,9 @@ namespace px316t::cli {
 void say(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
 void say(const QString& line) { say(line.toStdString()); }
 
-const char* const ExitStatusHelp =
-    "Exit status: 0 success; 1 a transfer or verify failed, diff found\n"
-    "differences, or produce stopped before --count pagers; 2 bad usage (an\n"
-    "unknown command or option, a bad --port), a bad or missing table file, a\n"
-    "path that is a folder, a refused value, or a FILE that exists without --force.\n";
+namespace {
 
-const char* const MainHelp =
+const char* const CommandsHelp =
     "Usage: px316t-cli COMMAND [ARGS]\n"
     "\n"
     "The PX316T service tool without a window: reads, writes and verifies pagers\n"
@@ -59,13 +57,9 @@ const char* const MainHelp =
     "the window finds it. --port takes a COM number (4 or COM4) or the serial\n"
     "number of the board's USB port (ports lists them), so that identical boards\n"
     "on one station can be named. A build for the parallel-port board takes instead:\n"
-    "  --lpt-simulated FILE, --lpt-vcd FILE (or PX316T_LPT_SIMULATED, PX316T_LPT_VCD)\n"
-    "\n"
-    "Exit status: 0 success; 1 a transfer or verify failed, diff found\n"
-    "differences, or produce stopped before --count pagers; 2 bad usage (an\n"
-    "unknown command or option, a bad --port), a bad or missing table file, a\n"
-    "path that is a folder, a refused value, or a FILE that exists without --force.\n"
-    "\n"
+    "  --lpt-simulated FILE, --lpt-vcd FILE (or PX316T_LPT_SIMULATED, PX316T_LPT_VCD)\n";
+
+const char* const FilesHelp =
 #ifdef _WIN32
     "Every read keeps a backup in %APPDATA%\\px316t\\backups; every write and\n"
     "verify is recorded in %APPDATA%\\px316t\\production.sqlite and, with\n"
@@ -86,6 +80,13 @@ const char* const MainHelp =
     "line's own network.\n"
 #endif
     ;
+
+} // namespace
+
+std::string mainHelp()
+{
+    return std::string(CommandsHelp) + "\nOptions:\n" + optionsHelp() + "\n" + exitStatusHelp() + "\n" + FilesHelp;
+}
 
 const std::map<std::string, const char*> CommandHelp = {
     {"ports", "Usage: px316t-cli ports [--json]\n\nLists the serial ports as the program numbers them (COMn and device), with\n"

@@ -17,9 +17,9 @@ void say(const std::string& line);
 void say(const QString& line);
 inline void say(const char* line) { say(std::string(line)); }
 
-// Every help ends with the exit status a script can rely on.
-extern const char* const ExitStatusHelp;
-extern const char* const MainHelp;
+// The program's help: its commands, options (cli_options.h), exit statuses
+// and files. Every command's help ends with the exit statuses too.
+std::string mainHelp();
 // Each command's help, by command name; the list of commands.
 extern const std::map<std::string, const char*> CommandHelp;
 

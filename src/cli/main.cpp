@@ -8,6 +8,7 @@
 // history_command.cpp, edit_commands.cpp, batch_commands.cpp, produce_command.cpp.
 #include "cli/args.h"
 #include "cli/board.h"
+#include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/paper.h"
 #include "board/lpt_board.h"
@@ -110,21 +111,15 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("PX316T"));
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty()) {
-        std::fputs(MainHelp, stderr);
+        std::fputs(mainHelp().c_str(), stderr);
         return Usage;
     }
-    const QStringList valued = {QStringLiteral("--port"),  QStringLiteral("-o"),
-                                QStringLiteral("--count"), QStringLiteral("--batch"),
-                                QStringLiteral("--since"), QStringLiteral("--production-db"),
-                                QStringLiteral("--station"), QStringLiteral("--lpt-simulated"),
-                                QStringLiteral("--lpt-vcd"), QStringLiteral("--first"),
-                                QStringLiteral("--last"), QStringLiteral("--capcodes"),
-                                QStringLiteral("--operator"), QStringLiteral("--labels"),
-                                QStringLiteral("--label-printer")};
-    const QStringList flags = {QStringLiteral("--json"),       QStringLiteral("--no-wait"),
-                               QStringLiteral("--force"),      QStringLiteral("--all-boards"),
-                               QStringLiteral("--csv"),        QStringLiteral("--shared"),
-                               QStringLiteral("--allow-special-addresses"), QStringLiteral("--local")};
+    // Which options take a value, and which commands take them: the one table
+    // that --help and the man page are written from.
+    QStringList valued;
+    QStringList flags;
+    for (const CliOption& option : cliOptions())
+        (option.value.empty() ? flags : valued) << QString::fromStdString(option.name);
     // Options may stand before the command: they are taken as if they followed it.
     QStringList leading;
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("-")) && args.first() != QLatin1String("--help") &&
@@ -136,7 +131,7 @@ int main(int argc, char** argv)
     }
     if (args.isEmpty()) {
         say(std::string("px316t-cli: options but no command"));
-        std::fputs(MainHelp, stderr);
+        std::fputs(mainHelp().c_str(), stderr);
         return Usage;
     }
     const std::string command = args.takeFirst().toStdString();
@@ -146,19 +141,19 @@ int main(int argc, char** argv)
         return Ok;
     }
     if (command == "--help" || command == "-h" || command == "help") {
-        std::fputs(MainHelp, stdout);
+        std::fputs(mainHelp().c_str(), stdout);
         return Ok;
     }
     const auto help = CommandHelp.find(command);
     if (help == CommandHelp.end()) {
         say("px316t-cli: unknown command " + command);
-        std::fputs(MainHelp, stderr);
+        std::fputs(mainHelp().c_str(), stderr);
         return Usage;
     }
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         std::fputs(help->second, stdout);
         std::fputs("\n", stdout);
-        std::fputs(ExitStatusHelp, stdout);
+        std::fputs(exitStatusHelp().c_str(), stdout);
         return Ok;
     }
     if (command == "batch")
@@ -169,31 +164,14 @@ int main(int argc, char** argv)
         return usage(command, *a.error);
     // An option the command does not take is refused, not ignored: a script
     // that passes --port to show has a mistake worth hearing about.
-    static const QStringList everyCommand = {QStringLiteral("--station"), QStringLiteral("--production-db"),
-                                             QStringLiteral("--operator"), QStringLiteral("--lpt-simulated"),
-                                             QStringLiteral("--lpt-vcd")};
-    static const std::map<std::string, QStringList> commandOptions = {
-        {"ports", {"--json"}},
-        {"read", {"-o", "--port", "--force", "--json"}},
-        {"write", {"--port", "--json"}},
-        {"verify", {"--port", "--json"}},
-        {"produce",
-         {"--count", "--port", "--all-boards", "--no-wait", "--batch", "--json", "--capcodes",
-          "--allow-special-addresses", "--labels", "--label-printer"}},
-        {"label", {"-o", "--label-printer", "--capcodes", "--local"}},
-        {"history", {"--since", "--csv", "--shared"}},
-        {"show", {"--json"}},
-        {"set", {}},
-        {"diff", {"--json"}},
-        {"new", {"--force"}},
-    };
     // --force also lets --lpt-vcd replace an existing file, with every command.
     const bool traced = a.options.count(QStringLiteral("--lpt-vcd")) || std::getenv("PX316T_LPT_VCD");
-    for (const auto& [option, value] : a.options)
-        if (!everyCommand.contains(option) && !commandOptions.at(command).contains(option) &&
-            !(traced && option == QLatin1String("--force")))
+    for (const auto& [option, value] : a.options) {
+        const CliOption* known = findCliOption(option.toStdString());
+        if ((!known || !commandTakes(command, *known)) && !(traced && option == QLatin1String("--force")))
             return usage(command, command == "set" ? QStringLiteral("takes no option ") + option
                                                    : QStringLiteral("does not take ") + option);
+    }
     std::vector<std::string> lptArgs;
     for (const char* name : {"--lpt-simulated", "--lpt-vcd"})
         if (const auto it = a.options.find(QLatin1String(name)); it != a.options.end())

@@ -16,6 +16,8 @@ namespace px316t::cli {
 
 int cmdPorts(const Args& a)
 {
+    if (!a.positional.isEmpty())
+        return usage("ports", QStringLiteral("takes no arguments, not ") + a.positional.join(QLatin1Char(' ')));
     clsRegistryAccess registry;
     const auto list = readSerialPortList(registry);
     const auto described = systemPortDescriptions(list);

@@ -352,7 +352,9 @@ int ProduceRun::finish(const ProductionReport& report)
         failed = failed || report.written < request_.count;
     }
     if (stoppedByOperator_) {
-        say(QStringLiteral("\nStopped after %1 pagers.").arg(done_));
+        say(QStringLiteral("\nStopped after %1 %2.")
+                .arg(done_)
+                .arg(done_ == 1 ? QStringLiteral("pager") : QStringLiteral("pagers")));
         // Fewer pagers than asked for: a script must not take the run as done.
         failed = failed || done_ < request_.count;
     }

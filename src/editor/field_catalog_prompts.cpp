@@ -90,7 +90,8 @@ FieldEntry promptField(int n)
         // code page has no byte for is refused, where the window stores "?".
         const std::string text = composedText(value);
         if (const auto outside = characterOutsideCodePage(text))
-            return {SetOutcome::BadValue, "the pager's code page (Windows-1252) has no character " + *outside};
+            return {SetOutcome::BadValue,
+                    "the pager's code page (Windows-1252) has no character " + characterName(*outside)};
         // What the box takes from the keyboard; the window cuts a longer paste,
         // a script is told instead.
         const int limit = n == LogoPrompt ? logoMaxLength(storedLogoFont(s.table())) : PromptBoxMaxLength;

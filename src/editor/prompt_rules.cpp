@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <unordered_map>
 
 #ifdef _WIN32
@@ -295,6 +296,21 @@ std::optional<std::string> characterOutsideCodePage(std::string_view text)
     return std::nullopt;
 }
 
+std::string characterName(std::string_view text)
+{
+    const std::u32string decoded = decodeUtf8(text);
+    const char32_t cp = decoded.empty() ? U'\uFFFD' : decoded.front();
+    char number[16];
+    std::snprintf(number, sizeof number, "U+%04X", static_cast<unsigned>(cp));
+    const bool invisible = cp <= 0x20 || (cp >= 0x7F && cp <= 0xA0) || cp == 0xAD || (cp >= 0x0300 && cp <= 0x036F) ||
+                           (cp >= 0x2000 && cp <= 0x200F) || (cp >= 0x2028 && cp <= 0x202F) ||
+                           (cp >= 0x205F && cp <= 0x206F) || cp == 0x3000 || cp == 0xFEFF ||
+                           (cp >= 0xFE00 && cp <= 0xFE0F);
+    if (invisible)
+        return number;
+    return encodeUtf8(std::u32string(1, cp)) + " (" + number + ")";
+}
+
 std::string escapedText(std::string_view text)
 {
     std::string out;
@@ -438,11 +454,23 @@ std::string withoutControlPictures(std::string_view text)
 
 std::string pastedPromptText(std::string_view text)
 {
-    const std::size_t lineEnd = text.find_first_of("\r\n");
+    const std::string_view line = text.substr(0, text.find_first_of("\r\n"));
     std::string out;
-    for (const char c : text.substr(0, lineEnd))
-        if (static_cast<unsigned char>(c) >= 0x20)
-            out.push_back(c);
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (static_cast<unsigned char>(line[i]) < 0x20)
+            continue;
+        // A control picture pasted from elsewhere would be stored as the byte it
+        // pictures; it is dropped like that byte, and so are the pictures of
+        // the space and DEL (U+2420, U+2421), which the code page has no byte for.
+        if (i + 2 < line.size() && static_cast<unsigned char>(line[i]) == kPictureLead0 &&
+            static_cast<unsigned char>(line[i + 1]) == kPictureLead1 &&
+            static_cast<unsigned char>(line[i + 2]) >= kPictureFirst &&
+            static_cast<unsigned char>(line[i + 2]) <= kPictureFirst + 0x21) {
+            i += 2;
+            continue;
+        }
+        out.push_back(line[i]);
+    }
     return out;
 }
 

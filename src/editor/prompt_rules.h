@@ -46,6 +46,10 @@ std::string composedText(std::string_view text);
 // The first character of `text` the code page has no byte for, as UTF-8 (a
 // malformed byte gives U+FFFD); nothing when every character fits.
 std::optional<std::string> characterOutsideCodePage(std::string_view text);
+// The first character of `text` named so that a message shows it: "U+0085"
+// for one that shows nothing or looks like another (controls, spaces,
+// format characters, combining marks), "\u263A (U+263A)" for the others.
+std::string characterName(std::string_view text);
 
 // ---- text as one line ------------------------------------------------------
 
@@ -85,7 +89,7 @@ std::string withControlPictures(std::string_view text);
 std::string withoutControlPictures(std::string_view text);
 
 // What a paste (or any insertion) into a prompt box keeps: its first line, and
-// of that no character below 0x20.
+// of that no character below 0x20 and no control picture (U+2400 .. U+2421).
 std::string pastedPromptText(std::string_view text);
 
 // ---- alignment -------------------------------------------------------------

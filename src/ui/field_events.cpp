@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QHash>
 #include <QPointer>
+#include <QStringList>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QValidator>
@@ -153,33 +154,62 @@ public:
     {
         if (suspended_) {
             longestHeld_ = input.size();   // the program filled the field
+            remember(input);
             return Acceptable;
         }
         QString kept = input;
         int cursor = position;
-        const bool bringsControls = std::any_of(input.cbegin(), input.cend(), [](QChar c) { return c.unicode() < 0x20; });
-        if (rule_ && bringsControls) {
-            // The field never holds such characters, so they all came with this
-            // insertion, which ends at the cursor.
-            const QString head = QString::fromStdString(rule_(input.left(position).toStdString()));
-            kept = head + input.mid(position);
-            cursor = static_cast<int>(head.size());
+        // An undo or redo only brings back texts the field held: the rule is not
+        // asked about those, since what the program showed may hold characters
+        // (a stored byte's picture) that the rule keeps out of an insertion.
+        if (rule_ && !held_.contains(input)) {
+            // What this edit brought: the text between what it kept of the
+            // field's text at the start and at the end.
+            const QString& before = held_.isEmpty() ? QString() : held_.back();
+            const qsizetype common = std::min(before.size(), input.size());
+            qsizetype prefix = 0;
+            while (prefix < common && before[prefix] == input[prefix])
+                ++prefix;
+            qsizetype suffix = 0;
+            while (suffix < common - prefix && before[before.size() - 1 - suffix] == input[input.size() - 1 - suffix])
+                ++suffix;
+            const QString brought = input.mid(prefix, input.size() - prefix - suffix);
+            const QString cleaned = QString::fromStdString(rule_(brought.toStdString()));
+            if (!brought.isEmpty() && cleaned != brought) {
+                kept = input.left(prefix) + cleaned + input.right(suffix);
+                const qsizetype dropped = brought.size() - cleaned.size();
+                if (position >= input.size() - suffix)
+                    cursor = static_cast<int>(position - dropped);
+                else if (position > prefix)
+                    cursor = static_cast<int>(prefix + cleaned.size());
+            }
         }
-        // An undo or redo only brings back texts the field held, so it is never
-        // refused; typing, a paste or a drop that grows the text too far is.
-        if (kept.size() > std::max<qsizetype>(maxLength_, longestHeld_))
+        // Typing, a paste or a drop that grows the text too far is refused; an
+        // undo or redo never is.
+        if (!held_.contains(kept) && kept.size() > std::max<qsizetype>(maxLength_, longestHeld_))
             return Invalid;
         longestHeld_ = std::max(longestHeld_, kept.size());
         input = kept;
         position = cursor;
+        remember(kept);
         return Acceptable;
     }
 
 private:
+    // The texts the field held, the last one last; a few are enough for undo.
+    void remember(const QString& text) const
+    {
+        held_.removeAll(text);
+        held_.append(text);
+        if (held_.size() > 64)
+            held_.removeFirst();
+    }
+
     int maxLength_;
     InsertionRule rule_;
     bool suspended_ = false;
     mutable qsizetype longestHeld_ = 0;
+    mutable QStringList held_;
 };
 
 LengthLimit* lengthLimitOf(QLineEdit* field)

@@ -64,9 +64,9 @@ using InsertionRule = std::function<std::string(std::string_view)>;
 // characters, while the program may still show a longer stored value in it: an
 // edit that would make the text longer than both the limit and the longest text
 // the field held since the program last filled it is refused whole. Nothing is
-// ever cut, so an undo brings back exactly what was deleted. With `rule`, text
-// that brings characters below 0x20 (only a paste or a drop does; typing never
-// does) keeps what the rule keeps of what was inserted.
+// ever cut, so an undo brings back exactly what was deleted. With `rule`, an
+// edit keeps what the rule keeps of what it inserted (a paste or a drop may
+// bring what typing cannot); an undo or redo is left as it is.
 void limitTypedLength(QLineEdit* field, int maxLength, InsertionRule rule = {});
 // Changes the limit of a field limited above; the text stays as it is.
 void setTypedLengthLimit(QLineEdit* field, int maxLength);

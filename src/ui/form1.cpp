@@ -21,6 +21,7 @@
 #include "ui/form_resize.h"
 #include "ui/frm_about.h"
 #include "ui/hand_cursor.h"
+#include "ui/held_messages.h"
 #include "ui/password_field.h"
 #include "ui/prompts_panel.h"
 #include "ui/production_record_dialog.h"
@@ -38,6 +39,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QFileInfo>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -55,6 +58,8 @@ constexpr int kClientWidth = 9510;     // design client size, twips
 constexpr int kClientHeight = 6675;
 const QRect kPageRect(276, 456, 8940, 5796);
 const QString kTableFilter = QStringLiteral("Table files (*.tbl)|*.tbl");
+// A table file may have any name (Save adds no extension), so Open also lists every file.
+const QString kOpenFilter = kTableFilter + QStringLiteral("|All files (*)|*");
 
 void setColours(QWidget* w, const QColor& text, const QColor& background)
 {
@@ -74,7 +79,8 @@ Form1::Form1(Form1Services services)
     : linkKind_(services.linkKind), document_(services.document), messages_(services.messages),
       fileDialogs_(services.fileDialogs), registry_(services.registry), board_(services.board),
       line_(services.line), endProgram_(std::move(services.endProgram)), appFolder_(services.appFolder),
-      documentsFolder_(services.documentsFolder), folderWritable_(std::move(services.folderWritable))
+      documentsFolder_(services.documentsFolder), folderWritable_(std::move(services.folderWritable)),
+      startupMessages_(services.startupMessages)
 {
     setObjectName(QStringLiteral("Form1"));
     context_ = std::make_unique<EditorContext>(EditorContext{document_, messages_, arrays_, nullptr,
@@ -103,6 +109,9 @@ Form1::~Form1()
 void Form1::buildMenus()
 {
     ControlFactory factory(controls_, font());
+    // Each menu and item has a mnemonic (the letter after "&", underlined), so
+    // that Alt and that letter open the menu and a letter chooses an item; the
+    // captions read as they always have.
     auto item = [&](QMenu* menu, const QString& name, const QString& caption, const QKeySequence& shortcut) {
         QAction* action = menu->addAction(caption);
         if (!shortcut.isEmpty())
@@ -110,28 +119,28 @@ void Form1::buildMenus()
         factory.registerWithoutGeometry(action, name);
         return action;
     };
-    mnuFile = menuBar()->addMenu(QStringLiteral("File"));
+    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     factory.registerWithoutGeometry(mnuFile->menuAction(), QStringLiteral("mnuFile"));
-    mnuLBFF = item(mnuFile, QStringLiteral("mnuLBFF"), QStringLiteral("Open"), QKeySequence(QStringLiteral("Ctrl+O")));
-    mnuSBTF = item(mnuFile, QStringLiteral("mnuSBTF"), QStringLiteral("Save"), QKeySequence(QStringLiteral("Ctrl+S")));
+    mnuLBFF = item(mnuFile, QStringLiteral("mnuLBFF"), QStringLiteral("&Open"), QKeySequence(QStringLiteral("Ctrl+O")));
+    mnuSBTF = item(mnuFile, QStringLiteral("mnuSBTF"), QStringLiteral("&Save"), QKeySequence(QStringLiteral("Ctrl+S")));
     // The caption "-" of the classic menu makes this item a separator; a Qt
     // separator carries no text (some styles would print it as a heading).
     mnudash = mnuFile->addSeparator();
     factory.registerWithoutGeometry(mnudash, QStringLiteral("mnudash"));
-    mnuExit = item(mnuFile, QStringLiteral("mnuExit"), QStringLiteral("Exit"), QKeySequence(QStringLiteral("Ctrl+E")));
+    mnuExit = item(mnuFile, QStringLiteral("mnuExit"), QStringLiteral("E&xit"), QKeySequence(QStringLiteral("Ctrl+E")));
     // Not one of the window's own controls: kept out of the control list.
-    mnuProductionRecord = new QAction(QStringLiteral("Production Record..."), this);
+    mnuProductionRecord = new QAction(QStringLiteral("&Production Record..."), this);
     mnuFile->insertAction(mnudash, mnuProductionRecord);
 
-    mnuPager = menuBar()->addMenu(QStringLiteral("Pager"));
+    mnuPager = menuBar()->addMenu(QStringLiteral("&Pager"));
     factory.registerWithoutGeometry(mnuPager->menuAction(), QStringLiteral("mnuPager"));
-    mnuEntire = item(mnuPager, QStringLiteral("mnuEntire"), QStringLiteral("Read"), QKeySequence(Qt::Key_F3));
-    mnuEB = item(mnuPager, QStringLiteral("mnuEB"), QStringLiteral("Write"), QKeySequence(Qt::Key_F4));
-    mnuEB1 = item(mnuPager, QStringLiteral("mnuEB1"), QStringLiteral("Verfy"), QKeySequence(Qt::Key_F9));
+    mnuEntire = item(mnuPager, QStringLiteral("mnuEntire"), QStringLiteral("&Read"), QKeySequence(Qt::Key_F3));
+    mnuEB = item(mnuPager, QStringLiteral("mnuEB"), QStringLiteral("&Write"), QKeySequence(Qt::Key_F4));
+    mnuEB1 = item(mnuPager, QStringLiteral("mnuEB1"), QStringLiteral("&Verfy"), QKeySequence(Qt::Key_F9));
 
-    mnuHelp = menuBar()->addMenu(QStringLiteral("Help"));
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     factory.registerWithoutGeometry(mnuHelp->menuAction(), QStringLiteral("mnuHelp"));
-    mnuAbout = item(mnuHelp, QStringLiteral("mnuAbout"), QStringLiteral("About"), QKeySequence());
+    mnuAbout = item(mnuHelp, QStringLiteral("mnuAbout"), QStringLiteral("&About"), QKeySequence());
 
     connect(mnuLBFF, &QAction::triggered, this, [this] { mnuLBFF_Click(); });
     connect(mnuSBTF, &QAction::triggered, this, [this] { mnuSBTF_Click(); });
@@ -194,7 +203,11 @@ void Form1::buildWindow()
             "QRadioButton { color: white; background-color: rgb(0, 128, 128); }"
             "QRadioButton::indicator { width: 8px; height: 8px; border: 2px solid white; border-radius: 6px;"
             " background-color: rgb(0, 128, 128); }"
-            "QRadioButton::indicator:checked { background-color: white; }"));
+            "QRadioButton::indicator:checked { background-color: white; }"
+            // The focus is shown as a yellow ring and an underlined caption:
+            // a Tab stop must say that it holds the focus.
+            "QRadioButton:focus { text-decoration: underline; }"
+            "QRadioButton::indicator:focus { border-color: yellow; }"));
     ModifyOpt->setChecked(true);
     connect(ModifyOpt, &QRadioButton::toggled, this, [this](bool on) { if (on) ModifyOpt_Click(); });
     connect(WriteOpt, &QRadioButton::toggled, this, [this](bool on) { if (on) WriteOpt_Click(); });
@@ -259,6 +272,9 @@ void Form1::Form_Load()
     if (loaded_)
         return;
     loaded_ = true;
+    // What the start-up has to say waits for the window, and is said once.
+    if (startupMessages_)
+        startupMessages_->hold();
     if (appFolder_.isEmpty())
         appFolder_ = QCoreApplication::applicationDirPath();
     filePlaces_ = std::make_unique<FilePlaces>(appFolder_, documentsFolder_, folderWritable_);
@@ -290,12 +306,13 @@ void Form1::InitTables()
 {
     // The document holds the start-up image since it was made.
     if (linkKind_ == LinkKind::USB) {
-        setWindowTitle(QStringLiteral("Quorvalent USB PX316T V5.02"));
+        programTitle_ = QStringLiteral("Quorvalent USB PX316T V5.02");
         lblMsg->setVisible(true);
     } else {
-        setWindowTitle(QStringLiteral("Quorvalent PX316T V5.02"));
+        programTitle_ = QStringLiteral("Quorvalent PX316T V5.02");
         lblMsg->setVisible(false);
     }
+    setWindowTitle(programTitle_);
     // Selecting the band runs its change handler; the document holds that
     // band's preset already.
     frequency_->selectBand(StartupBand);
@@ -405,6 +422,17 @@ void Form1::closeEvent(QCloseEvent* event)
 {
     event->accept();
     endProgram();
+}
+
+void Form1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (startupMessages_)
+        QTimer::singleShot(0, this, [this] {
+            if (startupMessages_)
+                startupMessages_->release();
+            startupMessages_ = nullptr;
+        });
 }
 
 void Form1::mnuExit_Click() { endProgram(); }
@@ -524,7 +552,7 @@ void Form1::mnuLBFF_Click()
     // the image after the load.
     if (!commitFieldForFileCommand())
         return;
-    const auto chosen = fileDialogs_.openFile(fileDialogFolder(), kTableFilter);
+    const auto chosen = fileDialogs_.openFile(fileDialogFolder(), kOpenFilter);
     if (!chosen)
         return;
     if (filePlaces_)
@@ -547,6 +575,12 @@ void Form1::openTableFile(const QString& path)
         return;
     }
     recordTableFile(path);
+    nameFileInTitle(path);
+}
+
+void Form1::nameFileInTitle(const QString& path)
+{
+    setWindowTitle(programTitle_ + QStringLiteral(" - ") + QFileInfo(path).fileName());
 }
 
 void Form1::recordTableFile(const QString& path)
@@ -598,12 +632,16 @@ void Form1::mnuSBTF_Click()
         return;
     }
     recordTableFile(*chosen);
+    nameFileInTitle(*chosen);
 }
 
 // ---- Pager commands ----------------------------------------------------------
 
 void Form1::runPagerCommand(int command)
 {
+    // Where the focus was goes back there after the command and its messages,
+    // so that Tab and typing go on from the same control.
+    const QPointer<QWidget> focused = focusWidget();
     // Commit the field being edited; a refused entry drops the command once.
     picTabBack->setFocus(Qt::OtherFocusReason);
     commandState_.PagerCommand = command;
@@ -635,10 +673,14 @@ void Form1::runPagerCommand(int command)
         if (ProductionServices* services = production())
             reportRecord(services->recordTransfer(image, RecordOperation::Verify, result, port));
     };
-    Form2 window(std::move(context), this);
-    if (onProgrammingWindow)
-        onProgrammingWindow(window);
-    window.exec();
+    {
+        Form2 window(std::move(context), this);
+        if (onProgrammingWindow)
+            onProgrammingWindow(window);
+        window.exec();
+    }
+    if (focused && focused != picTabBack && focused->window() == this && focused->isVisible() && focused->isEnabled())
+        focused->setFocus(Qt::OtherFocusReason);
 }
 
 ProductionServices* Form1::production()

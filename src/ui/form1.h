@@ -31,6 +31,7 @@ class CapcodeList;
 class FileDialogs;
 class FilePlaces;
 class FrequencyPanel;
+class HeldMessages;
 class MessageBoxes;
 class OptionControls;
 class PasswordField;
@@ -55,6 +56,9 @@ struct Form1Services {
     // to write in: empty, the user's documents folder; and the test of that.
     QString documentsFolder;
     std::function<bool(const QString& folder)> folderWritable;   // empty: the file system's answer
+    // The messages above, if they can be held: Form_Load holds them and the
+    // window shows them once it is on the screen.
+    HeldMessages* startupMessages = nullptr;
 };
 
 class Form1 : public QMainWindow, public BoardStatusView {
@@ -146,6 +150,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildMenus();
@@ -175,6 +180,8 @@ private:
     // The band, the pair lengths and every control, after the image arrived.
     void showArrivedImage();
     void endProgram();
+    // The title names the table file last opened or saved.
+    void nameFileInTitle(const QString& path);
 
     LinkKind linkKind_;
     PagerDocument& document_;
@@ -204,6 +211,8 @@ private:
     int designScaleHeight_ = 0;
     bool loaded_ = false;
     QWidget* frontPage_ = nullptr;
+    HeldMessages* startupMessages_ = nullptr;
+    QString programTitle_;   // the title without a file name
 };
 
 } // namespace px316t

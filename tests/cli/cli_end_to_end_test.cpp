@@ -4,6 +4,7 @@
 #include "support/link_emulator_process.h"
 #include "support/pg_cluster.h"
 
+#include "cli/cli_options.h"
 #include "editor/pager_document.h"
 #include "editor/prompt_rules.h"
 #include "link/link_kind.h"
@@ -14,6 +15,7 @@
 #include <QJsonObject>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -21,6 +23,7 @@
 #include <QSet>
 
 #include <map>
+#include <set>
 #include <sys/stat.h>
 #include <optional>
 #include <random>
@@ -230,7 +233,7 @@ TEST_F(CliUsbBoard, ProduceRunsTheWholeCountAndWaitsForEnter)
     // Without --no-wait the run waits for Enter; no input ends it after one pager.
     r = cli({"produce", "p.tbl", "--count", "3", "--port", "2"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("Stopped after 1 pagers."));
+    EXPECT_TRUE(r.err.contains("Stopped after 1 pager.")) << r.err.toStdString();
     EXPECT_EQ(firstCapcode("p.tbl"), "0002004");
 }
 
@@ -853,6 +856,9 @@ TEST_F(CliTest, MessagesSayWhatIsWrong)
         {{"produce", "a.tbl", "--count", "99999999999", "--no-wait"}, "at most 2147483647"},
         {{"produce", "a.tbl", "--count", "ten", "--no-wait"}, "a whole number of pagers, not ten"},
         {{"produce", "a.tbl", "--count", "0", "--no-wait"}, "at least 1"},
+        // A character that shows nothing is named by its code point.
+        {{"set", "a.tbl", "prompt.1=\\x85"}, "U+0085"},
+        {{"set", "a.tbl", "prompt.1=A\\x7F\u263A"}, "U+263A"},
     };
     for (const Case& c : cases) {
         const CliRun r = cli(c.args);
@@ -910,6 +916,7 @@ TEST_F(CliTest, ExitStatusIsTheContractOfEveryCommand)
         {{"show", "a.tbl", "--port", "3"}, 2},
         {{"diff", "a.tbl", "b.tbl", "--force"}, 2},
         {{"--station", "X"}, 2},
+        {{"ports", "extra"}, 2},
     };
     // diff --json: the fields in the catalogue's order, numbers as numbers.
     const CliRun d = cli({"diff", "a.tbl", "b.tbl", "--json"});
@@ -925,6 +932,33 @@ TEST_F(CliTest, ExitStatusIsTheContractOfEveryCommand)
     for (const char* command : {"ports", "read", "write", "verify", "produce", "history", "batch", "show", "set",
                                 "diff", "new"})
         EXPECT_TRUE(cli({command, "--help"}).out.contains("Exit status: 0 success; 1")) << command;
+}
+
+// Each command's usage line names exactly the options of its own that the
+// parser lets it take, so the help written by hand cannot drift from the
+// option table the parser, --help and the man page use.
+TEST_F(CliTest, EveryUsageNamesTheOptionsItsCommandTakes)
+{
+    static const QRegularExpression optionName(QStringLiteral(R"((?<![\w-])(-o|--[a-z][a-z-]*))"));
+    for (const std::string command : {"ports", "read", "write", "verify", "produce", "label", "history", "batch",
+                                      "show", "set", "diff", "new"}) {
+        SCOPED_TRACE(command);
+        const QString help = cli({QString::fromStdString(command), "--help"}).out;
+        const QString usage = help.left(help.indexOf(QStringLiteral("\n\n")));
+        ASSERT_TRUE(usage.startsWith(QStringLiteral("Usage:"))) << help.toStdString();
+        std::set<std::string> named;
+        for (auto it = optionName.globalMatch(usage); it.hasNext();)
+            named.insert(it.next().captured(1).toStdString());
+        for (const std::string& name : named) {
+            const cli::CliOption* option = cli::findCliOption(name);
+            EXPECT_TRUE(option && cli::commandTakes(command, *option)) << name;
+        }
+        for (const cli::CliOption& option : cli::cliOptions()) {
+            if (!option.commands.empty() && cli::commandTakes(command, option)) {
+                EXPECT_TRUE(named.count(option.name)) << "the usage leaves out " << option.name;
+            }
+        }
+    }
 }
 
 } // namespace

@@ -114,4 +114,6 @@ TEST(PromptBoxText, ControlBytesShowAsPicturesAndEveryByteComesBack)
     EXPECT_EQ(shown.substr(0, 9), "\u2400\u2401\u2402");
     EXPECT_EQ(utf8ToWindows1252(withoutControlPictures(shown)), all);
     EXPECT_EQ(withoutControlPictures("\u2420\u2421\xE2\x90"), "\u2420\u2421\xE2\x90") << "no picture of a byte";
+    // A paste never brings a picture in, so it can never store the byte pictured.
+    EXPECT_EQ(pastedPromptText("A\u2400B\u241F\u2420\u2421C\u2422\u23FF\xE2\x90"), "ABC\u2422\u23FF\xE2\x90");
 }

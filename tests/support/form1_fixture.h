@@ -63,7 +63,13 @@ protected:
         customize(services);
         form.app = std::make_unique<ApplicationRoot>(services);
         form->Form_Load();
+        saidBeforeShow = messages.texts();
         form->show();
+        // What the start-up says comes once the window is up (and before it is
+        // activated here, since a message box may take the activation).
+        QCoreApplication::processEvents();
+        saidAtStart = messages.texts();
+        form->activateWindow();
         QApplication::setActiveWindow(form.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
         messages.clear();
@@ -91,6 +97,8 @@ protected:
     RecordingMessageBoxes messages;
     ScriptedFileDialogs files;
     int programEnds = 0;
+    QStringList saidBeforeShow;   // the messages of the start-up, before and after the window showed
+    QStringList saidAtStart;
     StartedWindow form;
 };
 

@@ -9,6 +9,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDialog>
+#include <QImage>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -16,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <set>
 
@@ -86,36 +89,80 @@ TEST(GeometrySuffix, EveryPartOnlyWhereTheControlHasIt)
 
 TEST_F(Form1Fixture, MenusWithCaptionsAndShortcuts)
 {
+    // A caption as it reads: its mnemonic marker is not part of it.
+    auto caption = [](const QAction* action) { return QString(action->text()).remove(QLatin1Char('&')); };
     const auto menus = form->menuBar()->actions();
     ASSERT_EQ(menus.size(), 3);
-    EXPECT_EQ(menus[0]->text(), "File");
-    EXPECT_EQ(menus[1]->text(), "Pager");
-    EXPECT_EQ(menus[2]->text(), "Help");
+    EXPECT_EQ(caption(menus[0]), "File");
+    EXPECT_EQ(caption(menus[1]), "Pager");
+    EXPECT_EQ(caption(menus[2]), "Help");
 
     const auto file = form->mnuFile->actions();
     ASSERT_EQ(file.size(), 5);
-    EXPECT_EQ(file[0]->text(), "Open");
+    EXPECT_EQ(caption(file[0]), "Open");
     EXPECT_EQ(file[0]->shortcut(), QKeySequence("Ctrl+O"));
-    EXPECT_EQ(file[1]->text(), "Save");
+    EXPECT_EQ(caption(file[1]), "Save");
     EXPECT_EQ(file[1]->shortcut(), QKeySequence("Ctrl+S"));
-    EXPECT_EQ(file[2]->text(), "Production Record...");
+    EXPECT_EQ(caption(file[2]), "Production Record...");
     EXPECT_TRUE(file[3]->isSeparator());
-    EXPECT_EQ(file[4]->text(), "Exit");
+    EXPECT_EQ(caption(file[4]), "Exit");
     EXPECT_EQ(file[4]->shortcut(), QKeySequence("Ctrl+E"));
 
     const auto pager = form->mnuPager->actions();
     ASSERT_EQ(pager.size(), 3);
-    EXPECT_EQ(pager[0]->text(), "Read");
+    EXPECT_EQ(caption(pager[0]), "Read");
     EXPECT_EQ(pager[0]->shortcut(), QKeySequence(Qt::Key_F3));
-    EXPECT_EQ(pager[1]->text(), "Write");
+    EXPECT_EQ(caption(pager[1]), "Write");
     EXPECT_EQ(pager[1]->shortcut(), QKeySequence(Qt::Key_F4));
-    EXPECT_EQ(pager[2]->text(), "Verfy");
+    EXPECT_EQ(caption(pager[2]), "Verfy");
     EXPECT_EQ(pager[2]->shortcut(), QKeySequence(Qt::Key_F9));
 
     const auto help = form->mnuHelp->actions();
     ASSERT_EQ(help.size(), 1);
-    EXPECT_EQ(help[0]->text(), "About");
+    EXPECT_EQ(caption(help[0]), "About");
     EXPECT_TRUE(help[0]->shortcut().isEmpty());
+}
+
+// Alt and a menu's letter open the menu, and a letter chooses an item in it,
+// so that every command (the production record and the About box too) is
+// reached without a mouse.
+TEST_F(Form1Fixture, TheMenusOpenFromTheKeyboard)
+{
+    int recordShown = 0;
+    form->onProductionRecordWindow = [&](QDialog&) { ++recordShown; };
+    QTest::keyClick(form.get(), Qt::Key_F, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->mnuFile->isVisible(); }, 2000));
+    QTest::keyClick(form->mnuFile, Qt::Key_P);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return recordShown == 1; }, 2000));
+    EXPECT_FALSE(form->mnuFile->isVisible());
+
+    // The About box is modal: it is closed from a timer once it is up.
+    QString shown;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            shown = box->objectName();
+            box->close();
+        }
+    });
+    closer.start(20);
+    QTest::keyClick(form.get(), Qt::Key_H, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->mnuHelp->isVisible(); }, 2000));
+    QTest::keyClick(form->mnuHelp, Qt::Key_A);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !shown.isEmpty(); }, 2000));
+    EXPECT_EQ(shown, "frmAbout");
+}
+
+// The mode buttons are Tab stops: the one that holds the focus shows it.
+TEST_F(Form1Fixture, TheModeButtonsShowTheFocus)
+{
+    for (QRadioButton* mode : {form->ModifyOpt, form->WriteOpt}) {
+        form->picTabBack->setFocus(Qt::MouseFocusReason);
+        const QImage without = mode->grab().toImage();
+        mode->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(mode->hasFocus());
+        EXPECT_NE(mode->grab().toImage(), without) << mode->objectName().toStdString();
+    }
 }
 
 TEST(AboutBox, TitleByLinkKindAndFixedTexts)

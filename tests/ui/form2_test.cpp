@@ -96,7 +96,65 @@ protected:
     int windowsShown = 0;
 };
 
+// No board on a station whose first port the user may not open.
+class NoBoardAtStart : public Form1Fixture {
+protected:
+    void customize(ApplicationOptions& services) override
+    {
+        registryBackend->setPorts({1, 2});
+        services.makeRegistry = [this] { return std::make_unique<clsRegistryAccess>(registryBackend); };
+        services.makeSerialPorts = [this]() -> std::unique_ptr<SerialPorts> {
+            auto ports = std::make_unique<FakeBoardPorts>(clock);
+            ports->refuseOpen(1, SerialPermissionDenied, "/dev/ttyS0: permission denied");
+            ports->addSilentPort(2);
+            return ports;
+        };
+        services.linkClock = &clock;
+    }
+
+    std::shared_ptr<MemorySerialCommBackend> registryBackend = std::make_shared<MemorySerialCommBackend>();
+    FakeClock clock;
+};
+
 } // namespace
+
+// The start-up says once, after the window is on the screen, that no board
+// answered and why a port could not be asked.
+TEST_F(NoBoardAtStart, OneMessageOnceTheWindowIsUp)
+{
+    EXPECT_TRUE(saidBeforeShow.isEmpty()) << saidBeforeShow.join('|').toStdString();
+    ASSERT_EQ(saidAtStart.size(), 1) << saidAtStart.join('|').toStdString();
+    EXPECT_TRUE(saidAtStart[0].startsWith("The Programmed Board is not responding!")) << saidAtStart[0].toStdString();
+    EXPECT_TRUE(saidAtStart[0].contains("/dev/ttyS0: permission denied")) << saidAtStart[0].toStdString();
+}
+
+// After a Pager command and its message the focus is back where it was, so
+// that Tab goes on from that field rather than to the mode buttons.
+TEST_F(ProgrammingWindow, TheFocusComesBackAfterAPagerCommand)
+{
+    std::copy(table().begin(), table().end(), boardMemory().begin());
+    const struct {
+        void (Form1::*command)();
+        const char* said;
+    } commands[] = {
+        {&Form1::mnuEB_Click, "Modify Mode can not write! Please check!"},
+        {&Form1::mnuEB1_Click, "Verify Success!"},
+    };
+    QLineEdit* capcode = field(1);
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.said);
+        messages.clear();
+        capcode->setFocus(Qt::MouseFocusReason);
+        runCommand(c.command);
+        EXPECT_EQ(messages.texts(), QStringList{c.said});
+        // The window's focus control, which has the focus again once the window is active.
+        EXPECT_EQ(form->focusWidget(), capcode);
+        QApplication::setActiveWindow(form.get());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return capcode->hasFocus(); }, 2000));
+        QTest::keyClick(capcode, Qt::Key_Tab);
+        EXPECT_FALSE(form->ModifyOpt->hasFocus());
+    }
+}
 
 TEST_F(ProgrammingWindow, BoardFoundAtStartUp)
 {

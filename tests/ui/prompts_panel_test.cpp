@@ -9,6 +9,7 @@
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QImage>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -220,6 +221,8 @@ TEST_F(Prompts, APasteKeepsItsFirstLineAndStoredControlBytesShowAndComeBack)
         {QStringLiteral("AB\nCD\r\n"), QStringLiteral("AB")},
         {QStringLiteral("A\tB\x01" "C\rD"), QStringLiteral("ABC")},
         {QStringLiteral("\r\nXY"), QString()},
+        // The pictures of control characters are refused like the characters.
+        {QStringLiteral("A\u2400B\u240D\u2420\u2421C"), QStringLiteral("ABC")},
     };
     for (const Paste& p : pastes) {
         box(5)->setFocus(Qt::MouseFocusReason);
@@ -256,6 +259,27 @@ TEST_F(Prompts, APasteKeepsItsFirstLineAndStoredControlBytesShowAndComeBack)
     QFile a(in), b(out);
     ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     EXPECT_EQ(a.readAll(), b.readAll());
+}
+
+// Each control character a record may hold is drawn its own way in a prompt
+// box: the pictures of NUL, tab, line feed and carriage return, DEL and the
+// C1 controls of the code page's unassigned bytes.
+TEST_F(Prompts, EveryControlByteDrawsDistinguishably)
+{
+    const std::uint8_t bytes[] = {0x00, 0x09, 0x0A, 0x0D, 0x7F, 0x81, 0x8D, 0x8F, 0x90, 0x9D, ' '};
+    const int at = PromptRegionStart + PromptRecordSize * 3;
+    std::vector<QImage> drawn;
+    for (const std::uint8_t b : bytes) {
+        PagerTable image = table();
+        const std::uint8_t prompt[] = {0x01, 3, 'A', b, 'B'};
+        std::copy(std::begin(prompt), std::end(prompt), image.begin() + at);
+        form->document().arrive(image);
+        QImage picture(box(3)->size(), QImage::Format_RGB32);
+        box(3)->render(&picture);
+        for (std::size_t k = 0; k < drawn.size(); ++k)
+            EXPECT_NE(picture, drawn[k]) << "byte " << int(b) << " looks like byte " << int(bytes[k]);
+        drawn.push_back(picture);
+    }
 }
 
 TEST_F(Prompts, TheLengthLimitRefusesGrowthAndNeverCutsWhatTheBoxHeld)

@@ -204,6 +204,18 @@ TEST_F(TableFiles, NamesInAccentsGreekAndCjkAreSavedAndOpenedAsTheyAre)
     EXPECT_TRUE(messages.messages.empty());
 }
 
+// A file saved without an extension is found again (Open lists every file
+// too), and the title names the file the window last opened or saved.
+TEST_F(TableFiles, TheTitleNamesTheFileAndOpenListsEveryFile)
+{
+    const QString program = form->windowTitle();
+    save("saved1");
+    EXPECT_EQ(form->windowTitle(), program + " - saved1");
+    open("nothing-here");
+    EXPECT_EQ(form->windowTitle(), program + " - saved1") << "a failed open names no file";
+    EXPECT_TRUE(files.lastFilter.contains("All files (*)|*")) << files.lastFilter.toStdString();
+}
+
 TEST_F(TableFiles, MissingFileAndCancel)
 {
     const auto before = table();
