@@ -606,6 +606,8 @@ TEST_F(Form1Fixture, TheOperatorTypedIsKeptForTheNextRun)
     ASSERT_EQ(shown.size(), 3);
     EXPECT_EQ(shown[1], "Ines Kowal");
     EXPECT_EQ(shown[2], shown[0]) << "an emptied field stands for the one configured";
+}
+
 TEST_F(ProgrammingWindow, ALabelFollowsEachPagerTheRecordKeptAndTheLineViewOpensBeside)
 {
     writeMode();
