@@ -7,7 +7,8 @@ namespace px316t::cli {
 const std::vector<CliOption>& cliOptions()
 {
     static const std::vector<CliOption> options = {
-        {"-o", "FILE", {"read", "label"}, "the table file the pager is read into; with label, the PDF file of the labels"},
+        {"-o", "FILE", {"read", "label", "batch"},
+         "the table file the pager is read into; with label, the PDF file of the labels; with batch report, the report"},
         {"--port", "N", {"read", "write", "verify", "produce"},
          "the board on COM N (4 or COM4, 1 to 255), or on the port whose USB serial number is N (as ports "
          "lists it); without it the board is found as the window finds it. produce takes it more than once"},
@@ -25,12 +26,13 @@ const std::vector<CliOption>& cliOptions()
          "a label for each pager once its capcode is used, into this PDF file (it holds the run's labels so far)"},
         {"--label-printer", "NAME", {"produce", "label"}, "labels to this printer instead of a PDF file"},
         {"--local", "", {"label"}, "the labels of this station's own record instead of a batch's"},
+        {"--watch", "", {"batch"}, "batch stats: the figures again every 5 seconds until Ctrl+C or the end of input"},
         {"--first", "N", {"batch"}, "the first capcode of a batch (batch create)"},
         {"--last", "M", {"batch"}, "the last capcode of a batch (batch create)"},
         {"--since", "DATE", {"history"}, "only entries from this UTC date (2026-12-07) or time (2026-12-07T14:30) on"},
         {"--csv", "", {"history", "batch"}, "CSV instead of aligned columns"},
         {"--shared", "", {"history"}, "the shared production database (every station) instead of this station's record"},
-        {"--json", "", {"ports", "read", "write", "verify", "produce", "show", "diff"},
+        {"--json", "", {"ports", "read", "write", "verify", "produce", "show", "diff", "batch"},
          "JSON on standard output (see JSON OUTPUT in the manual); messages stay on standard error"},
         {"--force", "", {"read", "new"}, "replace an existing FILE (with --lpt-vcd: an existing trace, with every command)"},
         {"--production-db", "CONNINFO", {},
