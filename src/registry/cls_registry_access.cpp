@@ -204,8 +204,8 @@ bool clsRegistryAccess::HaveSubkey(const std::string& sPath) {
     return rc == REG_ERROR_SUCCESS || rc == REG_ERROR_MORE_DATA;
 }
 
-std::int32_t clsRegistryAccess::writeValue(const std::string& sPath, const std::string& sName, std::uint32_t type,
-                                           const std::string& data) {
+std::int32_t clsRegistryAccess::writeToKey(const std::string& sPath,
+                                           const std::function<long(std::uint32_t key)>& set) {
     if (!KeyExists(sPath)) {
         if (!m_createKeyIfDoesntExists) return 0;
         if (CreateKey(sPath) == 0) return 0;
@@ -213,8 +213,13 @@ std::int32_t clsRegistryAccess::writeValue(const std::string& sPath, const std::
     std::uint32_t key = 0;
     if (openPath(sPath, RegAccess::Write, false, key) != REG_ERROR_SUCCESS) return 0;
     KeyCloser closer(*m_backend, key);
-    if (m_backend->setValue(key, sName, type, data) != REG_ERROR_SUCCESS) return 0;
+    if (set(key) != REG_ERROR_SUCCESS) return 0;
     return static_cast<std::int32_t>(key);
+}
+
+std::int32_t clsRegistryAccess::writeValue(const std::string& sPath, const std::string& sName, std::uint32_t type,
+                                           const std::string& data) {
+    return writeToKey(sPath, [&](std::uint32_t key) { return m_backend->setValue(key, sName, type, data); });
 }
 
 bool clsRegistryAccess::readValue(const std::string& sPath, const std::string& sName, std::uint32_t& type,
@@ -247,15 +252,7 @@ std::string clsRegistryAccess::ReadString(const std::string& sPath, const std::s
 
 std::int32_t clsRegistryAccess::WriteText(const std::string& sPath, const std::string& sName,
                                           const std::string& utf8) {
-    if (!KeyExists(sPath)) {
-        if (!m_createKeyIfDoesntExists) return 0;
-        if (CreateKey(sPath) == 0) return 0;
-    }
-    std::uint32_t key = 0;
-    if (openPath(sPath, RegAccess::Write, false, key) != REG_ERROR_SUCCESS) return 0;
-    KeyCloser closer(*m_backend, key);
-    if (m_backend->setText(key, sName, utf8) != REG_ERROR_SUCCESS) return 0;
-    return static_cast<std::int32_t>(key);
+    return writeToKey(sPath, [&](std::uint32_t key) { return m_backend->setText(key, sName, utf8); });
 }
 
 std::string clsRegistryAccess::ReadText(const std::string& sPath, const std::string& sName,

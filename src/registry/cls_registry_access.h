@@ -116,6 +116,8 @@ private:
     long killValueImpl(const std::string& sPath, const std::string& sName, std::uint32_t& key);
     std::int32_t writeValue(const std::string& sPath, const std::string& sName, std::uint32_t type,
                             const std::string& data);
+    // Opens sPath for writing (creating it when allowed) and runs `set` on the key.
+    std::int32_t writeToKey(const std::string& sPath, const std::function<long(std::uint32_t key)>& set);
     bool readValue(const std::string& sPath, const std::string& sName, std::uint32_t& type, std::string& data);
     std::optional<std::string> readString(const std::string& sPath, const std::string& sName);
     // EnumValues that also tells whether entries were left out for not fitting the buffers.

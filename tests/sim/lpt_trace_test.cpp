@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 using namespace px316t;
@@ -29,8 +30,8 @@ std::vector<std::uint8_t> patternTable()
     return table;
 }
 
-// Writes the trace of a whole write of `table` to `path`.
-void traceWholeWrite(const std::string& path, const std::vector<std::uint8_t>& table)
+// Records the bus lines of what `drive` does on a simulated board into `path`.
+void traceBus(const std::string& path, const std::function<void(LptSimRig&)>& drive)
 {
     LptSimRig rig;
     ASSERT_TRUE(rig.find());
@@ -38,8 +39,7 @@ void traceWholeWrite(const std::string& path, const std::vector<std::uint8_t>& t
     ASSERT_TRUE(trace.open(path, rig.memory.scl(), rig.memory.sda()));
     trace.start(rig.time.ns);
     rig.board.onLines = [&](std::int64_t ns, bool scl, bool sda) { trace.change(ns, scl, sda); };
-    ASSERT_FALSE(rig.bus.lpt_writeall(table, 0, 911, rig.progress));
-    rig.bus.BusStop();
+    drive(rig);
     trace.close();
 }
 
@@ -47,15 +47,8 @@ TEST(LptTrace, DumpHoldsBothLinesWithTimes)
 {
     QTemporaryDir dir;
     const std::string path = (dir.path() + "/bus.vcd").toStdString();
-    {
-        LptSimRig rig;
-        ASSERT_TRUE(rig.find());
-        VcdTrace trace;
-        ASSERT_TRUE(trace.open(path, rig.memory.scl(), rig.memory.sda()));
-        trace.start(rig.time.ns);
-        rig.board.onLines = [&](std::int64_t ns, bool scl, bool sda) { trace.change(ns, scl, sda); };
-        rig.bus.BusStart();   // data falls while the clock is high, 75 us later the clock falls
-    }
+    // Data falls while the clock is high, 75 us later the clock falls.
+    traceBus(path, [](LptSimRig& rig) { rig.bus.BusStart(); });
     std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
@@ -73,7 +66,10 @@ TEST(LptTrace, WholeWriteDecodesToFiftySevenPageWrites)
     QTemporaryDir dir;
     const QString path = dir.path() + "/write.vcd";
     const auto table = patternTable();
-    traceWholeWrite(path.toStdString(), table);
+    traceBus(path.toStdString(), [&](LptSimRig& rig) {
+        ASSERT_FALSE(rig.bus.lpt_writeall(table, 0, 911, rig.progress));
+        rig.bus.BusStop();
+    });
 
     QProcess decoder;
     decoder.start(sigrok, {"-I", "vcd", "-i", path, "-P", "i2c:scl=scl:sda=sda", "-A", "i2c"});
