@@ -41,7 +41,9 @@ void LineRatePlot::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF area = QRectF(rect()).adjusted(48, 12, -12, -28);
+    // The top margin holds the axis caption on the left and the stations' key on
+    // the right, clear of the lines and of the limit's caption.
+    const QRectF area = QRectF(rect()).adjusted(48, 22, -12, -28);
     const std::size_t buckets = figures_.line.pagers.size();
     double top = std::max(limitPerHour_ * 1.1, 10.0);
     for (const StationFigures& s : figures_.stations)
@@ -53,10 +55,13 @@ void LineRatePlot::paintEvent(QPaintEvent*)
     const auto y = [&](double rate) { return area.bottom() - area.height() * rate / top; };
 
     // Axes with rounded steps of pagers per hour, and the hours back from now.
-    p.setPen(QColor(0xcc, 0xcc, 0xcc));
+    const QColor grid(0xdd, 0xdd, 0xdd);
+    const QColor axisText(0x66, 0x66, 0x66);
     const double step = std::pow(10.0, std::floor(std::log10(top / 2)));
     for (double v = 0; v <= top; v += step) {
+        p.setPen(grid);
         p.drawLine(QPointF(area.left(), y(v)), QPointF(area.right(), y(v)));
+        p.setPen(axisText);
         p.drawText(QRectF(0, y(v) - 8, area.left() - 4, 16), Qt::AlignRight | Qt::AlignVCenter,
                    QString::number(v, 'f', 0));
     }
@@ -65,7 +70,19 @@ void LineRatePlot::paintEvent(QPaintEvent*)
         if (perHourBuckets > 0 && (buckets - i) % static_cast<std::size_t>(perHourBuckets) == 0)
             p.drawText(QRectF(x(i) - 30, area.bottom() + 4, 60, 20), Qt::AlignCenter,
                        QStringLiteral("-%1 h").arg((buckets - i) / static_cast<std::size_t>(perHourBuckets)));
-    p.drawText(QRectF(0, 0, area.left() + 100, 12), Qt::AlignLeft, QStringLiteral("pagers per hour"));
+    p.drawText(QRectF(4, 0, area.left() + 100, area.top() - 4), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("pagers per hour"));
+    // The key, right-aligned: a short stroke of each station's colour before its name.
+    double keyRight = area.right();
+    for (std::size_t s = figures_.stations.size(); s-- > 0;) {
+        const QString name = QString::fromStdString(figures_.stations[s].station);
+        const double width = p.fontMetrics().horizontalAdvance(name);
+        const double middle = (area.top() - 4) / 2;
+        p.setPen(QPen(StationColours[s % std::size(StationColours)], 2));
+        p.drawText(QRectF(keyRight - width, 0, width, area.top() - 4), Qt::AlignLeft | Qt::AlignVCenter, name);
+        p.drawLine(QPointF(keyRight - width - 18, middle), QPointF(keyRight - width - 4, middle));
+        keyRight -= width + 30;
+    }
 
     if (limitPerHour_ > 0) {
         p.setPen(QPen(Qt::darkRed, 1, Qt::DashLine));
@@ -82,8 +99,6 @@ void LineRatePlot::paintEvent(QPaintEvent*)
         }
         p.setPen(QPen(colour, 2));
         p.drawPath(line);
-        p.drawText(QPointF(area.left() + 8, area.top() + 14 + 14 * static_cast<double>(s)),
-                   QString::fromStdString(station.station));
         for (std::size_t i = 0; i < station.pagers.size(); ++i) {
             const double base = y(perHour(station.pagers[i], figures_.bucket));
             if (station.failures[i] > 0) {
