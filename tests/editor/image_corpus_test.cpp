@@ -85,13 +85,7 @@ TEST_P(ImageCorpus, EveryShownLineSetBackLeavesTheImageByteForByte)
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ImageCorpus, ::testing::ValuesIn(testing::imageCorpusNames()),
-                         [](const auto& info) {
-                             std::string name = info.param;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
+                         testing::corpusTestName);
 
 } // namespace
 } // namespace px316t

@@ -5,7 +5,10 @@
 // tests.
 #include "table/pager_table.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -44,6 +47,16 @@ inline std::vector<std::string> imageCorpusNames()
     for (const CorpusImage& image : imageCorpus())
         names.push_back(image.name);
     return names;
+}
+
+// A corpus file's name as a test name (letters and digits only).
+inline std::string corpusTestName(const ::testing::TestParamInfo<std::string>& info)
+{
+    std::string name = info.param;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
 }
 
 inline CorpusImage corpusImage(const std::string& name)

@@ -286,12 +286,6 @@ TEST_P(CatalogAgreesWithWindowOnTheCorpus, OnEveryFieldAndEveryChange)
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CatalogAgreesWithWindowOnTheCorpus,
-                         ::testing::ValuesIn(px316t::testing::imageCorpusNames()), [](const auto& info) {
-                             std::string name = info.param;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
+                         ::testing::ValuesIn(px316t::testing::imageCorpusNames()), px316t::testing::corpusTestName);
 
 } // namespace
