@@ -6,13 +6,14 @@
 # SQLite's single-file source, and a PostgreSQL server for the shared batch).
 # With --windows-package: that and what scripts/windows.sh packs and checks
 # the Windows zip with (zip, nsis, the fonts, a virtual display and its
-# screenshot tools).
+# screenshot tools, and what reads a label's barcodes and a report's text).
 set -euo pipefail
 
 if [ "${1:-}" = --windows ] || [ "${1:-}" = --windows-package ]; then
   packages=(g++-mingw-w64-x86-64-posix wine wine64 tcl make postgresql)
   if [ "$1" = --windows-package ]; then
-    packages+=(zip unzip nsis fonts-liberation fonts-dejavu-core xvfb xauth xdotool imagemagick)
+    packages+=(zip unzip nsis fonts-liberation fonts-dejavu-core xvfb xauth xdotool imagemagick
+               zbar-tools poppler-utils)   # the labels' barcodes read back, the report's text
   fi
 else
   packages=(

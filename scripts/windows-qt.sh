@@ -4,7 +4,7 @@
 # rcc, uic), in a cache folder that later runs reuse.
 #
 #   scripts/windows-qt.sh core      Qt Core only (enough for px316t-cli.exe)
-#   scripts/windows-qt.sh widgets   Qt Core, Gui, Widgets and the Windows platform plugin
+#   scripts/windows-qt.sh widgets   Qt Core, Gui, Widgets, PrintSupport and the platform plugins
 #
 # Both sets are one build: $CACHE/qt6 is configured once with everything the
 # window needs and is its own installation (a Qt "non-prefix" build: include/,
@@ -79,16 +79,19 @@ features=(
 # itself draws with the raster engine.
 features+=(-DFEATURE_gui=ON -DFEATURE_widgets=ON -DFEATURE_tabletevent=OFF
            -DFEATURE_opengl=ON -DFEATURE_opengl_desktop=ON -DFEATURE_opengl_dynamic=OFF
-           -DFEATURE_printsupport=OFF -DFEATURE_vulkan=OFF -DFEATURE_accessibility=ON
+           -DFEATURE_printsupport=ON -DFEATURE_pdf=ON -DFEATURE_vulkan=OFF -DFEATURE_accessibility=ON
            -DFEATURE_freetype=ON -DFEATURE_fontconfig=OFF)
+# Labels and batch reports are PDF files or go to a printer by name: PDF
+# writing and the printer backend are built, Qt's print dialogs are not.
+features+=(-DFEATURE_printdialog=OFF -DFEATURE_printpreviewdialog=OFF -DFEATURE_printpreviewwidget=OFF)
 # What the window does not use, left out to keep the build within its time:
 # the second Windows platform plugin (Direct2D), the JPEG and GIF readers,
-# PDF and ODF writing, and the widgets the window never shows. Without
-# Direct2D, Qt 6.4 leaves out the DirectWrite font database but its platform
-# plugin still refers to it: that (optional) font database goes too, and the
-# window keeps the GDI one, Qt's default.
-features+=(-DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_movie=OFF
-           -DFEATURE_pdf=OFF -DFEATURE_textodfwriter=OFF -DFEATURE_graphicsview=OFF
+# ODF writing, and the widgets the window never shows. Without Direct2D,
+# Qt 6.4 leaves out its DirectWrite font engine and font database, but the
+# platform plugin and the printer's engine still refer to them: DirectWrite
+# goes as a whole, and the programs keep the GDI fonts, Qt's default.
+features+=(-DFEATURE_direct2d=OFF -DFEATURE_directwrite=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_movie=OFF
+           -DFEATURE_textodfwriter=OFF -DFEATURE_graphicsview=OFF
            -DFEATURE_calendarwidget=OFF -DFEATURE_colordialog=OFF -DFEATURE_fontdialog=OFF
            -DFEATURE_wizard=OFF -DFEATURE_mdiarea=OFF -DFEATURE_systemtrayicon=OFF)
 

@@ -11,7 +11,11 @@
 #    its main window appears (found by its title, photographed from the X
 #    screen), finds the board on COM7, and its screenshot tour writes,
 #    verifies and reads the pager through the window's Pager commands; the
-#    pager then holds that file, which the command line reads back.
+#    pager then holds that file, which the command line reads back;
+#  - px316t-cli.exe produces two pagers from a batch on a PostgreSQL cluster
+#    with their labels in a PDF, makes a label again from the record and the
+#    batch's report; the labels' barcodes and QR codes are read back
+#    (pdftoppm, zbarimg) and the report's text is checked (pdftotext).
 #
 #  - with --setup, the installer installs silently into C:\px316t for every
 #    user (common Start menu, .tbl opening in px316t.exe, publisher, icon,
@@ -129,6 +133,37 @@ check "the window wrote the file it was started with" 0 cmp "$work/$table_folder
 check "read what the window wrote" 0 cli read --port 7 -o "$(W w.tbl)"
 check "it is the pager's memory" 0 cmp "$work/w.tbl" "$work/pager.tbl"
 check "verify finds the earlier file differs" 1 cli verify --port 7 "$(W a.tbl)"
+
+# Labels and a report: a batch on a PostgreSQL cluster, two pagers produced
+# from it with their labels gathered in a PDF named in accents, Greek and CJK,
+# the labels made again from the record, and the batch's report. Both symbols
+# of each label are read back from the rendered page.
+start_pg_cluster
+export PX316T_PRODUCTION_DB=$pg_conninfo
+labels="$table_folder/Etiketten Ω 標籤.pdf"
+check "a batch" 0 cli batch create smoke --first 1000900 --last 1000909
+check "produce with labels" 0 cli produce "$(W a.tbl)" --count 2 --no-wait --port 7 --batch smoke \
+  --station windows-1 --labels "$(W "$labels")"
+check "labels again from the record" 0 cli label smoke --capcodes 1000901-1000901 -o "$(W again.pdf)"
+scanned() {   # the symbols zbarimg reads on page $2 of PDF $1
+  rm -f "$work"/page*.png
+  pdftoppm -r 600 -png -f "$2" -l "$2" "$1" "$work/page" && zbarimg -q "$work"/page*.png 2>/dev/null | sort | tr '\n' ' '
+}
+for expected in "$labels|1|A1000900" "$labels|2|A1000901" "again.pdf|1|A1000901"; do
+  IFS='|' read -r file page capcode <<<"$expected"
+  symbols=$(scanned "$work/$file" "$page" || true)
+  if [ "$symbols" = "CODE-128:$capcode QR-Code:$capcode " ]; then
+    echo "ok: $(basename "$file") page $page: its barcode and QR code read $capcode"
+  else
+    echo "FAILED: $(basename "$file") page $page reads \"$symbols\", not $capcode twice"; failures=$((failures + 1))
+  fi
+done
+check "the labels' text, in their font" 0 pdftotext "$work/$labels" -
+for line in "A1000900" "A1000901" "MHz" "smoke"; do says "$line"; done
+check "the batch report" 0 cli batch report smoke -o "$(W "$table_folder/Bericht Ω 報告.pdf")"
+check "the report's text" 0 pdftotext -layout "$work/$table_folder/Bericht Ω 報告.pdf" -
+for line in "Batch report: smoke" "1000900 to 1000909" "windows-1" "  2  *0  *0  *0  *8$"; do says "$line"; done
+unset PX316T_PRODUCTION_DB
 
 if [ -n "$setup" ]; then
   installed=$WINEPREFIX/drive_c/px316t

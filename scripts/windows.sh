@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# The Windows programs, packed: builds Qt Core, Gui, Widgets and the Windows
-# platform plugin (scripts/windows-qt.sh widgets, reused from its cache; a Qt
-# Core the test command built is kept) and libpq (scripts/windows-libpq.sh),
-# then px316t.exe and px316t-cli.exe with their icon and version information
+# The Windows programs, packed: builds Qt Core, Gui, Widgets, PrintSupport and
+# the Windows platform plugin (scripts/windows-qt.sh widgets, reused from its
+# cache; a Qt Core the test command built is kept), libpq
+# (scripts/windows-libpq.sh) and libzint (scripts/windows-zint.sh), then
+# px316t.exe and px316t-cli.exe with their icon and version information
 # into build-windows/gui, and packs
 #   build-windows/px316t-<version>-windows-x64.zip
 # with the programs, the Qt libraries and plugins they load, the MinGW runtime
-# libraries, the fonts of the window with their licences and a README for
-# Windows, and the same folder as an installer (NSIS),
+# libraries, the fonts of the window, the labels and the reports, their
+# licences and a README for Windows, and the same folder as an installer (NSIS),
 #   build-windows/px316t-<version>-windows-x64-setup.exe
 # Then scripts/windows-smoke.sh checks both under wine.
 #
@@ -21,7 +22,7 @@ while [ $# -gt 0 ]; do
   case $1 in
     --no-smoke) smoke=0; shift ;;
     --screenshot) screenshot=(--screenshot "$2"); shift 2 ;;
-    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "unknown option: $1" >&2; exit 2 ;;
   esac
 done
@@ -32,14 +33,16 @@ qt=$(scripts/windows-qt.sh widgets | tail -n 1)
 echo "Qt for Windows: $qt ($((SECONDS - started)) s)"
 sqlite=$(scripts/windows-sqlite.sh)
 libpq=$(scripts/windows-libpq.sh)
-echo "SQLite and libpq for Windows: $sqlite, $libpq ($((SECONDS - started)) s)"
+zint=$(scripts/windows-zint.sh)
+echo "SQLite, libpq and libzint for Windows: $sqlite, $libpq, $zint ($((SECONDS - started)) s)"
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 build=build-windows/gui
 cmake --no-warn-unused-cli -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=MinSizeRel -DPX316T_BUILD_TESTS=OFF -DPX316T_WINDOWS_QT="$qt" -DPX316T_WINDOWS_WINDOW=ON \
-  -DPX316T_WINDOWS_SQLITE="$sqlite" -DPX316T_WINDOWS_LIBPQ="$libpq" "${launcher[@]}" >/dev/null
+  -DPX316T_WINDOWS_SQLITE="$sqlite" -DPX316T_WINDOWS_LIBPQ="$libpq" -DPX316T_WINDOWS_ZINT="$zint" \
+  "${launcher[@]}" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target px316t px316t-cli
 echo "programs built ($((SECONDS - started)) s)"
 
@@ -61,15 +64,18 @@ for exe in px316t.exe px316t-cli.exe; do
 done
 echo "px316t.exe and px316t-cli.exe carry their icon and version $(sed -n 's/^project(px316t VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt) information"
 
-# The platform plugin and the styles Qt has; both are looked for in folders of
+# The platform plugins and the styles Qt has; both are looked for in folders of
 # those names beside the program (qt.conf points Qt's plugin folder there).
+# The window runs on the Windows platform; the command line draws labels and
+# reports on the offscreen one, whose fonts are the files in Qt's font folder:
+# with the library folder set to the program's, that is fonts\ beside it.
 mkdir -p "$stage/platforms"
-cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
+cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$stage/platforms/"
 if compgen -G "$qt/plugins/styles/*.dll" >/dev/null; then
   mkdir -p "$stage/styles"
   cp "$qt/plugins/styles/"*.dll "$stage/styles/"
 fi
-printf '[Paths]\r\nPrefix = .\r\nPlugins = .\r\n' >"$stage/qt.conf"
+printf '[Paths]\r\nPrefix = .\r\nPlugins = .\r\nLibraries = .\r\n' >"$stage/qt.conf"
 
 # Every DLL the programs and plugins import that Qt's or libpq's bin folder
 # holds (the Qt libraries, the MinGW runtime libraries put there, libpq),
@@ -88,7 +94,7 @@ while [ ${#queue[@]} -gt 0 ]; do
     fi
   done < <(imports "$file")
 done
-for needed in Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll libwinpthread-1.dll libpq.dll; do
+for needed in Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6PrintSupport.dll libstdc++-6.dll libwinpthread-1.dll libpq.dll; do
   [ -f "$stage/$needed" ] || { echo "$needed is missing from the package" >&2; exit 1; }
 done
 
@@ -117,6 +123,7 @@ if [ -n "$qt_source" ] && [ -f "$qt_source/debian/copyright" ]; then
   done
 fi
 crlf "$libpq/licences/PostgreSQL.txt" "$stage/licences/libpq-PostgreSQL.txt"
+crlf "$zint/licences/zint.txt" "$stage/licences/libzint.txt"
 for doc in gcc-mingw-w64-base mingw-w64-common; do
   if [ -f "/usr/share/doc/$doc/copyright" ]; then
     crlf "/usr/share/doc/$doc/copyright" "$stage/licences/$doc.txt"
