@@ -74,10 +74,10 @@ void LineRatePlot::paintEvent(QPaintEvent*)
                QStringLiteral("pagers per hour"));
     // The key, right-aligned: a short stroke of each station's colour before its name.
     double keyRight = area.right();
+    const double middle = (area.top() - 4) / 2;
     for (std::size_t s = figures_.stations.size(); s-- > 0;) {
         const QString name = QString::fromStdString(figures_.stations[s].station);
         const double width = p.fontMetrics().horizontalAdvance(name);
-        const double middle = (area.top() - 4) / 2;
         p.setPen(QPen(StationColours[s % std::size(StationColours)], 2));
         p.drawText(QRectF(keyRight - width, 0, width, area.top() - 4), Qt::AlignLeft | Qt::AlignVCenter, name);
         p.drawLine(QPointF(keyRight - width - 18, middle), QPointF(keyRight - width - 4, middle));
